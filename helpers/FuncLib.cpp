@@ -1,0 +1,102 @@
+#include "helpers/FuncLib.h"
+
+#include <algorithm>
+
+#include "helpers/SystemPlatform.h"
+#include "registry/RegFuncs.h"
+
+namespace {
+
+constexpr std::size_t DirectoryBufferLength = 128;
+
+std::wstring TrimSpaces(const std::wstring& text)
+{
+    std::size_t first = text.find_first_not_of(L' ');
+    if (first == std::wstring::npos)
+        return L"";
+    std::size_t last = text.find_last_not_of(L' ');
+    return text.substr(first, last - first + 1);
+}
+
+template <typename Query>
+std::wstring Directory(Query query)
+{
+    std::wstring buffer(DirectoryBufferLength, L' ');
+    std::uint32_t length = query(buffer);
+    // Too small a buffer makes the call report the size it needs instead of
+    // the name; ask again at that size so a long directory is not lost.
+    for (int attempt = 0; length > buffer.size() && attempt < 3; ++attempt) {
+        buffer.assign(length, L' ');
+        length = query(buffer);
+    }
+    if (length == 0 || length > buffer.size())
+        return L"";
+    std::wstring directory = TrimNull(buffer);
+    return AddBackslash(directory);
+}
+
+}  // namespace
+
+std::wstring TrimNull(const std::wstring& text)
+{
+    return text.substr(0, text.find(L'\0'));
+}
+
+bool IsBlank(const std::wstring& value)
+{
+    if (value.empty())
+        return true;
+    return std::all_of(value.begin(), value.end(), [](wchar_t c) { return c == L' '; }) ||
+           std::all_of(value.begin(), value.end(), [](wchar_t c) { return c == L'\0'; });
+}
+
+std::wstring AddBackslash(std::wstring& path)
+{
+    if (IsBlank(path))
+        return L"";
+    path = TrimSpaces(path);
+    if (path.back() == L'\\' || path.back() == L'/')
+        return path;
+    return path + L'\\';
+}
+
+std::wstring FileExtension(const std::wstring& path, bool includeDot)
+{
+    std::size_t dot = path.rfind(L'.');
+    if (dot == std::wstring::npos || dot + 1 == path.size())
+        return L"";
+    return path.substr(includeDot ? dot : dot + 1);
+}
+
+std::wstring WindowsDirectory()
+{
+    return Directory([](std::wstring& buffer) { return SystemPlatform::QueryWindowsDirectory(buffer); });
+}
+
+std::wstring SystemDirectory()
+{
+    return Directory([](std::wstring& buffer) { return SystemPlatform::QuerySystemDirectory(buffer); });
+}
+
+std::wstring AppPathOf(const std::wstring& exeName)
+{
+    RegKey key = RegKey::None;
+    if (!OpenRegKey(RegKey::LocalMachine, CurrentVersionKey() + L"\\App Paths\\" + exeName, key))
+        return L"";
+    std::wstring value;
+    bool read = GetRegString(key, L"", value);
+    CloseRegKey(key);
+    if (!read)
+        return L"";
+
+    // A backslash anywhere wins over a later forward slash.
+    std::size_t separator = value.rfind(L'\\');
+    if (separator == std::wstring::npos)
+        separator = value.rfind(L'/');
+    if (separator == std::wstring::npos)
+        return L"";
+    std::wstring directory = value.substr(0, separator + 1);
+    if (directory.front() == L'"')
+        directory.erase(0, 1);
+    return directory;
+}

@@ -1,0 +1,72 @@
+#include "registry/RegFuncs.h"
+
+#include "helpers/FuncLib.h"
+#include "helpers/SystemPlatform.h"
+#include "registry/RegistryPlatform.h"
+
+namespace {
+
+constexpr std::size_t NameBufferLength = 300;
+constexpr std::size_t ExpansionBufferLength = 1024;
+
+std::wstring ExpandEnvironment(const std::wstring& text)
+{
+    std::wstring buffer(ExpansionBufferLength, L' ');
+    std::uint32_t needed = SystemPlatform::ExpandStrings(text, buffer);
+    // A longer expansion is asked for again at the size it reports, so that a
+    // long path comes back whole rather than cut.
+    for (int attempt = 0; needed > buffer.size() && attempt < 3; ++attempt) {
+        buffer.assign(needed, L' ');
+        needed = SystemPlatform::ExpandStrings(text, buffer);
+    }
+    return TrimNull(buffer);
+}
+
+}  // namespace
+
+bool OpenRegKey(RegKey root, const std::wstring& path, RegKey& key)
+{
+    return RegistryPlatform::OpenKey(root, path, key) == RegError::Success;
+}
+
+bool CloseRegKey(RegKey key)
+{
+    return RegistryPlatform::CloseKey(key) == RegError::Success;
+}
+
+long EnumRegSubKey(RegKey key, std::uint32_t index, std::wstring& name)
+{
+    std::wstring buffer(NameBufferLength, L' ');
+    long code = RegistryPlatform::EnumKey(key, index, buffer);
+    name = TrimNull(buffer);
+    return code;
+}
+
+bool GetRegString(RegKey key, const std::wstring& valueName, std::wstring& value)
+{
+    std::uint32_t type = RegType::None;
+    std::uint32_t size = 0;
+    if (RegistryPlatform::QueryValue(key, valueName, type, nullptr, size) != RegError::Success)
+        return false;
+    if (type != RegType::Sz && type != RegType::ExpandSz)
+        return false;
+
+    std::wstring buffer(size, L' ');
+    std::uint32_t dataType = RegType::None;
+    if (RegistryPlatform::QueryValue(key, valueName, dataType, &buffer, size) != RegError::Success)
+        return false;
+
+    std::wstring text = TrimNull(buffer);
+    value = type == RegType::ExpandSz ? ExpandEnvironment(text) : text;
+    return true;
+}
+
+bool DeleteRegKey(RegKey parent, const std::wstring& name)
+{
+    return RegistryPlatform::DeleteKey(parent, name) == RegError::Success;
+}
+
+std::wstring CurrentVersionKey()
+{
+    return L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+}

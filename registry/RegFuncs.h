@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "registry/RegTypes.h"
+
+// Thin operations over the registry. None keeps state or reports anything:
+// results are booleans or Windows codes, and the caller owns every key that an
+// operation hands back open.
+
+// Opens `path` below `root`. On failure `key` keeps the value it had, which
+// callers set to RegKey::None first.
+[[nodiscard]] bool OpenRegKey(RegKey root, const std::wstring& path, RegKey& key);
+
+// Closing RegKey::None, or a key that is not open, gives false and does nothing.
+bool CloseRegKey(RegKey key);
+
+// The code of the enumeration, unchanged (0, 259, or the system's error).
+// `name` is always written: past the last subkey it is a blank filler.
+[[nodiscard]] long EnumRegSubKey(RegKey key, std::uint32_t index, std::wstring& name);
+
+// Reads a REG_SZ or REG_EXPAND_SZ value (the default value for an empty name);
+// REG_EXPAND_SZ comes back expanded. On false `value` is left untouched.
+[[nodiscard]] bool GetRegString(RegKey key, const std::wstring& valueName, std::wstring& value);
+
+// Deletes one key without subkeys.
+[[nodiscard]] bool DeleteRegKey(RegKey parent, const std::wstring& name);
+
+[[nodiscard]] std::wstring CurrentVersionKey();

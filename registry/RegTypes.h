@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+// A registry key handle without windows.h: the adapter casts it to HKEY.
+// Predefined roots are plain values and are never owned or closed by callers.
+enum class RegKey : std::uintptr_t {
+    None = 0,
+    LocalMachine = 0x80000002u,
+};
+
+// Windows result codes that the logic and its tests name.
+namespace RegError {
+inline constexpr long Success = 0;
+inline constexpr long FileNotFound = 2;
+inline constexpr long AccessDenied = 5;
+inline constexpr long InvalidHandle = 6;
+inline constexpr long BadPathname = 161;
+inline constexpr long MoreData = 234;
+inline constexpr long NoMoreItems = 259;
+inline constexpr long KeyDeleted = 1018;
+}  // namespace RegError
+
+namespace RegType {
+inline constexpr std::uint32_t None = 0;
+inline constexpr std::uint32_t Sz = 1;
+inline constexpr std::uint32_t ExpandSz = 2;
+inline constexpr std::uint32_t Binary = 3;
+inline constexpr std::uint32_t Dword = 4;
+inline constexpr std::uint32_t MultiSz = 7;
+}  // namespace RegType

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds the host and Windows configurations and runs every test: host unit
+# tests under the sanitizers, then the Windows tests under Wine.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+source scripts/common.sh
+
+bash scripts/setup.sh || exit 1
+mkdir -p build
+
+passed=0
+failed=0
+# Adds up CTest's closing line ("N% tests passed, F tests failed out of T").
+count() {
+  local line total fails
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1))
+    return
+  fi
+  fails=$(sed -E 's/.* ([0-9]+) tests? failed out of.*/\1/' <<<"$line")
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  passed=$((passed + total - fails))
+  failed=$((failed + fails))
+}
+
+run_ctest() {
+  local preset=$1
+  shift
+  ctest --preset "$preset" "$@" 2>&1 | tee "build/$preset.ctest.log" | grep -E '^ *[0-9]+/[0-9]+ Test|tests passed|^The following tests FAILED|^[[:space:]]+[0-9]+ - ' || true
+  count "build/$preset.ctest.log"
+}
+
+echo "== host: logic against in-memory fakes (AddressSanitizer, UBSan)"
+if configure_and_build host; then run_ctest host; else failed=$((failed + 1)); fi
+
+echo "== windows i686: the shipping Tandrel.exe"
+if configure_and_build windows; then run_ctest windows -L package; else failed=$((failed + 1)); fi
+
+preset=$(wine_preset)
+if [ "$preset" != windows ]; then
+  echo "== note: this kernel cannot run 32-bit processes, so 32-bit Wine cannot start;"
+  echo "   the Wine tests run on the x86_64 build of the same sources"
+  configure_and_build "$preset" || failed=$((failed + 1))
+fi
+
+echo "== $preset under Wine"
+ensure_display
+run_ctest "$preset" -LE package
+WINEPREFIX="$PWD/build/$preset/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+stop_display
+
+echo
+echo "Summary: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,432 @@
+#include "tests/fakes/FakeRegistry.h"
+
+#include <cwctype>
+
+#include "registry/RegistryPlatform.h"
+
+namespace {
+
+bool SameName(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::towupper(a[i]) != std::towupper(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::vector<std::wstring> SplitPath(const std::wstring& path, bool& valid)
+{
+    std::vector<std::wstring> parts;
+    valid = true;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = path.find(L'\\', start);
+        if (end == std::wstring::npos)
+            end = path.size();
+        if (end == start) {
+            valid = false;
+            return parts;
+        }
+        parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+const wchar_t* CallName(FakeRegistry::Call call)
+{
+    switch (call) {
+    case FakeRegistry::Call::Open: return L"Open";
+    case FakeRegistry::Call::Close: return L"Close";
+    case FakeRegistry::Call::Enum: return L"Enum";
+    case FakeRegistry::Call::QuerySize: return L"QuerySize";
+    case FakeRegistry::Call::QueryData: return L"QueryData";
+    case FakeRegistry::Call::Delete: return L"Delete";
+    }
+    return L"?";
+}
+
+}  // namespace
+
+// Windows orders subkeys by their upper-cased names.
+bool FakeRegistry::NameLess::operator()(const std::wstring& a, const std::wstring& b) const
+{
+    std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        auto ca = std::towupper(a[i]);
+        auto cb = std::towupper(b[i]);
+        if (ca != cb)
+            return ca < cb;
+    }
+    return a.size() < b.size();
+}
+
+FakeRegistry& FakeRegistry::Instance()
+{
+    static FakeRegistry registry;
+    return registry;
+}
+
+void FakeRegistry::Reset()
+{
+    *this = FakeRegistry();
+}
+
+std::string FakeRegistry::ToLatin1(const std::wstring& text)
+{
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (wchar_t c : text)
+        bytes.push_back(static_cast<unsigned long>(c) <= 0xFF ? static_cast<char>(c) : '?');
+    return bytes;
+}
+
+std::wstring FakeRegistry::FromLatin1(const std::string& bytes)
+{
+    std::wstring text;
+    text.reserve(bytes.size());
+    for (char c : bytes)
+        text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::shared_ptr<FakeRegistry::Node> FakeRegistry::Find(const std::shared_ptr<Node>& from, const std::wstring& path,
+                                                       long& error) const
+{
+    bool valid = true;
+    auto parts = SplitPath(path, valid);
+    if (!valid) {
+        error = RegError::BadPathname;
+        return nullptr;
+    }
+    std::shared_ptr<Node> node = from;
+    for (const auto& part : parts) {
+        auto it = node->children.find(part);
+        if (it == node->children.end()) {
+            error = RegError::FileNotFound;
+            return nullptr;
+        }
+        node = it->second;
+    }
+    error = RegError::Success;
+    return node;
+}
+
+std::shared_ptr<FakeRegistry::Node> FakeRegistry::Make(const std::wstring& path)
+{
+    bool valid = true;
+    auto parts = SplitPath(path, valid);
+    std::shared_ptr<Node> node = root_;
+    for (const auto& part : parts) {
+        auto& child = node->children[part];
+        if (!child) {
+            child = std::make_shared<Node>();
+            child->name = part;
+            child->parent = node.get();
+        }
+        node = child;
+    }
+    return node;
+}
+
+std::shared_ptr<FakeRegistry::Node> FakeRegistry::NodeOf(RegKey key, long& error) const
+{
+    if (key == RegKey::LocalMachine) {
+        error = RegError::Success;
+        return root_;
+    }
+    auto it = handles_.find(static_cast<std::uintptr_t>(key));
+    if (it == handles_.end() || !it->second.open) {
+        error = RegError::InvalidHandle;
+        return nullptr;
+    }
+    if (it->second.node->deleted) {
+        error = RegError::KeyDeleted;
+        return nullptr;
+    }
+    error = RegError::Success;
+    return it->second.node;
+}
+
+std::wstring FakeRegistry::PathOf(const Node& node)
+{
+    std::wstring path;
+    for (const Node* n = &node; n != nullptr && n->parent != nullptr; n = n->parent)
+        path = path.empty() ? n->name : n->name + L"\\" + path;
+    return path;
+}
+
+void FakeRegistry::CreateKey(const std::wstring& path)
+{
+    Make(path);
+}
+
+void FakeRegistry::SetValue(const std::wstring& path, const std::wstring& name, std::uint32_t type, std::string data)
+{
+    auto node = Make(path);
+    node->values[name] = Value{name, type, std::move(data)};
+}
+
+void FakeRegistry::SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text,
+                             std::uint32_t type)
+{
+    std::string data = ToLatin1(text);
+    data.push_back('\0');
+    SetValue(path, name, type, std::move(data));
+}
+
+void FakeRegistry::MarkDeleted(Node& node)
+{
+    node.deleted = true;
+    for (auto& [name, child] : node.children)
+        MarkDeleted(*child);
+}
+
+void FakeRegistry::DeleteTree(const std::wstring& path)
+{
+    long error = 0;
+    auto node = Find(root_, path, error);
+    if (!node || node == root_)
+        return;
+    MarkDeleted(*node);
+    node->parent->children.erase(node->name);
+}
+
+bool FakeRegistry::KeyExists(const std::wstring& path) const
+{
+    long error = 0;
+    return Find(root_, path, error) != nullptr;
+}
+
+void FakeRegistry::DumpNode(const Node& node, std::wstring& out) const
+{
+    for (const auto& [name, child] : node.children) {
+        out += PathOf(*child) + L"\n";
+        for (const auto& [valueName, value] : child->values)
+            out += L"  " + (valueName.empty() ? std::wstring(L"@") : valueName) + L" (" +
+                   std::to_wstring(value.type) + L") " + FromLatin1(value.data) + L"\n";
+        DumpNode(*child, out);
+    }
+}
+
+std::wstring FakeRegistry::Dump() const
+{
+    std::wstring out;
+    DumpNode(*root_, out);
+    return out;
+}
+
+void FakeRegistry::Fail(Call call, const std::wstring& path, long error, int times, std::optional<std::uint32_t> index)
+{
+    faults_.push_back(Fault{call, path, error, times, index});
+}
+
+void FakeRegistry::AfterSizeQuery(std::function<void(const std::wstring&, const std::wstring&)> hook)
+{
+    afterSizeQuery_ = std::move(hook);
+}
+
+std::optional<long> FakeRegistry::TakeFault(Call call, const std::wstring& path, std::optional<std::uint32_t> index)
+{
+    for (auto& fault : faults_) {
+        if (fault.call != call || fault.times == 0 || !SameName(fault.path, path))
+            continue;
+        if (fault.index && fault.index != index)
+            continue;
+        if (fault.times > 0)
+            --fault.times;
+        return fault.error;
+    }
+    return std::nullopt;
+}
+
+void FakeRegistry::Record(Call call, const std::wstring& detail)
+{
+    calls_.push_back(std::wstring(CallName(call)) + L" " + detail);
+}
+
+int FakeRegistry::CallCount(Call call) const
+{
+    std::wstring prefix = std::wstring(CallName(call)) + L" ";
+    int count = 0;
+    for (const auto& entry : calls_)
+        count += entry.compare(0, prefix.size(), prefix) == 0 ? 1 : 0;
+    return count;
+}
+
+int FakeRegistry::OpenHandleCount() const
+{
+    int count = 0;
+    for (const auto& [value, handle] : handles_)
+        count += handle.open ? 1 : 0;
+    return count;
+}
+
+std::vector<std::wstring> FakeRegistry::OpenHandlePaths() const
+{
+    std::vector<std::wstring> paths;
+    for (const auto& [value, handle] : handles_) {
+        if (handle.open)
+            paths.push_back(PathOf(*handle.node));
+    }
+    return paths;
+}
+
+long FakeRegistry::OpenKey(RegKey root, const std::wstring& path, RegKey& key)
+{
+    long error = 0;
+    auto parent = NodeOf(root, error);
+    std::wstring fullPath = parent ? PathOf(*parent) : std::wstring();
+    if (parent && !path.empty())
+        fullPath = fullPath.empty() ? path : fullPath + L"\\" + path;
+    Record(Call::Open, fullPath);
+    if (!parent)
+        return error;
+    if (!path.empty() && path.front() == L'\\')
+        return RegError::BadPathname;
+    // RegOpenKeyA hands back the very handle it was given for an empty path.
+    if (path.empty()) {
+        key = root;
+        return RegError::Success;
+    }
+    std::wstring trimmed = path.back() == L'\\' ? path.substr(0, path.size() - 1) : path;
+    auto node = Find(parent, trimmed, error);
+    if (!node)
+        return error;
+    if (auto fault = TakeFault(Call::Open, PathOf(*node)))
+        return *fault;
+    std::uintptr_t value = nextHandle_;
+    nextHandle_ += 4;
+    handles_[value] = Handle{node, true};
+    ++opened_;
+    key = static_cast<RegKey>(value);
+    return RegError::Success;
+}
+
+long FakeRegistry::CloseKey(RegKey key)
+{
+    if (key == RegKey::None) {
+        ++nullCloses_;
+        Record(Call::Close, L"(none)");
+        return RegError::InvalidHandle;
+    }
+    auto it = handles_.find(static_cast<std::uintptr_t>(key));
+    if (it == handles_.end() || !it->second.open) {
+        ++strayCloses_;
+        Record(Call::Close, L"(not open)");
+        return key == RegKey::LocalMachine ? RegError::Success : RegError::InvalidHandle;
+    }
+    Record(Call::Close, PathOf(*it->second.node));
+    if (auto fault = TakeFault(Call::Close, PathOf(*it->second.node)))
+        return *fault;
+    it->second.open = false;
+    return RegError::Success;
+}
+
+long FakeRegistry::EnumKey(RegKey key, std::uint32_t index, std::wstring& buffer)
+{
+    long error = 0;
+    auto node = NodeOf(key, error);
+    Record(Call::Enum, (node ? PathOf(*node) : std::wstring(L"(bad)")) + L" " + std::to_wstring(index));
+    if (!node)
+        return error;
+    if (auto fault = TakeFault(Call::Enum, PathOf(*node), index))
+        return *fault;
+    if (index >= node->children.size())
+        return RegError::NoMoreItems;
+    auto it = node->children.begin();
+    std::advance(it, index);
+    const std::wstring& name = it->second->name;
+    if (name.size() + 1 > buffer.size())
+        return RegError::MoreData;
+    buffer.replace(0, name.size() + 1, name + L'\0');
+    return RegError::Success;
+}
+
+long FakeRegistry::QueryValue(RegKey key, const std::wstring& valueName, std::uint32_t& type, std::wstring* data,
+                              std::uint32_t& size)
+{
+    long error = 0;
+    auto node = NodeOf(key, error);
+    Call call = data == nullptr ? Call::QuerySize : Call::QueryData;
+    std::wstring path = node ? PathOf(*node) : std::wstring(L"(bad)");
+    Record(call, path + L":" + valueName);
+    if (!node)
+        return error;
+    if (auto fault = TakeFault(call, path))
+        return *fault;
+    auto it = node->values.find(valueName);
+    if (it == node->values.end())
+        return RegError::FileNotFound;
+    const Value& value = it->second;
+    type = value.type;
+    if (data == nullptr) {
+        size = static_cast<std::uint32_t>(value.data.size());
+        if (afterSizeQuery_)
+            afterSizeQuery_(path, valueName);
+        return RegError::Success;
+    }
+    if (data->size() < value.data.size()) {
+        size = static_cast<std::uint32_t>(value.data.size());
+        return RegError::MoreData;
+    }
+    size = static_cast<std::uint32_t>(value.data.size());
+    *data = FromLatin1(value.data);
+    return RegError::Success;
+}
+
+long FakeRegistry::DeleteKey(RegKey parent, const std::wstring& name)
+{
+    long error = 0;
+    auto from = NodeOf(parent, error);
+    std::wstring fullPath = from ? PathOf(*from) : std::wstring(L"(bad)");
+    fullPath = fullPath.empty() ? name : fullPath + L"\\" + name;
+    Record(Call::Delete, fullPath);
+    if (!from)
+        return error;
+    auto node = Find(from, name, error);
+    if (!node)
+        return error;
+    if (node == root_)
+        return RegError::AccessDenied;
+    if (auto fault = TakeFault(Call::Delete, PathOf(*node)))
+        return *fault;
+    if (!node->children.empty())
+        return RegError::AccessDenied;
+    node->deleted = true;
+    node->parent->children.erase(node->name);
+    return RegError::Success;
+}
+
+namespace RegistryPlatform {
+
+long OpenKey(RegKey root, const std::wstring& path, RegKey& key)
+{
+    return FakeRegistry::Instance().OpenKey(root, path, key);
+}
+
+long CloseKey(RegKey key)
+{
+    return FakeRegistry::Instance().CloseKey(key);
+}
+
+long EnumKey(RegKey key, std::uint32_t index, std::wstring& buffer)
+{
+    return FakeRegistry::Instance().EnumKey(key, index, buffer);
+}
+
+long QueryValue(RegKey key, const std::wstring& valueName, std::uint32_t& type, std::wstring* data,
+                std::uint32_t& size)
+{
+    return FakeRegistry::Instance().QueryValue(key, valueName, type, data, size);
+}
+
+long DeleteKey(RegKey parent, const std::wstring& name)
+{
+    return FakeRegistry::Instance().DeleteKey(parent, name);
+}
+
+}  // namespace RegistryPlatform

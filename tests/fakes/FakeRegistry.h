@@ -1,0 +1,122 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "registry/RegTypes.h"
+
+// The in-memory registry that the host build links in place of the Win32
+// adapter. It behaves as the "A" registry calls do where the program can
+// notice (case-insensitive names kept as written, subkeys enumerated in the
+// system's sorted order, 259 past the end, 1018 on a deleted key's handle,
+// no deletion of a key that has subkeys), counts every handle, and can make
+// any single call fail. Value data is held as the bytes an "A" call returns;
+// its code page is Latin-1.
+class FakeRegistry {
+public:
+    enum class Call { Open, Close, Enum, QuerySize, QueryData, Delete };
+
+    static FakeRegistry& Instance();
+
+    void Reset();
+
+    // Setting up and inspecting content; none of these counts as a call.
+    void CreateKey(const std::wstring& path);
+    void SetValue(const std::wstring& path, const std::wstring& name, std::uint32_t type, std::string data);
+    // REG_SZ or REG_EXPAND_SZ stored with its terminating NUL.
+    void SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text,
+                   std::uint32_t type = RegType::Sz);
+    void DeleteTree(const std::wstring& path);
+    [[nodiscard]] bool KeyExists(const std::wstring& path) const;
+    // Every key below the root, one path a line, in enumeration order, with
+    // its values; for comparing the registry before and after a command.
+    [[nodiscard]] std::wstring Dump() const;
+
+    // Makes `call` on the key at `path` return `error`, `times` times (or
+    // always when times < 0). For Open and Delete the path is the key being
+    // opened or deleted; for the others it is the key the handle refers to.
+    // With `index`, an Enum fault applies at that index only.
+    void Fail(Call call, const std::wstring& path, long error, int times = -1,
+              std::optional<std::uint32_t> index = std::nullopt);
+    // Runs after every successful size query, before the data query.
+    void AfterSizeQuery(std::function<void(const std::wstring& path, const std::wstring& valueName)> hook);
+
+    // Handle accounting.
+    [[nodiscard]] int OpenHandleCount() const;
+    [[nodiscard]] int OpenedCount() const { return opened_; }
+    // Closes of a handle that was not open: never opened, closed before, or a
+    // predefined root. Closing RegKey::None is counted apart.
+    [[nodiscard]] int StrayCloseCount() const { return strayCloses_; }
+    [[nodiscard]] int NullCloseCount() const { return nullCloses_; }
+    [[nodiscard]] std::vector<std::wstring> OpenHandlePaths() const;
+
+    // Every call made, as "Open Software\X", "Enum Software\X 3",
+    // "QuerySize Software\X:name", "Delete Software\X\Y", "Close Software\X".
+    [[nodiscard]] const std::vector<std::wstring>& Calls() const { return calls_; }
+    [[nodiscard]] int CallCount(Call call) const;
+    void ClearCalls() { calls_.clear(); }
+
+    // The platform calls.
+    long OpenKey(RegKey root, const std::wstring& path, RegKey& key);
+    long CloseKey(RegKey key);
+    long EnumKey(RegKey key, std::uint32_t index, std::wstring& buffer);
+    long QueryValue(RegKey key, const std::wstring& valueName, std::uint32_t& type, std::wstring* data,
+                    std::uint32_t& size);
+    long DeleteKey(RegKey parent, const std::wstring& name);
+
+    static std::string ToLatin1(const std::wstring& text);
+    static std::wstring FromLatin1(const std::string& bytes);
+
+private:
+    struct Node;
+    struct NameLess {
+        bool operator()(const std::wstring& a, const std::wstring& b) const;
+    };
+    struct Value {
+        std::wstring name;
+        std::uint32_t type = RegType::None;
+        std::string data;
+    };
+    struct Node {
+        std::wstring name;
+        Node* parent = nullptr;
+        bool deleted = false;
+        std::map<std::wstring, std::shared_ptr<Node>, NameLess> children;
+        std::map<std::wstring, Value, NameLess> values;
+    };
+    struct Handle {
+        std::shared_ptr<Node> node;
+        bool open = true;
+    };
+    struct Fault {
+        Call call;
+        std::wstring path;
+        long error;
+        int times;
+        std::optional<std::uint32_t> index;
+    };
+
+    std::shared_ptr<Node> Find(const std::shared_ptr<Node>& from, const std::wstring& path, long& error) const;
+    std::shared_ptr<Node> Make(const std::wstring& path);
+    std::shared_ptr<Node> NodeOf(RegKey key, long& error) const;
+    static std::wstring PathOf(const Node& node);
+    std::optional<long> TakeFault(Call call, const std::wstring& path, std::optional<std::uint32_t> index = {});
+    void Record(Call call, const std::wstring& detail);
+    void DumpNode(const Node& node, std::wstring& out) const;
+    static void MarkDeleted(Node& node);
+
+    std::shared_ptr<Node> root_ = std::make_shared<Node>();
+    std::map<std::uintptr_t, Handle> handles_;
+    std::uintptr_t nextHandle_ = 0x1000;
+    int opened_ = 0;
+    int strayCloses_ = 0;
+    int nullCloses_ = 0;
+    std::vector<Fault> faults_;
+    std::function<void(const std::wstring&, const std::wstring&)> afterSizeQuery_;
+    std::vector<std::wstring> calls_;
+};
