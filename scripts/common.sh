@@ -46,3 +46,11 @@ configure_and_build() {
   cmake --preset "$1" >"build/$1.configure.log" 2>&1 || { cat "build/$1.configure.log"; return 1; }
   cmake --build --preset "$1" >"build/$1.build.log" 2>&1 || { tail -n 60 "build/$1.build.log"; return 1; }
 }
+
+# Under Xvfb there is no window manager to draw frames and captions: Wine then
+# draws them itself, so screenshots show the whole window.
+wine_decorations() {
+  local prefix=$1 loader=$2 decorated=$3
+  scripts/wine-exec.sh "$prefix" "$loader" reg add 'HKCU\Software\Wine\X11 Driver' \
+    /v Decorated /d "$decorated" /f >/dev/null 2>&1 || true
+}

@@ -46,9 +46,11 @@ fi
 
 echo "== $preset under Wine"
 ensure_display
+wine_decorations "$PWD/build/$preset/wineprefix" "$(wine_loader "$preset")" N
 run_ctest "$preset" -LE package
 WINEPREFIX="$PWD/build/$preset/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
 stop_display
+echo "(screenshot of the window: build/$preset/ui-window.png)"
 
 echo
 echo "Summary: $passed passed, $failed failed"

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "console/FormView.h"
+
+// The window's logic: its state, start-up, the log and the commands. It runs
+// the same against the real window and against a test's view.
+class Form1 {
+public:
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+    explicit Form1(FormView& view, Clock clock = &std::chrono::steady_clock::now);
+
+    void Form_Load();
+    void cmdClose_Click();
+
+    // The only way anything is reported: the entry and CRLF are added to the
+    // log. Entries reach the box in batches (see FlushLog), since one append
+    // per entry makes a long Load crawl.
+    void AddMsg(const std::wstring& msg);
+    // Hands every pending entry to the box. Called at the end of each command.
+    void FlushLog();
+
+    std::optional<std::vector<std::wstring>> ClassList;
+    std::optional<std::vector<std::wstring>> FileList;
+    std::optional<std::vector<std::wstring>> ClsidList;
+    std::optional<std::vector<std::wstring>> TypeLibList;
+    bool LoadFailed = false;
+    bool DeleteFailed = false;
+    bool CreateFailed = false;
+    std::wstring AppPath;
+    std::wstring SystemPath;
+
+private:
+    FormView& view_;
+    Clock clock_;
+    std::wstring pendingLog_;
+    std::chrono::steady_clock::time_point lastFlush_;
+};

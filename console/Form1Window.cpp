@@ -1,0 +1,193 @@
+#include "console/Form1Window.h"
+
+#include "helpers/AnsiText.h"
+#include "resources/resource.h"
+
+namespace {
+
+constexpr char WindowClassName[] = "TandrelForm1";
+constexpr char Caption[] = "Registry entries of Vestrel, Corvane classes";
+
+int ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+DWORD ControlStyle(const ControlSpec& spec)
+{
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+    if (spec.kind == ControlKind::LogBox)
+        return style | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_READONLY |
+               ES_NOHIDESEL;
+    return style | BS_PUSHBUTTON;
+}
+
+}  // namespace
+
+Form1Window::Form1Window() : form_(*this) {}
+
+Form1Window::~Form1Window()
+{
+    if (font_)
+        DeleteObject(font_);
+}
+
+bool Form1Window::Create(HINSTANCE instance, int showCommand)
+{
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &Form1Window::WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TANDREL));
+    windowClass.hIconSm = static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(IDI_TANDREL), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = WindowClassName;
+    if (!RegisterClassExA(&windowClass))
+        return false;
+
+    dpi_ = ScreenDpi();
+    PixelSize client = DesignClientSize(dpi_);
+    RECT frame{0, 0, client.width, client.height};
+    AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    int width = frame.right - frame.left;
+    int height = frame.bottom - frame.top;
+    int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+
+    if (!CreateWindowExA(0, WindowClassName, Caption, WS_OVERLAPPEDWINDOW, left, top, width, height, nullptr,
+                         nullptr, instance, this))
+        return false;
+    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowClass.hIcon));
+    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowClass.hIconSm));
+    ShowWindow(window_, showCommand);
+    UpdateWindow(window_);
+    SetFocus(Control(TxtMsgId));
+    return true;
+}
+
+LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Form1Window* self = nullptr;
+    if (message == WM_NCCREATE) {
+        self = static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<Form1Window*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    }
+    if (!self)
+        return DefWindowProcA(window, message, wParam, lParam);
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate() ? 0 : -1;
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        // The log is read-only but is the window's content, not a label.
+        if (reinterpret_cast<HWND>(lParam) == Control(TxtMsgId)) {
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+            SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+        }
+        break;
+    case WM_DESTROY:
+        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+bool Form1Window::OnCreate()
+{
+    // Tahoma 8.25 pt.
+    font_ = CreateFontA(-MulDiv(825, dpi_, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                        "Tahoma");
+    PixelSize client = DesignClientSize(dpi_);
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
+    for (const ControlSpec& spec : Controls) {
+        PixelRect rect = ScaleRect(spec.rect, client);
+        bool logBox = spec.kind == ControlKind::LogBox;
+        HWND control = CreateWindowExA(logBox ? WS_EX_CLIENTEDGE : 0, logBox ? "EDIT" : "BUTTON",
+                                       AnsiText::FromWide(spec.caption).c_str(), ControlStyle(spec), rect.left,
+                                       rect.top, rect.width, rect.height, window_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+        if (!control)
+            return false;
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        EnableWindow(control, spec.enabledAtStart);
+    }
+    // Without this the box silently stops at 30,000 characters.
+    SendMessageA(Control(TxtMsgId), EM_SETLIMITTEXT, 0, 0);
+    form_.Form_Load();
+    return true;
+}
+
+void Form1Window::OnSize(int width, int height)
+{
+    if (width == 0 || height == 0)
+        return;
+    HDWP positions = BeginDeferWindowPos(static_cast<int>(Controls.size()));
+    for (const ControlSpec& spec : Controls) {
+        PixelRect rect = ScaleRect(spec.rect, PixelSize{width, height});
+        if (positions)
+            positions = DeferWindowPos(positions, Control(spec.id), nullptr, rect.left, rect.top, rect.width,
+                                       rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (positions)
+        EndDeferWindowPos(positions);
+}
+
+void Form1Window::OnCommand(int id, int notification)
+{
+    if (notification != BN_CLICKED)
+        return;
+    switch (id) {
+    case CmdCloseId:
+        form_.cmdClose_Click();
+        break;
+    default:
+        break;
+    }
+}
+
+void Form1Window::AppendLog(const std::wstring& text)
+{
+    HWND log = Control(TxtMsgId);
+    int length = GetWindowTextLengthW(log);
+    SendMessageA(log, EM_SETSEL, length, length);
+    SendMessageA(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(AnsiText::FromWide(text).c_str()));
+    SendMessageA(log, EM_SCROLLCARET, 0, 0);
+    // A command does not return to the message loop while it runs; paint now
+    // so a long one shows its progress.
+    UpdateWindow(log);
+}
+
+void Form1Window::SetDeleteEnabled(bool enabled)
+{
+    EnableWindow(Control(CmdDeleteId), enabled);
+}
+
+void Form1Window::Close()
+{
+    DestroyWindow(window_);
+}

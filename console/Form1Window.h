@@ -1,0 +1,40 @@
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+
+#include "console/Form1.h"
+#include "console/FormView.h"
+#include "console/Layout.h"
+
+// The real window: a thin host that lays out the controls, forwards clicks to
+// the logic in Form1 and shows what it reports.
+class Form1Window final : public FormView {
+public:
+    Form1Window();
+    ~Form1Window() override;
+    Form1Window(const Form1Window&) = delete;
+    Form1Window& operator=(const Form1Window&) = delete;
+
+    // Creates the window (running start-up) and shows it centred on the screen.
+    [[nodiscard]] bool Create(HINSTANCE instance, int showCommand);
+    [[nodiscard]] HWND Handle() const { return window_; }
+
+    void AppendLog(const std::wstring& text) override;
+    void SetDeleteEnabled(bool enabled) override;
+    void Close() override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    bool OnCreate();
+    void OnSize(int width, int height);
+    void OnCommand(int id, int notification);
+    HWND Control(int id) const { return GetDlgItem(window_, id); }
+
+    HWND window_ = nullptr;
+    HFONT font_ = nullptr;
+    int dpi_ = 96;
+    Form1 form_;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+// What the window's logic needs of the real window. The Win32 host implements
+// it around its controls; tests implement it by collecting what is shown.
+class FormView {
+public:
+    virtual ~FormView() = default;
+
+    // Appends `text` to the log box and puts the caret after its last
+    // character, so the newest line is in view.
+    virtual void AppendLog(const std::wstring& text) = 0;
+    virtual void SetDeleteEnabled(bool enabled) = 0;
+    // Closes the window, which ends the program.
+    virtual void Close() = 0;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "console/FormView.h"
+
+// Collects what the window would show.
+class FakeView : public FormView {
+public:
+    void AppendLog(const std::wstring& text) override
+    {
+        log += text;
+        caret = log.size();
+        ++appends;
+    }
+    void SetDeleteEnabled(bool enabled) override { deleteEnabled = enabled; }
+    void Close() override { closed = true; }
+
+    std::wstring log;
+    std::size_t caret = 0;
+    int appends = 0;
+    bool deleteEnabled = false;
+    bool closed = false;
+};

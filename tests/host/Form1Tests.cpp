@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include "console/Form1.h"
+#include "tests/fakes/FakeRegistry.h"
+#include "tests/fakes/FakeSystem.h"
+#include "tests/host/FakeView.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::wstring AppPathsKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vestrel.exe";
+
+class Form1Test : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        FakeRegistry::Instance().Reset();
+        FakeSystem::Instance().Reset();
+    }
+
+    // A clock that moves only when the test says so.
+    std::chrono::steady_clock::time_point now{};
+    FakeView view;
+    Form1 form{view, [this] { return now; }};
+};
+
+TEST_F(Form1Test, StartsWithNoListsNoFailuresAndNoDirectories)
+{
+    EXPECT_FALSE(form.ClassList.has_value());
+    EXPECT_FALSE(form.FileList.has_value());
+    EXPECT_FALSE(form.ClsidList.has_value());
+    EXPECT_FALSE(form.TypeLibList.has_value());
+    EXPECT_FALSE(form.LoadFailed || form.DeleteFailed || form.CreateFailed);
+    EXPECT_EQ(view.log, L"");
+}
+
+TEST_F(Form1Test, StartUpLogsTheInstallDirectoryAndFindsTheSystemDirectory)
+{
+    FakeRegistry::Instance().SetString(AppPathsKey, L"", L"\"C:\\Program Files\\Vestrel\\Vestrel.exe\"");
+    FakeSystem::Instance().systemDirectory = L"C:\\WINDOWS\\system32";
+    form.Form_Load();
+    EXPECT_EQ(view.log, L"Vestrel Path: C:\\Program Files\\Vestrel\\\r\n");
+    EXPECT_EQ(view.caret, view.log.size());
+    EXPECT_EQ(form.AppPath, L"C:\\Program Files\\Vestrel\\");
+    EXPECT_EQ(form.SystemPath, L"C:\\WINDOWS\\system32\\");
+    EXPECT_EQ(FakeRegistry::Instance().OpenHandleCount(), 0);
+}
+
+TEST_F(Form1Test, StartUpWithoutTheMainApplicationLogsAnEmptyPath)
+{
+    FakeSystem::Instance().systemDirectory.clear();
+    form.Form_Load();
+    EXPECT_EQ(view.log, L"Vestrel Path: \r\n");
+    EXPECT_EQ(form.AppPath, L"");
+    EXPECT_EQ(form.SystemPath, L"");
+}
+
+TEST_F(Form1Test, EntriesAreHandedOverInBatchesYetReadAsSingleAppends)
+{
+    form.AddMsg(L"one");
+    form.AddMsg(L"\r\ntwo");
+    EXPECT_EQ(view.appends, 0);
+    now += 100ms;
+    form.AddMsg(L"three");
+    EXPECT_EQ(view.appends, 1);
+    EXPECT_EQ(view.log, L"one\r\n\r\ntwo\r\nthree\r\n");
+    form.AddMsg(L"");
+    form.FlushLog();
+    EXPECT_EQ(view.appends, 2);
+    EXPECT_EQ(view.log, L"one\r\n\r\ntwo\r\nthree\r\n\r\n");
+    EXPECT_EQ(view.caret, view.log.size());
+    form.FlushLog();
+    EXPECT_EQ(view.appends, 2);
+}
+
+TEST_F(Form1Test, ALongRunShowsProgressAtLeastEveryHundredMilliseconds)
+{
+    for (int i = 0; i < 1000; ++i) {
+        form.AddMsg(L"line " + std::to_wstring(i));
+        now += 1ms;
+    }
+    // Ten batches in a second of work, not a thousand appends.
+    EXPECT_GE(view.appends, 9);
+    EXPECT_LE(view.appends, 10);
+    form.FlushLog();
+    EXPECT_EQ(view.log.substr(view.log.size() - 10), L"line 999\r\n");
+}
+
+TEST_F(Form1Test, CloseClosesTheWindow)
+{
+    form.cmdClose_Click();
+    EXPECT_TRUE(view.closed);
+}
+
+}  // namespace

@@ -1,0 +1,255 @@
+#include "tests/windows/ui/UiAutomation.h"
+
+#include <objidl.h>
+
+#include <gdiplus.h>
+
+namespace UiAutomation {
+
+namespace {
+
+constexpr char Caption[] = "Registry entries of Vestrel, Corvane classes";
+constexpr char AppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vestrel.exe";
+
+struct FindData {
+    DWORD processId;
+    const char* className;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOfProcess(HWND window, LPARAM lParam)
+{
+    auto* data = reinterpret_cast<FindData*>(lParam);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != data->processId || !IsWindowVisible(window))
+        return TRUE;
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    char caption[256] = {};
+    GetWindowTextA(window, caption, sizeof caption);
+    if (data->className && lstrcmpA(className, data->className) != 0)
+        return TRUE;
+    if (data->caption && lstrcmpA(caption, data->caption) != 0)
+        return TRUE;
+    data->found = window;
+    return FALSE;
+}
+
+HWND WaitForWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    do {
+        FindData data{processId, className, caption, nullptr};
+        EnumWindows(&FindWindowOfProcess, reinterpret_cast<LPARAM>(&data));
+        if (data.found)
+            return data.found;
+        Sleep(50);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+std::wstring TextOf(HWND window)
+{
+    LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+}  // namespace
+
+std::string OwnFolder()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+TandrelProcess::~TandrelProcess()
+{
+    Kill();
+}
+
+bool TandrelProcess::Start(DWORD timeoutMs)
+{
+    std::string commandLine = "\"" + OwnFolder() + "Tandrel.exe\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process_))
+        return false;
+    window_ = WaitForWindow(process_.dwProcessId, nullptr, Caption, timeoutMs);
+    return window_ != nullptr && WaitIdle();
+}
+
+std::wstring TandrelProcess::LogText() const
+{
+    return TextOf(Control(101));
+}
+
+std::pair<DWORD, DWORD> TandrelProcess::LogSelection() const
+{
+    DWORD start = 0;
+    DWORD end = 0;
+    // The pointers are not marshalled between processes; the packed result is,
+    // and is exact for logs below 65,536 characters.
+    LRESULT packed = SendMessageW(Control(101), EM_GETSEL, 0, 0);
+    if (packed != -1) {
+        start = LOWORD(packed);
+        end = HIWORD(packed);
+    }
+    return {start, end};
+}
+
+std::vector<ChildInfo> TandrelProcess::Children() const
+{
+    std::vector<ChildInfo> children;
+    for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        ChildInfo info{};
+        info.id = GetDlgCtrlID(child);
+        char className[64] = {};
+        GetClassNameA(child, className, sizeof className);
+        info.className = className;
+        info.text = TextOf(child);
+        GetWindowRect(child, &info.rect);
+        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&info.rect), 2);
+        info.enabled = IsWindowEnabled(child) != FALSE;
+        info.visible = IsWindowVisible(child) != FALSE;
+        children.push_back(info);
+    }
+    return children;
+}
+
+SIZE TandrelProcess::ClientSize() const
+{
+    RECT client{};
+    GetClientRect(window_, &client);
+    return {client.right - client.left, client.bottom - client.top};
+}
+
+void TandrelProcess::Click(int id) const
+{
+    PostMessageA(Control(id), BM_CLICK, 0, 0);
+}
+
+bool TandrelProcess::WaitIdle(DWORD timeoutMs) const
+{
+    // A sent message is handled only once the window's thread is back in its
+    // message loop, that is, once the command has ended.
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+bool TandrelProcess::ClickAndWait(int id, DWORD timeoutMs) const
+{
+    Click(id);
+    return WaitIdle(timeoutMs);
+}
+
+std::optional<MessageBoxInfo> TandrelProcess::WaitMessageBox(DWORD timeoutMs) const
+{
+    HWND box = WaitForWindow(process_.dwProcessId, "#32770", nullptr, timeoutMs);
+    if (!box)
+        return std::nullopt;
+    MessageBoxInfo info{};
+    info.window = box;
+    info.caption = TextOf(box);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[64] = {};
+        GetClassNameA(child, className, sizeof className);
+        LONG style = GetWindowLongA(child, GWL_STYLE);
+        if (lstrcmpiA(className, "Button") == 0 && IsWindowVisible(child))
+            info.buttons.push_back(TextOf(child));
+        else if (lstrcmpiA(className, "Static") == 0 && (style & SS_TYPEMASK) == SS_ICON)
+            info.hasQuestionIcon = SendMessageA(child, STM_GETICON, 0, 0) != 0;
+        else if (lstrcmpiA(className, "Static") == 0 && GetDlgCtrlID(child) == 0xFFFF)
+            info.prompt = TextOf(child);
+    }
+    return info;
+}
+
+void TandrelProcess::Answer(HWND box, int button)
+{
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+}
+
+bool TandrelProcess::ResizeClient(int width, int height) const
+{
+    RECT frame{0, 0, width, height};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongA(window_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongA(window_, GWL_EXSTYLE)));
+    BOOL moved = SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                              SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return moved && WaitIdle();
+}
+
+bool TandrelProcess::WaitExit(DWORD timeoutMs) const
+{
+    return WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+void TandrelProcess::Kill()
+{
+    if (process_.hProcess) {
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 1);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+        process_ = {};
+    }
+    window_ = nullptr;
+}
+
+bool SaveScreenshot(HWND window, const std::wstring& path)
+{
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    bool saved = false;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
+        {
+            Gdiplus::Bitmap image(bitmap, nullptr);
+            // The PNG encoder's class identifier.
+            CLSID png{0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+            saved = image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+        }
+        Gdiplus::GdiplusShutdown(token);
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}
+
+void SetVestrelAppPath(DWORD type, const std::string& value)
+{
+    if (type == 0) {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, AppPathsKey);
+        return;
+    }
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, AppPathsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+}
+
+}  // namespace UiAutomation

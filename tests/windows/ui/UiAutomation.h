@@ -1,0 +1,80 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Drives a running Tandrel window from another process, as a person would:
+// finding it, clicking its buttons, answering its message box, reading its log.
+namespace UiAutomation {
+
+struct ChildInfo {
+    int id;
+    std::string className;
+    std::wstring text;
+    RECT rect;  // in the parent's client coordinates
+    bool enabled;
+    bool visible;
+};
+
+struct MessageBoxInfo {
+    HWND window;
+    std::wstring caption;
+    std::wstring prompt;
+    std::vector<std::wstring> buttons;
+    bool hasQuestionIcon;
+};
+
+// The folder of the running test program, ending in "\".
+std::string OwnFolder();
+
+class TandrelProcess {
+public:
+    TandrelProcess() = default;
+    ~TandrelProcess();
+    TandrelProcess(const TandrelProcess&) = delete;
+    TandrelProcess& operator=(const TandrelProcess&) = delete;
+
+    // Starts Tandrel.exe from this program's folder and waits for its window.
+    bool Start(DWORD timeoutMs = 30000);
+    [[nodiscard]] HWND Window() const { return window_; }
+    [[nodiscard]] HANDLE Process() const { return process_.hProcess; }
+
+    [[nodiscard]] std::wstring LogText() const;
+    // The caret (selection start and end) of the log.
+    [[nodiscard]] std::pair<DWORD, DWORD> LogSelection() const;
+    [[nodiscard]] std::vector<ChildInfo> Children() const;
+    [[nodiscard]] SIZE ClientSize() const;
+    [[nodiscard]] HWND Control(int id) const { return GetDlgItem(window_, id); }
+
+    // Clicks a button and returns at once (the command may open a box).
+    void Click(int id) const;
+    // Waits until the window has finished what it was doing.
+    bool WaitIdle(DWORD timeoutMs = 120000) const;
+    // Clicks and waits for the command to end.
+    bool ClickAndWait(int id, DWORD timeoutMs = 120000) const;
+
+    // Waits for a message box of this process.
+    [[nodiscard]] std::optional<MessageBoxInfo> WaitMessageBox(DWORD timeoutMs = 10000) const;
+    // Presses a button of a message box: IDYES, IDNO, ...
+    static void Answer(HWND box, int button);
+
+    bool ResizeClient(int width, int height) const;
+    bool WaitExit(DWORD timeoutMs = 10000) const;
+    // Ends the process if it is still running.
+    void Kill();
+
+private:
+    PROCESS_INFORMATION process_{};
+    HWND window_ = nullptr;
+};
+
+// Saves the window's pixels as it shows on the screen.
+bool SaveScreenshot(HWND window, const std::wstring& path);
+
+// Sets HKLM\...\App Paths\Vestrel.exe, or removes it for type 0.
+void SetVestrelAppPath(DWORD type, const std::string& value);
+
+}  // namespace UiAutomation
