@@ -1,11 +1,30 @@
 #include "console/Form1.h"
 
+#include <cwctype>
+
+#include "console/Tables.h"
 #include "helpers/FuncLib.h"
+#include "registry/RegFuncs.h"
+#include "registry/RegKeyOwner.h"
 
 namespace {
 
 // A long command still shows progress this often.
 constexpr std::chrono::milliseconds LogBatchInterval{100};
+
+const std::wstring Separator = L"\r\n" + std::wstring(40, L'-');
+const std::wstring ClassesKey = L"Software\\CLASSES\\";
+
+bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(a[i]) != std::towlower(b[i]))
+            return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -34,9 +53,112 @@ void Form1::AddMsg(const std::wstring& msg)
 
 void Form1::FlushLog()
 {
+    if (!pendingLog_.empty()) {
+        view_.AppendLog(pendingLog_);
+        pendingLog_.clear();
+    }
     lastFlush_ = clock_();
-    if (pendingLog_.empty())
-        return;
-    view_.AppendLog(pendingLog_);
-    pendingLog_.clear();
+}
+
+bool Form1::ReadKeyValue(RegKey root, const std::wstring& subKey, const std::wstring& valueName,
+                         std::wstring& value, bool closeKey, RegKey& keyOut)
+{
+    value.clear();
+    RegKey key = RegKey::None;
+    bool opened = OpenRegKey(root, subKey, key);
+    if (opened) {
+        std::wstring read;
+        if (GetRegString(key, valueName, read))
+            value = read;
+    } else {
+        AddMsg(L"ERROR: Could not locate the key in the Registry.\r\n" + subKey);
+        LoadFailed = true;
+    }
+    if (closeKey)
+        CloseRegKey(key);
+    else
+        keyOut = key;
+    return opened;
+}
+
+void Form1::ListSubKeys(RegKey key, const std::wstring& keyPath, const std::wstring& indent, std::wstring* typeLib)
+{
+    std::wstring name;
+    for (std::uint32_t index = 0;; ++index) {
+        long code = EnumRegSubKey(key, index, name);
+        if (code == RegError::Success) {
+            std::wstring value;
+            RegKey unused = RegKey::None;
+            if (ReadKeyValue(RegKey::LocalMachine, keyPath + L"\\" + name, L"", value, true, unused)) {
+                if (typeLib && EqualsIgnoringCase(name, L"typelib"))
+                    *typeLib = value;
+                AddMsg(indent + name + L": " + value);
+            }
+        }
+        // A failed enumeration leaves the blank filler, which ends the list.
+        if (IsBlank(name))
+            break;
+    }
+}
+
+void Form1::cmdLoad_Click()
+{
+    view_.SetBusyPointer(true);
+    ClassList.emplace(ClassTable.begin(), ClassTable.end());
+    FileList.emplace(ComponentTable.begin(), ComponentTable.end());
+    ClsidList.emplace(ClassList->size());
+    TypeLibList.emplace(ClassList->size());
+    LoadFailed = false;
+    AddMsg(Separator);
+
+    for (std::size_t i = 0; i < ClassList->size(); ++i) {
+        const std::wstring& progId = (*ClassList)[i];
+        AddMsg(L"\r\nLoading Class Info: " + progId);
+
+        std::wstring value;
+        RegKey unused = RegKey::None;
+        if (!ReadKeyValue(RegKey::LocalMachine, ClassesKey + progId, L"", value, true, unused))
+            continue;
+        AddMsg(L"Name: " + value);
+
+        if (!ReadKeyValue(RegKey::LocalMachine, ClassesKey + progId + L"\\CLSID", L"", value, true, unused)) {
+            LoadFailed = true;
+            AddMsg(L"ERROR: Class ID not found.");
+            continue;
+        }
+        std::wstring clsid = value;
+        (*ClsidList)[i] = clsid;
+        AddMsg(L"CLSID: " + clsid);
+
+        // An empty CLSID opens the CLSID key itself and lists every class of
+        // the machine: that is what the registry holds, so it is shown.
+        std::wstring classKeyPath = ClassesKey + L"CLSID\\" + clsid;
+        RegKey opened = RegKey::None;
+        if (!ReadKeyValue(RegKey::LocalMachine, classKeyPath, L"", value, false, opened))
+            continue;
+        RegKeyOwner classKey(opened);
+        std::wstring typeLib;
+        ListSubKeys(classKey.get(), classKeyPath, L"\t", &typeLib);
+        if (!typeLib.empty())
+            (*TypeLibList)[i] = typeLib;
+        if (IsBlank(typeLib)) {
+            LoadFailed = true;
+            AddMsg(L"ERROR: Type Library ID not found.");
+            continue;
+        }
+        classKey.reset();
+
+        std::wstring typeLibPath = ClassesKey + L"TypeLib\\" + typeLib;
+        opened = RegKey::None;
+        if (ReadKeyValue(RegKey::LocalMachine, typeLibPath, L"", value, false, opened)) {
+            RegKeyOwner typeLibKey(opened);
+            ListSubKeys(typeLibKey.get(), typeLibPath, L"\t\t", nullptr);
+        }
+    }
+
+    if (LoadFailed)
+        AddMsg(L"\r\n*** ERROR IN LOADING - Scroll back to see the Errors.");
+    view_.SetDeleteEnabled(true);
+    FlushLog();
+    view_.SetBusyPointer(false);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "console/FormView.h"
+#include "registry/RegTypes.h"
 
 // The window's logic: its state, start-up, the log and the commands. It runs
 // the same against the real window and against a test's view.
@@ -17,7 +18,15 @@ public:
     explicit Form1(FormView& view, Clock clock = &std::chrono::steady_clock::now);
 
     void Form_Load();
+    void cmdLoad_Click();
     void cmdClose_Click();
+
+    // Opens `subKey` below `root` and reads its value `valueName` into
+    // `value` ("" when there is none). A key that cannot be opened is logged
+    // and sets LoadFailed. With `closeKey` the key is closed again; otherwise
+    // it is handed to the caller in `keyOut` (RegKey::None when not opened).
+    bool ReadKeyValue(RegKey root, const std::wstring& subKey, const std::wstring& valueName, std::wstring& value,
+                      bool closeKey, RegKey& keyOut);
 
     // The only way anything is reported: the entry and CRLF are added to the
     // log. Entries reach the box in batches (see FlushLog), since one append
@@ -37,6 +46,11 @@ public:
     std::wstring SystemPath;
 
 private:
+    // Logs one line per subkey of `key` (below `keyPath`), each as `indent` +
+    // name + ": " + its default value. Returns the value of a "typelib"
+    // subkey when `typeLib` is asked for.
+    void ListSubKeys(RegKey key, const std::wstring& keyPath, const std::wstring& indent, std::wstring* typeLib);
+
     FormView& view_;
     Clock clock_;
     std::wstring pendingLog_;

@@ -97,6 +97,12 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_SETCURSOR:
+        if (busy_) {
+            SetCursor(LoadCursor(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        break;
     case WM_CTLCOLORSTATIC:
         // The log is read-only but is the window's content, not a label.
         if (reinterpret_cast<HWND>(lParam) == Control(TxtMsgId)) {
@@ -162,6 +168,9 @@ void Form1Window::OnCommand(int id, int notification)
     if (notification != BN_CLICKED)
         return;
     switch (id) {
+    case CmdLoadId:
+        form_.cmdLoad_Click();
+        break;
     case CmdCloseId:
         form_.cmdClose_Click();
         break;
@@ -185,6 +194,13 @@ void Form1Window::AppendLog(const std::wstring& text)
 void Form1Window::SetDeleteEnabled(bool enabled)
 {
     EnableWindow(Control(CmdDeleteId), enabled);
+}
+
+void Form1Window::SetBusyPointer(bool busy)
+{
+    busy_ = busy;
+    // No WM_SETCURSOR arrives while a command runs, so change it now.
+    SetCursor(LoadCursor(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
 void Form1Window::Close()

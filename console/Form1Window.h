@@ -23,6 +23,7 @@ public:
 
     void AppendLog(const std::wstring& text) override;
     void SetDeleteEnabled(bool enabled) override;
+    void SetBusyPointer(bool busy) override;
     void Close() override;
 
 private:
@@ -36,5 +37,6 @@ private:
     HWND window_ = nullptr;
     HFONT font_ = nullptr;
     int dpi_ = 96;
+    bool busy_ = false;
     Form1 form_;
 };

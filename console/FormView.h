@@ -12,6 +12,9 @@ public:
     // character, so the newest line is in view.
     virtual void AppendLog(const std::wstring& text) = 0;
     virtual void SetDeleteEnabled(bool enabled) = 0;
+    // The hourglass over the window while a command works, shown at once even
+    // though the command does not return to the message loop.
+    virtual void SetBusyPointer(bool busy) = 0;
     // Closes the window, which ends the program.
     virtual void Close() = 0;
 };

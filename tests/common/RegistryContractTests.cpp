@@ -70,6 +70,20 @@ TEST_F(RegistryContract, AnOpenKeyServesAsRootForItsSubkeys)
     EXPECT_TRUE(CloseRegKey(parent));
 }
 
+TEST_F(RegistryContract, PathsMayEndInOrDoubleASeparatorButNotStartWithOne)
+{
+    TestRegistry::CreateKey(Scratch + L"\\Child");
+    RegKey key = RegKey::None;
+    EXPECT_TRUE(OpenRegKey(RegKey::LocalMachine, Scratch + L"\\", key));
+    CloseRegKey(key);
+    key = RegKey::None;
+    EXPECT_TRUE(OpenRegKey(RegKey::LocalMachine, Scratch + L"\\\\Child", key));
+    CloseRegKey(key);
+    key = RegKey::None;
+    EXPECT_FALSE(OpenRegKey(RegKey::LocalMachine, L"\\" + Scratch, key));
+    EXPECT_EQ(key, RegKey::None);
+}
+
 TEST_F(RegistryContract, ClosingNoneFailsAndClosingTwiceFails)
 {
     EXPECT_FALSE(CloseRegKey(RegKey::None));

@@ -26,9 +26,14 @@ std::vector<std::wstring> SplitPath(const std::wstring& path, bool& valid)
         std::size_t end = path.find(L'\\', start);
         if (end == std::wstring::npos)
             end = path.size();
+        // A doubled separator inside a path is passed over, as the system does.
         if (end == start) {
-            valid = false;
-            return parts;
+            if (start == 0) {
+                valid = false;
+                return parts;
+            }
+            start = end + 1;
+            continue;
         }
         parts.push_back(path.substr(start, end - start));
         start = end + 1;

@@ -16,10 +16,12 @@ public:
     }
     void SetDeleteEnabled(bool enabled) override { deleteEnabled = enabled; }
     void Close() override { closed = true; }
+    void SetBusyPointer(bool busy) override { pointerChanges.push_back(busy); }
 
     std::wstring log;
     std::size_t caret = 0;
     int appends = 0;
     bool deleteEnabled = false;
     bool closed = false;
+    std::vector<bool> pointerChanges;
 };

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <array>
+
+// The suite, built into the program: its 15 class ProgIDs and its 9 component
+// files, in the order the commands walk them.
+
+inline constexpr std::array<const wchar_t*, 15> ClassTable{
+    L"Glimmet.ctlGlimmet",  L"Daskel.clsDaskel",   L"Daskel.clsEntities",    L"Daskel.clsEntity",
+    L"Daskel.clsXFields",   L"Daskel.clsXField",   L"Wrenna.clsIFace",       L"Corvane.clsMail",
+    L"Sulvary.clsPhone",    L"Brenlow.clsIFace",   L"Ladrisk.clsIFace",      L"Omberly.clsOmberly",
+    L"Vestrel.clsIFace",    L"Vestrel.clsEMailIFace", L"Vestrel.clsLinkIFace",
+};
+
+inline constexpr std::array<const wchar_t*, 9> ComponentTable{
+    L"Glimmet.ocx", L"Daskel.dll",  L"Wrenna.dll",  L"Corvane.exe", L"Sulvary.exe",
+    L"Brenlow.exe", L"Ladrisk.exe", L"Omberly.exe", L"Vestrel.exe",
+};
