@@ -138,16 +138,18 @@ void TandrelProcess::Click(int id) const
 
 bool TandrelProcess::WaitIdle(DWORD timeoutMs) const
 {
-    // A sent message is handled only once the window's thread is back in its
-    // message loop, that is, once the command has ended.
+    // A sent message is handled only once the window's thread pumps messages
+    // again: after the command, unless the command shows a modal box.
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
 bool TandrelProcess::ClickAndWait(int id, DWORD timeoutMs) const
 {
-    Click(id);
-    return WaitIdle(timeoutMs);
+    // Sent, not posted: the click is handled, command and all, before the
+    // call returns. (A posted click would come after a sent WM_NULL.)
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(Control(id), BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
 std::optional<MessageBoxInfo> TandrelProcess::WaitMessageBox(DWORD timeoutMs) const
@@ -235,6 +237,71 @@ bool SaveScreenshot(HWND window, const std::wstring& path)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return saved;
+}
+
+int RunAndWait(const std::string& commandLine, DWORD timeoutMs)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
+        return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return static_cast<int>(code);
+}
+
+bool ImportFixture(const std::string& name)
+{
+    return RunAndWait("reg.exe import \"" + OwnFolder() + "fixtures\\" + name + "\"") == 0;
+}
+
+namespace {
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::string content;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return content;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        content.append(buffer, read);
+    CloseHandle(file);
+    return content;
+}
+
+}  // namespace
+
+void RemoveFixtureKeys(const std::string& name)
+{
+    const std::string root = "[HKEY_LOCAL_MACHINE\\";
+    std::string content = ReadWholeFile(OwnFolder() + "fixtures\\" + name);
+    std::size_t pos = 0;
+    while ((pos = content.find(root, pos)) != std::string::npos) {
+        std::size_t end = content.find(']', pos);
+        std::string path = content.substr(pos + root.size(), end - pos - root.size());
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+        pos = end;
+    }
+}
+
+std::wstring FixtureText(const std::string& name)
+{
+    std::string content = ReadWholeFile(OwnFolder() + "fixtures\\" + name);
+    int length = MultiByteToWideChar(CP_UTF8, 0, content.data(), static_cast<int>(content.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, content.data(), static_cast<int>(content.size()), text.data(), length);
+    return text;
 }
 
 void SetVestrelAppPath(DWORD type, const std::string& value)

@@ -74,6 +74,18 @@ private:
 // Saves the window's pixels as it shows on the screen.
 bool SaveScreenshot(HWND window, const std::wstring& path);
 
+// Runs a program of this prefix and waits for it; returns its exit code, or
+// -1 when it could not be started.
+int RunAndWait(const std::string& commandLine, DWORD timeoutMs = 60000);
+
+// Imports a registry file from the fixtures folder beside this program with
+// reg.exe, which writes the registry view that Tandrel sees.
+bool ImportFixture(const std::string& name);
+// Removes every key that a registry file names, with all below it.
+void RemoveFixtureKeys(const std::string& name);
+// The text of a file in the fixtures folder.
+std::wstring FixtureText(const std::string& name);
+
 // Sets HKLM\...\App Paths\Vestrel.exe, or removes it for type 0.
 void SetVestrelAppPath(DWORD type, const std::string& value);
 

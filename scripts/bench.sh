@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Runs the benchmarks under Wine on Xvfb and prints their tables:
+#   scripts/bench.sh [load|delete] ...
+# Figures vary between runs and machines; compare within one run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/common.sh
+
+bash scripts/setup.sh
+mkdir -p build
+preset=$(wine_preset)
+configure_and_build "$preset"
+prefix="$PWD/build/$preset/wineprefix"
+loader=$(wine_loader "$preset")
+trap 'WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true; stop_display' EXIT
+ensure_display
+
+echo "Wine $($loader --version), build $preset, $(nproc) cores"
+what=${1:-all}
+if [ "$what" = all ] || [ "$what" = load ]; then
+  echo
+  echo "Load (N extra class keys; one suite class with an empty CLSID lists them all):"
+  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_load.exe" 1000 5000 20000
+fi
