@@ -162,3 +162,73 @@ void Form1::cmdLoad_Click()
     FlushLog();
     view_.SetBusyPointer(false);
 }
+
+RegKeyOwner Form1::OpenParentKey(const std::wstring& path)
+{
+    std::wstring unusedValue;
+    RegKey opened = RegKey::None;
+    ReadKeyValue(RegKey::LocalMachine, path, L"", unusedValue, false, opened);
+    return RegKeyOwner(opened);
+}
+
+bool Form1::DeleteTreeLogged(RegKey parent, const std::wstring& name)
+{
+    if (DeleteRegKeyTree(parent, name)) {
+        AddMsg(L"\tDeleted " + name);
+        return true;
+    }
+    DeleteFailed = true;
+    AddMsg(L"\tERROR: Deleting " + name);
+    return false;
+}
+
+void Form1::cmdDelete_Click()
+{
+    // The button is enabled only once Load has built the lists.
+    if (!ClassList || !ClsidList || !TypeLibList)
+        return;
+    if (!view_.AskYesNo(L"Are you sure you want to delete registry entries for Vestrel Classes"))
+        return;
+
+    AddMsg(Separator);
+    DeleteFailed = false;
+    std::wstring lastDeletedTypeLib;
+
+    for (std::size_t i = 0; i < ClassList->size(); ++i) {
+        const std::wstring& progId = (*ClassList)[i];
+
+        AddMsg(L"\r\nDeleting TypeLib Entries for the Class: " + progId);
+        if (RegKeyOwner parent = OpenParentKey(L"Software\\CLASSES\\TypeLib")) {
+            const std::wstring& typeLib = (*TypeLibList)[i];
+            // Neighbours that share a library find it gone already. Only the
+            // last deleted ID is remembered, and it starts as "".
+            if (typeLib == lastDeletedTypeLib) {
+                AddMsg(L"\tAlready deleted.");
+            } else if (IsBlank(typeLib)) {
+                DeleteFailed = true;
+                AddMsg(L"\tERROR: Typelib ID is blank.");
+            } else if (DeleteTreeLogged(parent.get(), typeLib)) {
+                lastDeletedTypeLib = typeLib;
+            }
+        }
+
+        AddMsg(L"Deleting CLSID Entries for the Class: " + progId);
+        if (RegKeyOwner parent = OpenParentKey(L"Software\\CLASSES\\CLSID")) {
+            const std::wstring& clsid = (*ClsidList)[i];
+            if (IsBlank(clsid)) {
+                DeleteFailed = true;
+                AddMsg(L"\tERROR: CLSID is blank.");
+            } else {
+                DeleteTreeLogged(parent.get(), clsid);
+            }
+        }
+
+        AddMsg(L"Deleting Class: " + progId);
+        if (RegKeyOwner parent = OpenParentKey(L"Software\\CLASSES"))
+            DeleteTreeLogged(parent.get(), progId);
+    }
+
+    if (DeleteFailed)
+        AddMsg(L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.");
+    FlushLog();
+}

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "console/FormView.h"
+#include "registry/RegKeyOwner.h"
 #include "registry/RegTypes.h"
 
 // The window's logic: its state, start-up, the log and the commands. It runs
@@ -19,6 +20,7 @@ public:
 
     void Form_Load();
     void cmdLoad_Click();
+    void cmdDelete_Click();
     void cmdClose_Click();
 
     // Opens `subKey` below `root` and reads its value `valueName` into
@@ -50,6 +52,12 @@ private:
     // name + ": " + its default value. Returns the value of a "typelib"
     // subkey when `typeLib` is asked for.
     void ListSubKeys(RegKey key, const std::wstring& keyPath, const std::wstring& indent, std::wstring* typeLib);
+
+    // Opens a parent key for Delete through ReadKeyValue; empty when missing.
+    RegKeyOwner OpenParentKey(const std::wstring& path);
+    // Deletes `name` below `parent` with everything under it and logs the
+    // result; a failure sets DeleteFailed.
+    bool DeleteTreeLogged(RegKey parent, const std::wstring& name);
 
     FormView& view_;
     Clock clock_;

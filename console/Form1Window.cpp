@@ -171,6 +171,9 @@ void Form1Window::OnCommand(int id, int notification)
     case CmdLoadId:
         form_.cmdLoad_Click();
         break;
+    case CmdDeleteId:
+        form_.cmdDelete_Click();
+        break;
     case CmdCloseId:
         form_.cmdClose_Click();
         break;
@@ -201,6 +204,15 @@ void Form1Window::SetBusyPointer(bool busy)
     busy_ = busy;
     // No WM_SETCURSOR arrives while a command runs, so change it now.
     SetCursor(LoadCursor(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+}
+
+bool Form1Window::AskYesNo(const std::wstring& prompt)
+{
+    char title[64] = "Tandrel";
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
+    LoadStringA(instance, IDS_APP_TITLE, title, sizeof title);
+    return MessageBoxA(window_, AnsiText::FromWide(prompt).c_str(), title,
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
 }
 
 void Form1Window::Close()

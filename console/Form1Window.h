@@ -24,6 +24,7 @@ public:
     void AppendLog(const std::wstring& text) override;
     void SetDeleteEnabled(bool enabled) override;
     void SetBusyPointer(bool busy) override;
+    bool AskYesNo(const std::wstring& prompt) override;
     void Close() override;
 
 private:

@@ -15,6 +15,9 @@ public:
     // The hourglass over the window while a command works, shown at once even
     // though the command does not return to the message loop.
     virtual void SetBusyPointer(bool busy) = 0;
+    // A modal Yes/No question with a question-mark icon, Yes the default,
+    // under the application's title. True for Yes.
+    virtual bool AskYesNo(const std::wstring& prompt) = 0;
     // Closes the window, which ends the program.
     virtual void Close() = 0;
 };

@@ -70,3 +70,39 @@ std::wstring CurrentVersionKey()
 {
     return L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 }
+
+bool DeleteRegKeyTree(RegKey parent, const std::wstring& name)
+{
+    RegKey key = RegKey::None;
+    if (!OpenRegKey(parent, name, key))
+        return false;
+
+    // Deleting the subkey at `index` moves the next one down to it, so the
+    // index only advances past a subkey that stays: one that cannot be opened
+    // or deleted, or an index the enumeration fails on. Without that the loop
+    // would offer the same stuck subkey forever.
+    std::uint32_t index = 0;
+    bool lastFailed = false;
+    std::wstring subKey;
+    for (;;) {
+        long code = EnumRegSubKey(key, index, subKey);
+        if (code == RegError::Success) {
+            lastFailed = false;
+            if (!DeleteRegKeyTree(key, subKey))
+                ++index;
+        } else if (code == RegError::NoMoreItems) {
+            break;
+        } else {
+            // Two failures in a row: the key cannot be listed (a handle
+            // without the right to enumerate fails at every index).
+            if (lastFailed)
+                break;
+            lastFailed = true;
+            ++index;
+        }
+    }
+
+    bool deleted = DeleteRegKey(parent, name);
+    CloseRegKey(key);
+    return deleted;
+}

@@ -28,3 +28,8 @@ bool CloseRegKey(RegKey key);
 [[nodiscard]] bool DeleteRegKey(RegKey parent, const std::wstring& name);
 
 [[nodiscard]] std::wstring CurrentVersionKey();
+
+// Deletes `name` below `parent` with everything below it, deepest keys first.
+// A subkey that cannot be removed is passed over so that the others are still
+// removed; the result is true only when `name` itself was deleted.
+[[nodiscard]] bool DeleteRegKeyTree(RegKey parent, const std::wstring& name);

@@ -16,6 +16,11 @@ public:
     }
     void SetDeleteEnabled(bool enabled) override { deleteEnabled = enabled; }
     void Close() override { closed = true; }
+    bool AskYesNo(const std::wstring& prompt) override
+    {
+        questions.push_back(prompt);
+        return answerYes;
+    }
     void SetBusyPointer(bool busy) override { pointerChanges.push_back(busy); }
 
     std::wstring log;
@@ -24,4 +29,6 @@ public:
     bool deleteEnabled = false;
     bool closed = false;
     std::vector<bool> pointerChanges;
+    std::vector<std::wstring> questions;
+    bool answerYes = true;
 };

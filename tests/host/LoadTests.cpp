@@ -5,48 +5,12 @@
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeSystem.h"
 #include "tests/host/FakeView.h"
+#include "tests/host/SuiteRegistry.h"
 
 namespace {
 
 using Call = FakeRegistry::Call;
-
-struct SuiteClass {
-    std::wstring progId;
-    std::wstring clsid;
-    std::wstring typeLib;
-    std::wstring library;
-};
-
-std::wstring Guid(int n, wchar_t kind)
-{
-    wchar_t text[40];
-    swprintf(text, 40, L"{%c0000000-0000-4000-8000-0000000000%02d}", kind, n);
-    return text;
-}
-
-std::vector<SuiteClass> SuiteClasses()
-{
-    const std::pair<const wchar_t*, const wchar_t*> classes[] = {
-        {L"Glimmet.ctlGlimmet", L"Glimmet"}, {L"Daskel.clsDaskel", L"Daskel"},
-        {L"Daskel.clsEntities", L"Daskel"},  {L"Daskel.clsEntity", L"Daskel"},
-        {L"Daskel.clsXFields", L"Daskel"},   {L"Daskel.clsXField", L"Daskel"},
-        {L"Wrenna.clsIFace", L"Wrenna"},     {L"Corvane.clsMail", L"Corvane"},
-        {L"Sulvary.clsPhone", L"Sulvary"},   {L"Brenlow.clsIFace", L"Brenlow"},
-        {L"Ladrisk.clsIFace", L"Ladrisk"},   {L"Omberly.clsOmberly", L"Omberly"},
-        {L"Vestrel.clsIFace", L"Vestrel"},   {L"Vestrel.clsEMailIFace", L"Vestrel"},
-        {L"Vestrel.clsLinkIFace", L"Vestrel"},
-    };
-    const std::wstring libraries[] = {L"Glimmet", L"Daskel",  L"Wrenna",  L"Corvane", L"Sulvary",
-                                      L"Brenlow", L"Ladrisk", L"Omberly", L"Vestrel"};
-    std::vector<SuiteClass> suite;
-    for (int i = 0; i < 15; ++i) {
-        int library = 0;
-        while (libraries[library] != classes[i].second)
-            ++library;
-        suite.push_back({classes[i].first, Guid(i, L'C'), Guid(library, L'7'), classes[i].second});
-    }
-    return suite;
-}
+using namespace SuiteRegistry;
 
 const std::wstring Separator = L"\r\n----------------------------------------\r\n";
 const std::wstring ClosingLine = L"\r\n*** ERROR IN LOADING - Scroll back to see the Errors.\r\n";
@@ -70,24 +34,10 @@ protected:
         EXPECT_EQ(registry.StrayCloseCount(), 0) << "a key was closed that was not open";
     }
 
-    void Register(const SuiteClass& c)
-    {
-        const std::wstring classes = L"Software\\Classes\\";
-        registry.SetString(classes + c.progId, L"", c.progId + L" class");
-        registry.SetString(classes + c.progId + L"\\CLSID", L"", c.clsid);
-        const std::wstring key = classes + L"CLSID\\" + c.clsid;
-        registry.SetString(key, L"", c.progId + L" class");
-        registry.SetString(key + L"\\InprocServer32", L"", L"C:\\WINDOWS\\system32\\" + c.library + L".dll");
-        registry.SetString(key + L"\\ProgID", L"", c.progId);
-        registry.SetString(key + L"\\TypeLib", L"", c.typeLib);
-        registry.SetString(key + L"\\VERSION", L"", L"1.0");
-        registry.SetString(classes + L"TypeLib\\" + c.typeLib + L"\\1.0", L"", c.library + L" Library");
-    }
-
     void RegisterSuite()
     {
         for (const auto& c : suite)
-            Register(c);
+            Register(registry, c);
     }
 
     static std::wstring Healthy(const SuiteClass& c)
