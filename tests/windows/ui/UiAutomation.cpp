@@ -4,6 +4,8 @@
 
 #include <gdiplus.h>
 
+#include <cstring>
+
 namespace UiAutomation {
 
 namespace {
@@ -302,6 +304,44 @@ std::wstring FixtureText(const std::string& name)
     std::wstring text(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, content.data(), static_cast<int>(content.size()), text.data(), length);
     return text;
+}
+
+std::vector<std::wstring> ExportMachineKeys(bool view32)
+{
+    std::string file = OwnFolder() + (view32 ? "export-32.reg" : "export-64.reg");
+    DeleteFileA(file.c_str());
+    RunAndWait("reg.exe export HKLM \"" + file + "\" /y" + (view32 ? " /reg:32" : " /reg:64"), 300000);
+    std::string bytes = ReadWholeFile(file);
+    std::wstring text(bytes.size() / 2, L'\0');
+    std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+    std::vector<std::wstring> keys;
+    const std::wstring root = L"[HKEY_LOCAL_MACHINE";
+    std::size_t pos = 0;
+    while ((pos = text.find(L"\n" + root, pos)) != std::wstring::npos) {
+        std::size_t start = pos + 1 + root.size();
+        std::size_t end = text.find(L"]\r\n", start);
+        if (end == std::wstring::npos)
+            break;
+        std::wstring key = text.substr(start, end - start);
+        if (!key.empty() && key[0] == L'\\')
+            key.erase(0, 1);
+        CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
+        keys.push_back(key);
+        pos = end;
+    }
+    DeleteFileA(file.c_str());
+    return keys;
+}
+
+bool WaitGone(HWND window, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
 }
 
 void SetVestrelAppPath(DWORD type, const std::string& value)

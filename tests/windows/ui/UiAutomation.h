@@ -86,6 +86,13 @@ void RemoveFixtureKeys(const std::string& name);
 // The text of a file in the fixtures folder.
 std::wstring FixtureText(const std::string& name);
 
+// Every key of HKEY_LOCAL_MACHINE in one registry view (reg.exe export),
+// lower-cased, without the root's name.
+std::vector<std::wstring> ExportMachineKeys(bool view32);
+
+// Waits until a window is gone.
+bool WaitGone(HWND window, DWORD timeoutMs = 10000);
+
 // Sets HKLM\...\App Paths\Vestrel.exe, or removes it for type 0.
 void SetVestrelAppPath(DWORD type, const std::string& value);
 

@@ -1,0 +1,26 @@
+#include "SuiteIds.h"
+#include "common/Register.h"
+
+namespace {
+
+const Register::ClassEntry kClasses[] = {
+    {L"Daskel.clsDaskel", L"Daskel Engine", CLSID_Daskel_clsDaskel},
+    {L"Daskel.clsEntities", L"Daskel Entities", CLSID_Daskel_clsEntities},
+    {L"Daskel.clsEntity", L"Daskel Entity", CLSID_Daskel_clsEntity},
+    {L"Daskel.clsXFields", L"Daskel Extra Fields", CLSID_Daskel_clsXFields},
+    {L"Daskel.clsXField", L"Daskel Extra Field", CLSID_Daskel_clsXField},
+};
+
+const Register::Component kComponent{"Daskel.dll", Register::Server::InProc, LIBID_Daskel, kClasses};
+
+}  // namespace
+
+STDAPI DllRegisterServer()
+{
+    return Register::RegisterLibrary(kComponent);
+}
+
+STDAPI DllUnregisterServer()
+{
+    return Register::UnregisterLibrary(kComponent);
+}

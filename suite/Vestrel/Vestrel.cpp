@@ -1,0 +1,19 @@
+#include "SuiteIds.h"
+#include "common/Register.h"
+
+namespace {
+
+const Register::ClassEntry kClasses[] = {
+    {L"Vestrel.clsIFace", L"Vestrel Interface", CLSID_Vestrel_clsIFace},
+    {L"Vestrel.clsEMailIFace", L"Vestrel E-Mail Interface", CLSID_Vestrel_clsEMailIFace},
+    {L"Vestrel.clsLinkIFace", L"Vestrel Link Interface", CLSID_Vestrel_clsLinkIFace},
+};
+
+const Register::Component kComponent{"Vestrel.exe", Register::Server::Local, LIBID_Vestrel, kClasses};
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    return Register::RunLocalServer(kComponent);
+}
