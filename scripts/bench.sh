@@ -22,3 +22,8 @@ if [ "$what" = all ] || [ "$what" = load ]; then
   echo "Load (N extra class keys; one suite class with an empty CLSID lists them all):"
   scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_load.exe" 1000 5000 20000
 fi
+if [ "$what" = all ] || [ "$what" = delete ]; then
+  echo
+  echo "Deleting one tree of 10,000 keys:"
+  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_delete.exe" 3
+fi

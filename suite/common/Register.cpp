@@ -1,0 +1,186 @@
+#include "common/Register.h"
+
+#include <oleauto.h>
+
+#include <string>
+
+namespace Register {
+namespace {
+
+const std::wstring kClassesRoot = L"Software\\Classes\\";
+
+std::wstring GuidText(const GUID& guid)
+{
+    wchar_t text[39] = {};
+    StringFromGUID2(guid, text, 39);
+    return text;
+}
+
+std::wstring ModulePath()
+{
+    // The address of anything in this file names the DLL or EXE it is linked into.
+    static const char anchor = 0;
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&anchor), &module))
+        return {};
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+// Keeps the first failure: once one write is refused the rest would be too.
+class KeyWriter {
+public:
+    void Text(const std::wstring& key, const std::wstring& text, const wchar_t* name = nullptr)
+    {
+        if (code_ == ERROR_SUCCESS)
+            code_ = RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, REG_SZ, text.c_str(),
+                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+    void EmptyKey(const std::wstring& key)
+    {
+        if (code_ != ERROR_SUCCESS)
+            return;
+        HKEY created = nullptr;
+        code_ = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &created,
+                                nullptr);
+        if (code_ == ERROR_SUCCESS)
+            RegCloseKey(created);
+    }
+    LONG Code() const { return code_; }
+
+private:
+    LONG code_ = ERROR_SUCCESS;
+};
+
+LONG WriteClassKeys(const ClassEntry& entry, Server server, const std::wstring& module, const std::wstring& libid)
+{
+    const std::wstring clsid = GuidText(entry.clsid);
+    const std::wstring progIdKey = kClassesRoot + entry.progId;
+    const std::wstring classKey = kClassesRoot + L"CLSID\\" + clsid;
+    KeyWriter writer;
+    writer.Text(progIdKey, entry.description);
+    writer.Text(progIdKey + L"\\CLSID", clsid);
+    writer.Text(classKey, entry.description);
+    if (server == Server::InProc) {
+        writer.Text(classKey + L"\\InprocServer32", module);
+        writer.Text(classKey + L"\\InprocServer32", L"Apartment", L"ThreadingModel");
+    } else {
+        writer.Text(classKey + L"\\LocalServer32", module);
+    }
+    writer.Text(classKey + L"\\ProgID", entry.progId);
+    writer.Text(classKey + L"\\TypeLib", libid);
+    writer.Text(classKey + L"\\VERSION", L"1.0");
+    writer.EmptyKey(classKey + L"\\Programmable");
+    return writer.Code();
+}
+
+LONG DeleteTree(const std::wstring& key)
+{
+    LONG code = RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+    return code == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : code;
+}
+
+// The system wrote the type library's keys from the library's own attributes,
+// so the same attributes name what to remove.
+HRESULT UnregisterTypeLib(const std::wstring& module)
+{
+    ITypeLib* typeLib = nullptr;
+    HRESULT result = LoadTypeLibEx(module.c_str(), REGKIND_NONE, &typeLib);
+    if (FAILED(result))
+        return result;
+    TLIBATTR* attributes = nullptr;
+    result = typeLib->GetLibAttr(&attributes);
+    if (SUCCEEDED(result)) {
+        result = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
+                                   attributes->lcid, attributes->syskind);
+        typeLib->ReleaseTLibAttr(attributes);
+    }
+    typeLib->Release();
+    // Not registered in the first place: nothing is left to remove.
+    return result == TYPE_E_REGISTRYACCESS ? S_OK : result;
+}
+
+}  // namespace
+
+HRESULT RegisterComponent(const Component& component)
+{
+    const std::wstring module = ModulePath();
+    if (module.empty())
+        return HRESULT_FROM_WIN32(GetLastError());
+    ITypeLib* typeLib = nullptr;
+    HRESULT result = LoadTypeLibEx(module.c_str(), REGKIND_REGISTER, &typeLib);
+    if (FAILED(result))
+        return result;
+    typeLib->Release();
+    const std::wstring libid = GuidText(component.libid);
+    for (const ClassEntry& entry : component.classes) {
+        LONG code = WriteClassKeys(entry, component.server, module, libid);
+        if (code != ERROR_SUCCESS)
+            return HRESULT_FROM_WIN32(code);
+    }
+    return S_OK;
+}
+
+HRESULT UnregisterComponent(const Component& component)
+{
+    const std::wstring module = ModulePath();
+    if (module.empty())
+        return HRESULT_FROM_WIN32(GetLastError());
+    for (const ClassEntry& entry : component.classes) {
+        LONG code = DeleteTree(kClassesRoot + entry.progId);
+        if (code == ERROR_SUCCESS)
+            code = DeleteTree(kClassesRoot + L"CLSID\\" + GuidText(entry.clsid));
+        if (code != ERROR_SUCCESS)
+            return HRESULT_FROM_WIN32(code);
+    }
+    return UnregisterTypeLib(module);
+}
+
+void AppendLog(const Component& component, const char* action)
+{
+    DWORD size = GetEnvironmentVariableW(L"TANDREL_SUITE_LOG", nullptr, 0);
+    if (size <= 1)
+        return;
+    std::wstring path(size, L'\0');
+    path.resize(GetEnvironmentVariableW(L"TANDREL_SUITE_LOG", path.data(), size));
+    const std::string line = std::string(component.fileName) + " " + action + " " + GetCommandLineA() + "\r\n";
+    // Append-only access puts every write at the end of the file, and one
+    // WriteFile per line keeps lines of programs started together whole.
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+HRESULT RegisterLibrary(const Component& component)
+{
+    AppendLog(component, "DllRegisterServer");
+    return RegisterComponent(component);
+}
+
+HRESULT UnregisterLibrary(const Component& component)
+{
+    AppendLog(component, "DllUnregisterServer");
+    return UnregisterComponent(component);
+}
+
+int RunLocalServer(const Component& component)
+{
+    AppendLog(component, "Register");
+    return SUCCEEDED(RegisterComponent(component)) ? 0 : 1;
+}
+
+}  // namespace Register
