@@ -4,6 +4,8 @@
 
 #include "console/Tables.h"
 #include "helpers/FuncLib.h"
+#include "helpers/ProcessPlatform.h"
+#include "helpers/WindowPlatform.h"
 #include "registry/RegFuncs.h"
 #include "registry/RegKeyOwner.h"
 
@@ -103,7 +105,7 @@ void Form1::ListSubKeys(RegKey key, const std::wstring& keyPath, const std::wstr
 
 void Form1::cmdLoad_Click()
 {
-    view_.SetBusyPointer(true);
+    ShowBusyCursor(&view_);
     ClassList.emplace(ClassTable.begin(), ClassTable.end());
     FileList.emplace(ComponentTable.begin(), ComponentTable.end());
     ClsidList.emplace(ClassList->size());
@@ -160,7 +162,7 @@ void Form1::cmdLoad_Click()
         AddMsg(L"\r\n*** ERROR IN LOADING - Scroll back to see the Errors.");
     view_.SetDeleteEnabled(true);
     FlushLog();
-    view_.SetBusyPointer(false);
+    ShowDefaultCursor(&view_);
 }
 
 RegKeyOwner Form1::OpenParentKey(const std::wstring& path)
@@ -231,4 +233,61 @@ void Form1::cmdDelete_Click()
     if (DeleteFailed)
         AddMsg(L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.");
     FlushLog();
+}
+
+void Form1::cmdCreate_Click()
+{
+    constexpr int ShowNormal = 1;
+    constexpr int ShowMinimized = 2;
+
+    ShowBusyCursor(&view_);
+    AddMsg(Separator);
+    CreateFailed = false;
+
+    // Before any Load the built-in table serves, exactly as after one.
+    std::vector<std::wstring> files = FileList ? *FileList : std::vector<std::wstring>(ComponentTable.begin(),
+                                                                                      ComponentTable.end());
+    for (const std::wstring& file : files) {
+        AddMsg(L"\r\nCreating registry entry for " + file + L"'s classes");
+        std::wstring extension = FileExtension(file, false);
+        for (auto& c : extension)
+            c = static_cast<wchar_t>(std::towlower(c));
+
+        // Paths are quoted: unquoted, a path with a space would let Windows
+        // start a program planted at its first word instead.
+        std::uint32_t started = 0;
+        if (extension == L"exe") {
+            started = ProcessPlatform::StartProgram(L"\"" + AppPath + file + L"\"", ShowNormal);
+        } else if (extension == L"dll" || extension == L"ocx") {
+            std::wstring component = SystemPath + file;
+            // The silent server registers nothing for a missing file and says
+            // nothing: a missing library is a failure, not a success.
+            if (!IsBlank(ProcessPlatform::FindFile(component))) {
+                std::wstring serverDirectory = !IsBlank(ProcessPlatform::FindFile(SystemDirectory() + L"regsvr32.exe"))
+                                                   ? SystemDirectory()
+                                                   : WindowsDirectory();
+                started = ProcessPlatform::StartProgram(
+                    L"\"" + serverDirectory + L"regsvr32\" /s \"" + component + L"\"", ShowMinimized);
+            }
+        } else {
+            AddMsg(L"\tWARNING - Unknown file type - Ignoring.");
+            continue;
+        }
+
+        if (started != 0) {
+            AddMsg(L"\tCreated classes");
+        } else {
+            CreateFailed = true;
+            AddMsg(L"\tERROR: Creating classes");
+        }
+    }
+
+    WindowPlatform::Focus(view_.Handle());
+    ForceForeground(view_.Handle());
+    WindowPlatform::Focus(view_.Handle());
+
+    if (CreateFailed)
+        AddMsg(L"\r\n*** ERROR IN CREATING - Scroll back to see the Errors.");
+    FlushLog();
+    ShowDefaultCursor(&view_);
 }

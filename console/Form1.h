@@ -21,6 +21,7 @@ public:
     void Form_Load();
     void cmdLoad_Click();
     void cmdDelete_Click();
+    void cmdCreate_Click();
     void cmdClose_Click();
 
     // Opens `subKey` below `root` and reads its value `valueName` into

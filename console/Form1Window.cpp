@@ -98,7 +98,7 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_SETCURSOR:
-        if (busy_) {
+        if (pointer_ == HourglassPointer || WindowPlatform::ScreenPointer() == HourglassPointer) {
             SetCursor(LoadCursor(nullptr, IDC_WAIT));
             return TRUE;
         }
@@ -171,6 +171,9 @@ void Form1Window::OnCommand(int id, int notification)
     case CmdLoadId:
         form_.cmdLoad_Click();
         break;
+    case CmdCreateId:
+        form_.cmdCreate_Click();
+        break;
     case CmdDeleteId:
         form_.cmdDelete_Click();
         break;
@@ -199,11 +202,17 @@ void Form1Window::SetDeleteEnabled(bool enabled)
     EnableWindow(Control(CmdDeleteId), enabled);
 }
 
-void Form1Window::SetBusyPointer(bool busy)
+void Form1Window::SetMousePointer(int pointer)
 {
-    busy_ = busy;
+    pointer_ = pointer;
     // No WM_SETCURSOR arrives while a command runs, so change it now.
+    bool busy = pointer == HourglassPointer || WindowPlatform::ScreenPointer() == HourglassPointer;
     SetCursor(LoadCursor(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+}
+
+WindowHandle Form1Window::Handle() const
+{
+    return static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(window_));
 }
 
 bool Form1Window::AskYesNo(const std::wstring& prompt)

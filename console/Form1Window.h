@@ -19,11 +19,12 @@ public:
 
     // Creates the window (running start-up) and shows it centred on the screen.
     [[nodiscard]] bool Create(HINSTANCE instance, int showCommand);
-    [[nodiscard]] HWND Handle() const { return window_; }
+    [[nodiscard]] HWND Window() const { return window_; }
 
     void AppendLog(const std::wstring& text) override;
     void SetDeleteEnabled(bool enabled) override;
-    void SetBusyPointer(bool busy) override;
+    void SetMousePointer(int pointer) override;
+    WindowHandle Handle() const override;
     bool AskYesNo(const std::wstring& prompt) override;
     void Close() override;
 
@@ -38,6 +39,6 @@ private:
     HWND window_ = nullptr;
     HFONT font_ = nullptr;
     int dpi_ = 96;
-    bool busy_ = false;
+    int pointer_ = DefaultPointer;
     Form1 form_;
 };

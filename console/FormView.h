@@ -2,9 +2,11 @@
 
 #include <string>
 
+#include "helpers/FuncLib.h"
+
 // What the window's logic needs of the real window. The Win32 host implements
 // it around its controls; tests implement it by collecting what is shown.
-class FormView {
+class FormView : public PointerOwner {
 public:
     virtual ~FormView() = default;
 
@@ -12,9 +14,10 @@ public:
     // character, so the newest line is in view.
     virtual void AppendLog(const std::wstring& text) = 0;
     virtual void SetDeleteEnabled(bool enabled) = 0;
-    // The hourglass over the window while a command works, shown at once even
-    // though the command does not return to the message loop.
-    virtual void SetBusyPointer(bool busy) = 0;
+    // The window's own mouse pointer (DefaultPointer or HourglassPointer),
+    // shown at once even though a command does not return to the message loop.
+    void SetMousePointer(int pointer) override = 0;
+    [[nodiscard]] virtual WindowHandle Handle() const = 0;
     // A modal Yes/No question with a question-mark icon, Yes the default,
     // under the application's title. True for Yes.
     virtual bool AskYesNo(const std::wstring& prompt) = 0;

@@ -36,7 +36,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         // Gives the window the keyboard of a dialog: Tab between controls and
         // the buttons' access keys.
-        if (!IsDialogMessageA(form.Handle(), &message)) {
+        if (!IsDialogMessageA(form.Window(), &message)) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }

@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <cwchar>
 #include <string>
 
 namespace Register {
@@ -84,10 +85,36 @@ LONG WriteClassKeys(const ClassEntry& entry, Server server, const std::wstring& 
     return writer.Code();
 }
 
+// Registered by hand rather than with REGKIND_REGISTER, which under Wine
+// records the path as "\\?\C:\..." instead of the module's own path.
+HRESULT RegisterTypeLibOf(const std::wstring& module)
+{
+    ITypeLib* typeLib = nullptr;
+    HRESULT result = LoadTypeLibEx(module.c_str(), REGKIND_NONE, &typeLib);
+    if (FAILED(result))
+        return result;
+    std::wstring folder = module.substr(0, module.find_last_of(L'\\'));
+    result = RegisterTypeLib(typeLib, const_cast<wchar_t*>(module.c_str()), folder.data());
+    typeLib->Release();
+    return result;
+}
+
 LONG DeleteTree(const std::wstring& key)
 {
     LONG code = RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
     return code == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : code;
+}
+
+bool TypeLibVersionRegistered(const TLIBATTR& attributes)
+{
+    wchar_t version[16] = {};
+    swprintf(version, 16, L"\\%x.%x", attributes.wMajorVerNum, attributes.wMinorVerNum);
+    const std::wstring path = kClassesRoot + L"TypeLib\\" + GuidText(attributes.guid) + version;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
 }
 
 // The system wrote the type library's keys from the library's own attributes,
@@ -100,14 +127,14 @@ HRESULT UnregisterTypeLib(const std::wstring& module)
         return result;
     TLIBATTR* attributes = nullptr;
     result = typeLib->GetLibAttr(&attributes);
-    if (SUCCEEDED(result)) {
+    // Unregistering twice is no error: UnRegisterTypeLib would call it one.
+    if (SUCCEEDED(result) && TypeLibVersionRegistered(*attributes))
         result = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
                                    attributes->lcid, attributes->syskind);
+    if (attributes)
         typeLib->ReleaseTLibAttr(attributes);
-    }
     typeLib->Release();
-    // Not registered in the first place: nothing is left to remove.
-    return result == TYPE_E_REGISTRYACCESS ? S_OK : result;
+    return result;
 }
 
 }  // namespace
@@ -117,11 +144,9 @@ HRESULT RegisterComponent(const Component& component)
     const std::wstring module = ModulePath();
     if (module.empty())
         return HRESULT_FROM_WIN32(GetLastError());
-    ITypeLib* typeLib = nullptr;
-    HRESULT result = LoadTypeLibEx(module.c_str(), REGKIND_REGISTER, &typeLib);
+    HRESULT result = RegisterTypeLibOf(module);
     if (FAILED(result))
         return result;
-    typeLib->Release();
     const std::wstring libid = GuidText(component.libid);
     for (const ClassEntry& entry : component.classes) {
         LONG code = WriteClassKeys(entry, component.server, module, libid);

@@ -21,14 +21,15 @@ public:
         questions.push_back(prompt);
         return answerYes;
     }
-    void SetBusyPointer(bool busy) override { pointerChanges.push_back(busy); }
+    void SetMousePointer(int pointer) override { pointerChanges.push_back(pointer); }
+    WindowHandle Handle() const override { return WindowHandle{0x40}; }
 
     std::wstring log;
     std::size_t caret = 0;
     int appends = 0;
     bool deleteEnabled = false;
     bool closed = false;
-    std::vector<bool> pointerChanges;
+    std::vector<int> pointerChanges;
     std::vector<std::wstring> questions;
     bool answerYes = true;
 };

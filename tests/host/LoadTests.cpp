@@ -83,7 +83,7 @@ TEST_F(LoadTest, NothingRegisteredReportsEveryClassMissingAndStillEnablesDelete)
     EXPECT_TRUE(view.deleteEnabled);
     EXPECT_EQ(*form.ClsidList, std::vector<std::wstring>(15));
     EXPECT_EQ(*form.TypeLibList, std::vector<std::wstring>(15));
-    EXPECT_EQ(view.pointerChanges, (std::vector<bool>{true, false}));
+    EXPECT_EQ(view.pointerChanges, (std::vector<int>{HourglassPointer, DefaultPointer}));
 }
 
 TEST_F(LoadTest, AHealthySuiteIsListedInFullAndItsIdentifiersRemembered)

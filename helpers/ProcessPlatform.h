@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Starting programs and looking for files; Win32 adapter or host stand-in.
+namespace ProcessPlatform {
+
+// Starts the program that `commandLine` names, without a shell and without
+// waiting for it. Returns its nonzero identifier, or 0 when it could not start.
+std::uint32_t StartProgram(const std::wstring& commandLine, int showCommand);
+
+// The file's name when a plain file (not a directory, hidden or system file)
+// exists at `path`; "" otherwise.
+std::wstring FindFile(const std::wstring& path);
+
+}  // namespace ProcessPlatform

@@ -1,0 +1,67 @@
+#include "tests/fakes/FakeProcesses.h"
+
+#include <cwctype>
+
+#include "helpers/ProcessPlatform.h"
+
+namespace {
+
+std::wstring Lower(std::wstring text)
+{
+    for (auto& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+// The program a command line names, as CreateProcess without an application
+// name reads it.
+std::wstring ProgramOf(const std::wstring& commandLine)
+{
+    std::wstring program;
+    if (!commandLine.empty() && commandLine.front() == L'"')
+        program = commandLine.substr(1, commandLine.find(L'"', 1) - 1);
+    else
+        program = commandLine.substr(0, commandLine.find(L' '));
+    std::size_t slash = program.find_last_of(L"\\/");
+    std::size_t dot = program.rfind(L'.');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
+        program += L".exe";
+    return program;
+}
+
+}  // namespace
+
+FakeProcesses& FakeProcesses::Instance()
+{
+    static FakeProcesses processes;
+    return processes;
+}
+
+void FakeProcesses::AddFile(const std::wstring& path)
+{
+    files.insert(Lower(path));
+}
+
+bool FakeProcesses::HasFile(const std::wstring& path) const
+{
+    return files.count(Lower(path)) > 0;
+}
+
+namespace ProcessPlatform {
+
+std::uint32_t StartProgram(const std::wstring& commandLine, int showCommand)
+{
+    auto& processes = FakeProcesses::Instance();
+    processes.starts.push_back({commandLine, showCommand});
+    return processes.HasFile(ProgramOf(commandLine)) ? processes.nextId++ : 0;
+}
+
+std::wstring FindFile(const std::wstring& path)
+{
+    if (!FakeProcesses::Instance().HasFile(path))
+        return L"";
+    std::size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? path : path.substr(separator + 1);
+}
+
+}  // namespace ProcessPlatform
