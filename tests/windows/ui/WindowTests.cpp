@@ -69,8 +69,9 @@ TEST_F(TandrelWindow, OpensAsDesignedWithOneLogLineAndDeleteDisabled)
         EXPECT_EQ(children[i].rect.top, expected[i].rect.top);
         EXPECT_EQ(children[i].rect.right, expected[i].rect.right);
         EXPECT_EQ(children[i].rect.bottom, expected[i].rect.bottom);
-        if (i > 0)
+        if (i > 0) {
             EXPECT_EQ(children[i].text, expected[i].caption);
+        }
     }
 
     // Tab skips the disabled Delete button and wraps around.
