@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds Tandrel.exe and starts it under Wine in a prefix of the project's own:
-# on your display when there is one, otherwise on Xvfb, leaving a screenshot
-# and the log text in run/.
+# Builds Tandrel.exe and starts it under Wine in a prefix of the project's own,
+# with the stand-in suite installed and registered: on your display when there
+# is one, otherwise on Xvfb, leaving a screenshot and the log text in run/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -14,19 +14,30 @@ configure_and_build windows
 
 prefix="$PWD/build/$preset/wineprefix"
 loader=$(wine_loader "$preset")
+# Wine keeps the display it started with: start afresh on the one used now.
+WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  headless=no
   wine_decorations "$prefix" "$loader" Y
-  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/Tandrel.exe"
 else
-  trap stop_display EXIT
+  headless=yes
+  trap 'WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true; stop_display' EXIT
   ensure_display
   wine_decorations "$prefix" "$loader" N
+fi
+
+# A new user sees Load, Delete and Create work on real entries at once; each
+# run starts from a registered suite again, whatever the last one deleted.
+scripts/install-suite.sh "$prefix" "$loader" "$PWD/build/$preset/suite"
+
+if [ "$headless" = no ]; then
+  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/Tandrel.exe"
+else
   mkdir -p run
   # Wine's drive Z: is the Unix root.
   out="Z:$(tr / '\\' <<<"$PWD/run")"
   scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_snapshot.exe" "$out" load
-  WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
-  echo "No display: Tandrel ran on Xvfb, clicked Load and was closed."
+  echo "No display: Tandrel ran on Xvfb, Load was clicked, and the window was closed."
   echo "Its window: run/tandrel.png; its log text: run/log.txt"
   cat run/log.txt
 fi

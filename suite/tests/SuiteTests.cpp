@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -60,12 +61,6 @@ const Class kClasses[] = {
     {L"Vestrel.clsLinkIFace", L"Vestrel Link Interface", CLSID_Vestrel_clsLinkIFace, L"Vestrel.exe"},
 };
 
-const Component& ComponentOf(const Class& entry)
-{
-    return *std::find_if(std::begin(kComponents), std::end(kComponents),
-                         [&](const Component& component) { return std::wcscmp(component.file, entry.file) == 0; });
-}
-
 std::string Narrow(const std::wstring& text)
 {
     std::string result(text.size() * 3 + 1, '\0');
@@ -73,6 +68,22 @@ std::string Narrow(const std::wstring& text)
                                      nullptr, nullptr);
     result.resize(length > 0 ? length - 1 : 0);
     return result;
+}
+
+void PrintTo(const Component& component, std::ostream* out)
+{
+    *out << Narrow(component.file);
+}
+
+void PrintTo(const Class& entry, std::ostream* out)
+{
+    *out << Narrow(entry.progId);
+}
+
+const Component& ComponentOf(const Class& entry)
+{
+    return *std::find_if(std::begin(kComponents), std::end(kComponents),
+                         [&](const Component& component) { return std::wcscmp(component.file, entry.file) == 0; });
 }
 
 std::wstring GuidText(const GUID& guid)

@@ -21,36 +21,6 @@ std::set<std::wstring> ToSet(const std::vector<std::wstring>& keys)
     return {keys.begin(), keys.end()};
 }
 
-// The trees that the log's "Deleted <name>" entries name, as lower-case paths.
-std::vector<std::wstring> DeletedRoots(const std::wstring& log)
-{
-    std::vector<std::wstring> roots;
-    const std::wstring marker = L"\tDeleted ";
-    for (std::size_t pos = 0; (pos = log.find(marker, pos)) != std::wstring::npos;) {
-        std::size_t start = pos + marker.size();
-        std::size_t end = log.find(L"\r\n", start);
-        std::wstring name = log.substr(start, end - start);
-        CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
-        // Type libraries and ProgIDs are one key shared by both registry
-        // views, so they also show (and go) below Wow6432Node; class keys
-        // are not shared, and the 32-bit view's must stay.
-        for (const wchar_t* parent :
-             {L"software\\classes\\typelib\\", L"software\\classes\\clsid\\", L"software\\classes\\",
-              L"software\\classes\\wow6432node\\typelib\\", L"software\\classes\\wow6432node\\",
-              L"software\\wow6432node\\classes\\typelib\\", L"software\\wow6432node\\classes\\"})
-            roots.push_back(parent + name);
-        pos = end;
-    }
-    return roots;
-}
-
-bool Under(const std::wstring& key, const std::vector<std::wstring>& roots)
-{
-    return std::any_of(roots.begin(), roots.end(), [&key](const std::wstring& root) {
-        return key == root || key.rfind(root + L"\\", 0) == 0;
-    });
-}
-
 class DeleteWindow : public ::testing::Test {
 protected:
     void SetUp() override
@@ -106,7 +76,7 @@ TEST_F(DeleteWindow, AnsweringYesRemovesExactlyTheTreesItReports)
     std::wstring log = tandrel.LogText();
     EXPECT_EQ(log, loaded + UiAutomation::FixtureText("suite-deep-delete.txt"));
 
-    auto roots = DeletedRoots(log.substr(loaded.size()));
+    auto roots = UiAutomation::DeletedRoots(log.substr(loaded.size()));
     for (bool view32 : {false, true}) {
         SCOPED_TRACE(view32 ? "32-bit view" : "64-bit view");
         const auto& before = view32 ? before32 : before64;
@@ -114,7 +84,7 @@ TEST_F(DeleteWindow, AnsweringYesRemovesExactlyTheTreesItReports)
         std::size_t classKeysRemoved = 0;
         for (const auto& key : before) {
             bool gone = after.count(key) == 0;
-            EXPECT_EQ(gone, Under(key, roots)) << "key: " << std::string(key.begin(), key.end());
+            EXPECT_EQ(gone, UiAutomation::Under(key, roots)) << "key: " << std::string(key.begin(), key.end());
             if (gone && key.rfind(L"software\\classes\\clsid\\", 0) == 0)
                 ++classKeysRemoved;
         }

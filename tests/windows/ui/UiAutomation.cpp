@@ -4,6 +4,7 @@
 
 #include <gdiplus.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace UiAutomation {
@@ -331,6 +332,36 @@ std::vector<std::wstring> ExportMachineKeys(bool view32)
     }
     DeleteFileA(file.c_str());
     return keys;
+}
+
+// The trees that the log's "Deleted <name>" entries name, as lower-case paths.
+std::vector<std::wstring> DeletedRoots(const std::wstring& log)
+{
+    std::vector<std::wstring> roots;
+    const std::wstring marker = L"\tDeleted ";
+    for (std::size_t pos = 0; (pos = log.find(marker, pos)) != std::wstring::npos;) {
+        std::size_t start = pos + marker.size();
+        std::size_t end = log.find(L"\r\n", start);
+        std::wstring name = log.substr(start, end - start);
+        CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+        // Type libraries and ProgIDs are one key shared by both registry
+        // views, so they also show (and go) below Wow6432Node; class keys
+        // are not shared, and the 32-bit view's must stay.
+        for (const wchar_t* parent :
+             {L"software\\classes\\typelib\\", L"software\\classes\\clsid\\", L"software\\classes\\",
+              L"software\\classes\\wow6432node\\typelib\\", L"software\\classes\\wow6432node\\",
+              L"software\\wow6432node\\classes\\typelib\\", L"software\\wow6432node\\classes\\"})
+            roots.push_back(parent + name);
+        pos = end;
+    }
+    return roots;
+}
+
+bool Under(const std::wstring& key, const std::vector<std::wstring>& roots)
+{
+    return std::any_of(roots.begin(), roots.end(), [&key](const std::wstring& root) {
+        return key == root || key.rfind(root + L"\\", 0) == 0;
+    });
 }
 
 bool WaitGone(HWND window, DWORD timeoutMs)

@@ -90,6 +90,12 @@ std::wstring FixtureText(const std::string& name);
 // lower-cased, without the root's name.
 std::vector<std::wstring> ExportMachineKeys(bool view32);
 
+// The trees that a Delete report's "Deleted <name>" entries name, as
+// lower-case key paths in the form ExportMachineKeys gives.
+std::vector<std::wstring> DeletedRoots(const std::wstring& log);
+// Whether `key` is one of `roots` or lies below one.
+bool Under(const std::wstring& key, const std::vector<std::wstring>& roots);
+
 // Waits until a window is gone.
 bool WaitGone(HWND window, DWORD timeoutMs = 10000);
 

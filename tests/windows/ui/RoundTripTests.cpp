@@ -1,0 +1,312 @@
+// The whole cycle on the stand-in suite: Create, Load, Delete, Load, with the
+// suite installed as an installation would place it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <set>
+
+#include "suite/SuiteIds.h"
+#include "tests/windows/ui/UiAutomation.h"
+
+namespace {
+
+using UiAutomation::TandrelProcess;
+
+struct SuiteClassInfo {
+    const wchar_t* progId;
+    const wchar_t* description;
+    const wchar_t* file;
+    const wchar_t* library;
+    GUID clsid;
+    GUID libid;
+};
+
+const SuiteClassInfo SuiteClasses[] = {
+    {L"Glimmet.ctlGlimmet", L"Glimmet Control", L"Glimmet.ocx", L"Glimmet", CLSID_Glimmet_ctlGlimmet, LIBID_Glimmet},
+    {L"Daskel.clsDaskel", L"Daskel Engine", L"Daskel.dll", L"Daskel", CLSID_Daskel_clsDaskel, LIBID_Daskel},
+    {L"Daskel.clsEntities", L"Daskel Entities", L"Daskel.dll", L"Daskel", CLSID_Daskel_clsEntities, LIBID_Daskel},
+    {L"Daskel.clsEntity", L"Daskel Entity", L"Daskel.dll", L"Daskel", CLSID_Daskel_clsEntity, LIBID_Daskel},
+    {L"Daskel.clsXFields", L"Daskel Extra Fields", L"Daskel.dll", L"Daskel", CLSID_Daskel_clsXFields, LIBID_Daskel},
+    {L"Daskel.clsXField", L"Daskel Extra Field", L"Daskel.dll", L"Daskel", CLSID_Daskel_clsXField, LIBID_Daskel},
+    {L"Wrenna.clsIFace", L"Wrenna Interface", L"Wrenna.dll", L"Wrenna", CLSID_Wrenna_clsIFace, LIBID_Wrenna},
+    {L"Corvane.clsMail", L"Corvane Mail", L"Corvane.exe", L"Corvane", CLSID_Corvane_clsMail, LIBID_Corvane},
+    {L"Sulvary.clsPhone", L"Sulvary Phone", L"Sulvary.exe", L"Sulvary", CLSID_Sulvary_clsPhone, LIBID_Sulvary},
+    {L"Brenlow.clsIFace", L"Brenlow Interface", L"Brenlow.exe", L"Brenlow", CLSID_Brenlow_clsIFace, LIBID_Brenlow},
+    {L"Ladrisk.clsIFace", L"Ladrisk Interface", L"Ladrisk.exe", L"Ladrisk", CLSID_Ladrisk_clsIFace, LIBID_Ladrisk},
+    {L"Omberly.clsOmberly", L"Omberly Application", L"Omberly.exe", L"Omberly", CLSID_Omberly_clsOmberly,
+     LIBID_Omberly},
+    {L"Vestrel.clsIFace", L"Vestrel Interface", L"Vestrel.exe", L"Vestrel", CLSID_Vestrel_clsIFace, LIBID_Vestrel},
+    {L"Vestrel.clsEMailIFace", L"Vestrel E-Mail Interface", L"Vestrel.exe", L"Vestrel", CLSID_Vestrel_clsEMailIFace,
+     LIBID_Vestrel},
+    {L"Vestrel.clsLinkIFace", L"Vestrel Link Interface", L"Vestrel.exe", L"Vestrel", CLSID_Vestrel_clsLinkIFace,
+     LIBID_Vestrel},
+};
+
+const wchar_t* const ComponentFiles[] = {L"Glimmet.ocx", L"Daskel.dll",  L"Wrenna.dll",  L"Corvane.exe", L"Sulvary.exe",
+                                         L"Brenlow.exe", L"Ladrisk.exe", L"Omberly.exe", L"Vestrel.exe"};
+
+const std::wstring InstallDir = L"C:\\Program Files\\Vestrel\\";
+const std::wstring Separator = L"\r\n----------------------------------------\r\n";
+
+std::wstring Text(const GUID& guid)
+{
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+bool IsLibrary(const std::wstring& file)
+{
+    return file.size() > 4 && file.substr(file.size() - 4) != L".exe";
+}
+
+std::wstring SystemDir()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetSystemDirectoryW(path, MAX_PATH);
+    return std::wstring(path) + L"\\";
+}
+
+std::wstring WindowsDir()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetWindowsDirectoryW(path, MAX_PATH);
+    return std::wstring(path) + L"\\";
+}
+
+std::wstring Narrow(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+class RoundTrip : public ::testing::Test {
+protected:
+    std::wstring logFile = Narrow(UiAutomation::OwnFolder()) + L"suite-log.txt";
+    std::wstring builtSuite = Narrow(UiAutomation::OwnFolder()) + L"suite\\";
+
+    void SetUp() override
+    {
+        RemoveSuite();
+        CreateDirectoryW(L"C:\\Program Files", nullptr);
+        CreateDirectoryW(InstallDir.c_str(), nullptr);
+        for (const wchar_t* file : ComponentFiles) {
+            std::wstring target = (IsLibrary(file) ? SystemDir() : InstallDir) + file;
+            ASSERT_TRUE(CopyFileW((builtSuite + file).c_str(), target.c_str(), FALSE));
+        }
+        UiAutomation::SetVestrelAppPath(REG_SZ, "C:\\Program Files\\Vestrel\\Vestrel.exe");
+        DeleteFileW(logFile.c_str());
+        SetEnvironmentVariableW(L"TANDREL_SUITE_LOG", logFile.c_str());
+    }
+
+    void TearDown() override
+    {
+        tandrel.Kill();
+        RemoveSuite();
+        SetEnvironmentVariableW(L"TANDREL_SUITE_LOG", nullptr);
+    }
+
+    static void RemoveSuite()
+    {
+        for (const auto& c : SuiteClasses) {
+            for (const std::wstring& key :
+                 {std::wstring(L"Software\\Classes\\") + c.progId, L"Software\\Classes\\CLSID\\" + Text(c.clsid),
+                  L"Software\\Classes\\TypeLib\\" + Text(c.libid)}) {
+                RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+                RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+            }
+        }
+        for (const wchar_t* file : ComponentFiles)
+            DeleteFileW(((IsLibrary(file) ? SystemDir() : InstallDir) + file).c_str());
+        UiAutomation::SetVestrelAppPath(0, "");
+    }
+
+    // The lines the started components wrote, sorted: they run side by side.
+    std::vector<std::wstring> SuiteLog(std::size_t expected, DWORD timeoutMs = 30000) const
+    {
+        std::vector<std::wstring> lines;
+        DWORD start = GetTickCount();
+        do {
+            lines.clear();
+            std::string content;
+            HANDLE file = CreateFileW(logFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+            if (file != INVALID_HANDLE_VALUE) {
+                char buffer[8192];
+                DWORD read = 0;
+                while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+                    content.append(buffer, read);
+                CloseHandle(file);
+            }
+            for (std::size_t pos = 0, end; (end = content.find("\r\n", pos)) != std::string::npos; pos = end + 2)
+                lines.push_back(Narrow(content.substr(pos, end - pos)));
+            if (lines.size() >= expected)
+                break;
+            Sleep(100);
+        } while (GetTickCount() - start < timeoutMs);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+
+    static std::wstring StartedLine(const std::wstring& file, const std::wstring& serverDir)
+    {
+        if (IsLibrary(file))
+            return file + L" DllRegisterServer \"" + serverDir + L"regsvr32\" /s \"" + SystemDir() + file + L"\"";
+        return file + L" Register \"" + InstallDir + file + L"\"";
+    }
+
+    static std::wstring CreateReport(const std::wstring& failedFile = L"")
+    {
+        std::wstring report = Separator;
+        for (const wchar_t* file : ComponentFiles) {
+            report += std::wstring(L"\r\nCreating registry entry for ") + file + L"'s classes\r\n\t" +
+                      (file == failedFile ? L"ERROR: Creating classes" : L"Created classes") + L"\r\n";
+        }
+        if (!failedFile.empty())
+            report += L"\r\n*** ERROR IN CREATING - Scroll back to see the Errors.\r\n";
+        return report;
+    }
+
+    static std::wstring LoadReport()
+    {
+        std::wstring report = Separator;
+        for (const auto& c : SuiteClasses) {
+            std::wstring server = IsLibrary(c.file) ? L"\tInprocServer32: " + SystemDir() + c.file
+                                                    : L"\tLocalServer32: " + InstallDir + c.file;
+            report += std::wstring(L"\r\nLoading Class Info: ") + c.progId + L"\r\nName: " + c.description +
+                      L"\r\nCLSID: " + Text(c.clsid) + L"\r\n" + server + L"\r\n\tProgID: " + c.progId +
+                      L"\r\n\tProgrammable: \r\n\tTypeLib: " + Text(c.libid) + L"\r\n\tVERSION: 1.0\r\n\t\t1.0: " +
+                      c.library + L" 1.0 Type Library\r\n";
+        }
+        return report;
+    }
+
+    static std::wstring DeleteReport()
+    {
+        std::wstring report = Separator;
+        std::wstring lastLibid;
+        for (const auto& c : SuiteClasses) {
+            std::wstring libid = Text(c.libid);
+            report += std::wstring(L"\r\nDeleting TypeLib Entries for the Class: ") + c.progId + L"\r\n" +
+                      (libid == lastLibid ? L"\tAlready deleted." : L"\tDeleted " + libid) + L"\r\n" +
+                      L"Deleting CLSID Entries for the Class: " + c.progId + L"\r\n\tDeleted " + Text(c.clsid) +
+                      L"\r\nDeleting Class: " + c.progId + L"\r\n\tDeleted " + c.progId + L"\r\n";
+            lastLibid = libid;
+        }
+        return report;
+    }
+
+    static std::wstring NothingRegisteredReport()
+    {
+        std::wstring report = Separator;
+        for (const auto& c : SuiteClasses)
+            report += std::wstring(L"\r\nLoading Class Info: ") + c.progId +
+                      L"\r\nERROR: Could not locate the key in the Registry.\r\nSoftware\\CLASSES\\" + c.progId +
+                      L"\r\n";
+        return report + L"\r\n*** ERROR IN LOADING - Scroll back to see the Errors.\r\n";
+    }
+
+    TandrelProcess tandrel;
+};
+
+TEST_F(RoundTrip, CreateLoadDeleteLoad)
+{
+    ASSERT_TRUE(tandrel.Start());
+    std::wstring log = L"Vestrel Path: " + InstallDir + L"\r\n";
+    ASSERT_EQ(tandrel.LogText(), log);
+
+    // Create comes first: before any Load it works on the built-in table.
+    ASSERT_TRUE(tandrel.ClickAndWait(104));
+    log += CreateReport();
+    EXPECT_EQ(tandrel.LogText(), log);
+    std::vector<std::wstring> expectedStarts;
+    for (const wchar_t* file : ComponentFiles)
+        expectedStarts.push_back(StartedLine(file, SystemDir()));
+    std::sort(expectedStarts.begin(), expectedStarts.end());
+    EXPECT_EQ(SuiteLog(9), expectedStarts);
+
+    ASSERT_TRUE(tandrel.ClickAndWait(102));
+    log += LoadReport();
+    EXPECT_EQ(tandrel.LogText(), log);
+
+    auto before = UiAutomation::ExportMachineKeys(false);
+    tandrel.Click(103);
+    auto box = tandrel.WaitMessageBox();
+    ASSERT_TRUE(box.has_value());
+    TandrelProcess::Answer(box->window, IDYES);
+    ASSERT_TRUE(UiAutomation::WaitGone(box->window));
+    ASSERT_TRUE(tandrel.WaitIdle());
+    std::wstring deleteReport = DeleteReport();
+    log += deleteReport;
+    EXPECT_EQ(tandrel.LogText(), log);
+
+    auto roots = UiAutomation::DeletedRoots(deleteReport);
+    std::set<std::wstring> after;
+    for (const auto& key : UiAutomation::ExportMachineKeys(false))
+        after.insert(key);
+    for (const auto& key : before)
+        EXPECT_EQ(after.count(key) == 0, UiAutomation::Under(key, roots))
+            << "key: " << std::string(key.begin(), key.end());
+
+    ASSERT_TRUE(tandrel.ClickAndWait(102));
+    log += NothingRegisteredReport();
+    EXPECT_EQ(tandrel.LogText(), log);
+}
+
+TEST_F(RoundTrip, AMissingExecutableFailsAloneAndTheOthersStillStart)
+{
+    DeleteFileW((InstallDir + L"Corvane.exe").c_str());
+    ASSERT_TRUE(tandrel.Start());
+    ASSERT_TRUE(tandrel.ClickAndWait(104));
+    EXPECT_EQ(tandrel.LogText(), L"Vestrel Path: " + InstallDir + L"\r\n" + CreateReport(L"Corvane.exe"));
+    std::vector<std::wstring> expected;
+    for (const wchar_t* file : ComponentFiles) {
+        if (std::wstring(file) != L"Corvane.exe")
+            expected.push_back(StartedLine(file, SystemDir()));
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(SuiteLog(8), expected);
+}
+
+TEST_F(RoundTrip, AMissingLibraryFailsAndNothingIsStartedForIt)
+{
+    DeleteFileW((SystemDir() + L"Wrenna.dll").c_str());
+    ASSERT_TRUE(tandrel.Start());
+    ASSERT_TRUE(tandrel.ClickAndWait(104));
+    EXPECT_EQ(tandrel.LogText(), L"Vestrel Path: " + InstallDir + L"\r\n" + CreateReport(L"Wrenna.dll"));
+    std::vector<std::wstring> expected;
+    for (const wchar_t* file : ComponentFiles) {
+        if (std::wstring(file) != L"Wrenna.dll")
+            expected.push_back(StartedLine(file, SystemDir()));
+    }
+    std::sort(expected.begin(), expected.end());
+    SuiteLog(8);
+    // A start for the missing library would show up late, as a ninth line.
+    Sleep(1000);
+    EXPECT_EQ(SuiteLog(8), expected);
+}
+
+TEST_F(RoundTrip, WithoutTheServerInTheSystemDirectoryItIsLookedForInTheWindowsDirectory)
+{
+    std::wstring server = SystemDir() + L"regsvr32.exe";
+    std::wstring aside = SystemDir() + L"regsvr32.exe.aside";
+    std::wstring windowsCopy = WindowsDir() + L"regsvr32.exe";
+    ASSERT_TRUE(CopyFileW(server.c_str(), windowsCopy.c_str(), FALSE));
+    ASSERT_TRUE(MoveFileExW(server.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING));
+    ASSERT_TRUE(tandrel.Start());
+    tandrel.ClickAndWait(104);
+    auto lines = SuiteLog(9);
+    MoveFileExW(aside.c_str(), server.c_str(), MOVEFILE_REPLACE_EXISTING);
+    DeleteFileW(windowsCopy.c_str());
+
+    EXPECT_EQ(tandrel.LogText(), L"Vestrel Path: " + InstallDir + L"\r\n" + CreateReport());
+    std::vector<std::wstring> expected;
+    for (const wchar_t* file : ComponentFiles)
+        expected.push_back(StartedLine(file, WindowsDir()));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(lines, expected);
+}
+
+}  // namespace
