@@ -17,10 +17,10 @@ int ScreenDpi()
     return dpi > 0 ? dpi : 96;
 }
 
-DWORD ControlStyle(const ControlSpec& spec)
+DWORD ControlStyle(const ControlDesign& design)
 {
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
-    if (spec.kind == ControlKind::LogBox)
+    if (design.kind == ControlKind::LogBox)
         return style | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_READONLY |
                ES_NOHIDESEL;
     return style | BS_PUSHBUTTON;
@@ -130,17 +130,17 @@ bool Form1Window::OnCreate()
                         "Tahoma");
     PixelSize client = DesignClientSize(dpi_);
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
-    for (const ControlSpec& spec : Controls) {
-        PixelRect rect = ScaleRect(spec.rect, client);
-        bool logBox = spec.kind == ControlKind::LogBox;
+    for (const ControlDesign& design : Controls) {
+        PixelRect rect = ScaleRect(design.rect, client);
+        bool logBox = design.kind == ControlKind::LogBox;
         HWND control = CreateWindowExA(logBox ? WS_EX_CLIENTEDGE : 0, logBox ? "EDIT" : "BUTTON",
-                                       AnsiText::FromWide(spec.caption).c_str(), ControlStyle(spec), rect.left,
+                                       AnsiText::FromWide(design.caption).c_str(), ControlStyle(design), rect.left,
                                        rect.top, rect.width, rect.height, window_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
         if (!control)
             return false;
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        EnableWindow(control, spec.enabledAtStart);
+        EnableWindow(control, design.enabledAtStart);
     }
     // Without this the box silently stops at 30,000 characters.
     SendMessageA(Control(TxtMsgId), EM_SETLIMITTEXT, 0, 0);
@@ -153,10 +153,10 @@ void Form1Window::OnSize(int width, int height)
     if (width == 0 || height == 0)
         return;
     HDWP positions = BeginDeferWindowPos(static_cast<int>(Controls.size()));
-    for (const ControlSpec& spec : Controls) {
-        PixelRect rect = ScaleRect(spec.rect, PixelSize{width, height});
+    for (const ControlDesign& design : Controls) {
+        PixelRect rect = ScaleRect(design.rect, PixelSize{width, height});
         if (positions)
-            positions = DeferWindowPos(positions, Control(spec.id), nullptr, rect.left, rect.top, rect.width,
+            positions = DeferWindowPos(positions, Control(design.id), nullptr, rect.left, rect.top, rect.width,
                                        rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (positions)

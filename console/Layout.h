@@ -28,7 +28,7 @@ struct PixelSize {
 
 enum class ControlKind { LogBox, Button };
 
-struct ControlSpec {
+struct ControlDesign {
     int id;
     ControlKind kind;
     const wchar_t* name;
@@ -48,7 +48,7 @@ inline constexpr int DesignClientHeight = 5670;
 inline constexpr int TwipsPerInch = 1440;
 
 // In tab order.
-inline constexpr std::array<ControlSpec, 5> Controls{{
+inline constexpr std::array<ControlDesign, 5> Controls{{
     {TxtMsgId, ControlKind::LogBox, L"txtMsg", L"", {90, 90, 8955, 4890}, true},
     {CmdLoadId, ControlKind::Button, L"cmdLoad", L"&Load", {90, 5205, 1335, 375}, true},
     {CmdDeleteId, ControlKind::Button, L"cmdDelete", L"&Delete", {1485, 5205, 1335, 375}, false},
