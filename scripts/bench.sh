@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-bash scripts/setup.sh
+step "installing the packages the build needs" bash scripts/setup.sh
 mkdir -p build
 preset=$(wine_preset)
 configure_and_build "$preset"

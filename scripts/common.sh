@@ -1,10 +1,67 @@
 # Shared by the run and test scripts.
 
+# Any command that fails outside a step still says where and how.
+set -E
+# Inside $(...) only the outermost command reports, once.
+trap 'status=$?; [ "$BASH_SUBSHELL" -gt 0 ] ||
+  echo "FAILED: ${BASH_SOURCE[0]}:$LINENO: $BASH_COMMAND (exit status $status)" >&2; exit $status' ERR
+
+# Runs one step with its output kept aside. When it fails, says which step,
+# what it ran, its exit status and the end of its output, then ends the script.
+#   step DESCRIPTION COMMAND [ARGS...]
+step() {
+  local what=$1
+  shift
+  local log status=0
+  log=$(mktemp "${TMPDIR:-/tmp}/tandrel-step.XXXXXX")
+  "$@" >"$log" 2>&1 </dev/null || status=$?
+  if [ "$status" -ne 0 ]; then
+    {
+      echo "FAILED: $what"
+      echo "  command: $(printf '%q ' "$@")"
+      echo "  exit status: $status"
+      echo "  last lines of its output (all of it: $log):"
+      if [ -s "$log" ]; then tail -n 40 "$log" | sed 's/^/    /'; else echo "    (it printed nothing)"; fi
+    } >&2
+    exit "$status"
+  fi
+  rm -f "$log"
+}
+
+# 32 or 64: the bitness of a PE program, from the machine field of its header.
+pe_bits() {
+  local offset=0 machine=
+  if [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -ge 64 ]; then
+    offset=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    machine=$(od -An -tx2 -j$((offset + 4)) -N2 "$1" 2>/dev/null | tr -d ' ' || true)
+  fi
+  case $machine in
+    014c) echo 32 ;;
+    8664) echo 64 ;;
+    *) echo "FAILED: $1 is not a 32-bit or 64-bit x86 Windows program" >&2; return 1 ;;
+  esac
+}
+
+# The folder of a prefix that a program of this bitness calls C:\windows\system32:
+# a 32-bit program in a 64-bit prefix is redirected to syswow64.
+system_folder() {
+  local prefix=$1 program=$2 bits
+  bits=$(pe_bits "$program")
+  if [ "$bits" = 32 ] && [ -d "$prefix/drive_c/windows/syswow64" ]; then
+    echo "$prefix/drive_c/windows/syswow64"
+  else
+    echo "$prefix/drive_c/windows/system32"
+  fi
+}
+
 # The Windows build whose programs this machine's Wine can run. 32-bit Wine
 # needs the kernel to run 32-bit processes; where it cannot, the same sources
-# built for x86_64 run under 64-bit Wine instead.
+# built for x86_64 run under 64-bit Wine instead. TANDREL_WINE_PRESET=windows-x64
+# takes that path on a machine that could run either.
 wine_preset() {
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  if [ -n "${TANDREL_WINE_PRESET:-}" ]; then
+    echo "$TANDREL_WINE_PRESET"
+  elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
     echo windows
   else
     echo windows-x64
@@ -31,7 +88,7 @@ ensure_display() {
       sleep 0.1
     done
   done
-  echo "could not start Xvfb" >&2
+  echo "FAILED: could not start Xvfb on any display from :90 to :120" >&2
   return 1
 }
 
@@ -43,14 +100,14 @@ stop_display() {
 }
 
 configure_and_build() {
-  cmake --preset "$1" >"build/$1.configure.log" 2>&1 || { cat "build/$1.configure.log"; return 1; }
-  cmake --build --preset "$1" >"build/$1.build.log" 2>&1 || { tail -n 60 "build/$1.build.log"; return 1; }
+  step "configuring the $1 build" cmake --preset "$1"
+  step "building the $1 build" cmake --build --preset "$1"
 }
 
 # Under Xvfb there is no window manager to draw frames and captions: Wine then
 # draws them itself, so screenshots show the whole window.
 wine_decorations() {
   local prefix=$1 loader=$2 decorated=$3
-  scripts/wine-exec.sh "$prefix" "$loader" reg add 'HKCU\Software\Wine\X11 Driver' \
-    /v Decorated /d "$decorated" /f >/dev/null 2>&1 || true
+  step "setting Wine's window decorations" scripts/wine-exec.sh "$prefix" "$loader" \
+    reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d "$decorated" /f
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-bash scripts/setup.sh
+step "installing the packages the build needs" bash scripts/setup.sh
 mkdir -p build
 preset=$(wine_preset)
 configure_and_build windows
@@ -14,6 +14,7 @@ configure_and_build windows
 
 prefix="$PWD/build/$preset/wineprefix"
 loader=$(wine_loader "$preset")
+echo "Running the $(pe_bits "build/$preset/Tandrel.exe")-bit build/$preset/Tandrel.exe under $loader"
 # Wine keeps the display it started with: start afresh on the one used now.
 WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
@@ -34,9 +35,14 @@ if [ "$headless" = no ]; then
   scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/Tandrel.exe"
 else
   mkdir -p run
+  rm -f run/tandrel.png run/log.txt
   # Wine's drive Z: is the Unix root.
   out="Z:$(tr / '\\' <<<"$PWD/run")"
-  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_snapshot.exe" "$out" load
+  step "running Tandrel on Xvfb and clicking Load" \
+    scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_snapshot.exe" "$out" load
+  for file in run/tandrel.png run/log.txt; do
+    [ -s "$file" ] || { echo "FAILED: Tandrel ran but left no $file" >&2; exit 1; }
+  done
   echo "No display: Tandrel ran on Xvfb, Load was clicked, and the window was closed."
   echo "Its window: run/tandrel.png; its log text: run/log.txt"
   cat run/log.txt

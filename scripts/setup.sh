@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-tools
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 libwine:i386
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick fonts-wine
   googletest libgtest-dev libgmock-dev
 )
 
@@ -20,12 +20,14 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+source "$(dirname "$0")/common.sh"
+SUDO=()
+[ "$(id -u)" -ne 0 ] && SUDO=(sudo)
 export DEBIAN_FRONTEND=noninteractive
 echo "setup: installing ${missing[*]}" >&2
+# wine32 is a package of the i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
+  step "adding the i386 architecture" "${SUDO[@]}" dpkg --add-architecture i386
 fi
-$SUDO apt-get update -qq >/dev/null
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null >/dev/null
+step "reading Debian's package lists" "${SUDO[@]}" apt-get update -qq
+step "installing ${missing[*]}" "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -231,7 +231,8 @@ TEST_F(RoundTrip, CreateLoadDeleteLoad)
     log += LoadReport();
     EXPECT_EQ(tandrel.LogText(), log);
 
-    auto before = UiAutomation::ExportMachineKeys(false);
+    std::vector<std::wstring> before[2] = {UiAutomation::ExportMachineKeys(false),
+                                           UiAutomation::ExportMachineKeys(true)};
     tandrel.Click(103);
     auto box = tandrel.WaitMessageBox();
     ASSERT_TRUE(box.has_value());
@@ -242,13 +243,15 @@ TEST_F(RoundTrip, CreateLoadDeleteLoad)
     log += deleteReport;
     EXPECT_EQ(tandrel.LogText(), log);
 
-    auto roots = UiAutomation::DeletedRoots(deleteReport);
-    std::set<std::wstring> after;
-    for (const auto& key : UiAutomation::ExportMachineKeys(false))
-        after.insert(key);
-    for (const auto& key : before)
-        EXPECT_EQ(after.count(key) == 0, UiAutomation::Under(key, roots))
-            << "key: " << std::string(key.begin(), key.end());
+    for (bool view32 : {false, true}) {
+        SCOPED_TRACE(view32 ? "32-bit view" : "64-bit view");
+        auto roots = RegistryViews::DeletedRoots(deleteReport, UiAutomation::TandrelSetting(), view32);
+        auto exported = UiAutomation::ExportMachineKeys(view32);
+        std::set<std::wstring> after(exported.begin(), exported.end());
+        for (const auto& key : before[view32])
+            EXPECT_EQ(after.count(key) == 0, RegistryViews::Under(key, roots))
+                << "key: " << std::string(key.begin(), key.end());
+    }
 
     ASSERT_TRUE(tandrel.ClickAndWait(102));
     log += NothingRegisteredReport();

@@ -5,6 +5,7 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace UiAutomation {
@@ -334,34 +335,19 @@ std::vector<std::wstring> ExportMachineKeys(bool view32)
     return keys;
 }
 
-// The trees that the log's "Deleted <name>" entries name, as lower-case paths.
-std::vector<std::wstring> DeletedRoots(const std::wstring& log)
+RegistryViews::Setting TandrelSetting()
 {
-    std::vector<std::wstring> roots;
-    const std::wstring marker = L"\tDeleted ";
-    for (std::size_t pos = 0; (pos = log.find(marker, pos)) != std::wstring::npos;) {
-        std::size_t start = pos + marker.size();
-        std::size_t end = log.find(L"\r\n", start);
-        std::wstring name = log.substr(start, end - start);
-        CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
-        // Type libraries and ProgIDs are one key shared by both registry
-        // views, so they also show (and go) below Wow6432Node; class keys
-        // are not shared, and the 32-bit view's must stay.
-        for (const wchar_t* parent :
-             {L"software\\classes\\typelib\\", L"software\\classes\\clsid\\", L"software\\classes\\",
-              L"software\\classes\\wow6432node\\typelib\\", L"software\\classes\\wow6432node\\",
-              L"software\\wow6432node\\classes\\typelib\\", L"software\\wow6432node\\classes\\"})
-            roots.push_back(parent + name);
-        pos = end;
-    }
-    return roots;
-}
-
-bool Under(const std::wstring& key, const std::vector<std::wstring>& roots)
-{
-    return std::any_of(roots.begin(), roots.end(), [&key](const std::wstring& root) {
-        return key == root || key.rfind(root + L"\\", 0) == 0;
-    });
+    std::string image = ReadWholeFile(OwnFolder() + "Tandrel.exe");
+    // The PE header's offset is at 0x3C; its machine field follows "PE\0\0".
+    std::uint32_t offset = 0;
+    std::uint16_t machine = 0;
+    if (image.size() >= 0x40)
+        std::memcpy(&offset, image.data() + 0x3C, sizeof offset);
+    if (offset + 6 <= image.size())
+        std::memcpy(&machine, image.data() + offset + 4, sizeof machine);
+    char folder[MAX_PATH] = {};
+    return {machine == IMAGE_FILE_MACHINE_I386 ? RegistryViews::Bitness::Bits32 : RegistryViews::Bitness::Bits64,
+            GetSystemWow64DirectoryA(folder, MAX_PATH) != 0};
 }
 
 bool WaitGone(HWND window, DWORD timeoutMs)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/RegistryViews.h"
+
 // Drives a running Tandrel window from another process, as a person would:
 // finding it, clicking its buttons, answering its message box, reading its log.
 namespace UiAutomation {
@@ -90,11 +92,9 @@ std::wstring FixtureText(const std::string& name);
 // lower-cased, without the root's name.
 std::vector<std::wstring> ExportMachineKeys(bool view32);
 
-// The trees that a Delete report's "Deleted <name>" entries name, as
-// lower-case key paths in the form ExportMachineKeys gives.
-std::vector<std::wstring> DeletedRoots(const std::wstring& log);
-// Whether `key` is one of `roots` or lies below one.
-bool Under(const std::wstring& key, const std::vector<std::wstring>& roots);
+// The bitness of the Tandrel.exe beside this program, read from its PE header,
+// and whether this Windows has a 32-bit view beside the 64-bit one.
+RegistryViews::Setting TandrelSetting();
 
 // Waits until a window is gone.
 bool WaitGone(HWND window, DWORD timeoutMs = 10000);
