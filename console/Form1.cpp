@@ -169,7 +169,12 @@ RegKeyOwner Form1::OpenParentKey(const std::wstring& path)
 {
     std::wstring unusedValue;
     RegKey opened = RegKey::None;
-    ReadKeyValue(RegKey::LocalMachine, path, L"", unusedValue, false, opened);
+    // A parent that is not there holds nothing to delete; one that is there
+    // but cannot be opened keeps its trees, and the run must not end as if
+    // it had removed them.
+    if (!ReadKeyValue(RegKey::LocalMachine, path, L"", unusedValue, false, opened) &&
+        !RegKeyMissing(RegKey::LocalMachine, path))
+        DeleteFailed = true;
     return RegKeyOwner(opened);
 }
 
@@ -239,6 +244,7 @@ void Form1::cmdCreate_Click()
 {
     constexpr int ShowNormal = 1;
     constexpr int ShowMinimized = 2;
+    constexpr std::uint32_t RegistrationTimeoutMs = 60000;
 
     ShowBusyCursor(&view_);
     AddMsg(Separator);
@@ -255,9 +261,10 @@ void Form1::cmdCreate_Click()
 
         // Paths are quoted: unquoted, a path with a space would let Windows
         // start a program planted at its first word instead.
-        std::uint32_t started = 0;
+        bool created = false;
         if (extension == L"exe") {
-            started = ProcessPlatform::StartProgram(L"\"" + AppPath + file + L"\"", ShowNormal);
+            // The suite's programs may stay open: they are not waited for.
+            created = ProcessPlatform::StartProgram(L"\"" + AppPath + file + L"\"", ShowNormal) != 0;
         } else if (extension == L"dll" || extension == L"ocx") {
             std::wstring component = SystemPath + file;
             // The silent server registers nothing for a missing file and says
@@ -266,15 +273,17 @@ void Form1::cmdCreate_Click()
                 std::wstring serverDirectory = !IsBlank(ProcessPlatform::FindFile(SystemDirectory() + L"regsvr32.exe"))
                                                    ? SystemDirectory()
                                                    : WindowsDirectory();
-                started = ProcessPlatform::StartProgram(
-                    L"\"" + serverDirectory + L"regsvr32\" /s \"" + component + L"\"", ShowMinimized);
+                // Silent, the server tells only by its exit code whether the
+                // library was registered; one that does not end is a failure.
+                created = ProcessPlatform::RunProgram(L"\"" + serverDirectory + L"regsvr32\" /s \"" + component + L"\"",
+                                                      ShowMinimized, RegistrationTimeoutMs) == 0u;
             }
         } else {
             AddMsg(L"\tWARNING - Unknown file type - Ignoring.");
             continue;
         }
 
-        if (started != 0) {
+        if (created) {
             AddMsg(L"\tCreated classes");
         } else {
             CreateFailed = true;

@@ -54,7 +54,8 @@ private:
     // subkey when `typeLib` is asked for.
     void ListSubKeys(RegKey key, const std::wstring& keyPath, const std::wstring& indent, std::wstring* typeLib);
 
-    // Opens a parent key for Delete through ReadKeyValue; empty when missing.
+    // Opens a parent key for Delete through ReadKeyValue; empty when it cannot.
+    // One that is there but cannot be opened sets DeleteFailed.
     RegKeyOwner OpenParentKey(const std::wstring& path);
     // Deletes `name` below `parent` with everything under it and logs the
     // result; a failure sets DeleteFailed.

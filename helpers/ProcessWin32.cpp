@@ -5,22 +5,45 @@
 
 namespace ProcessPlatform {
 
-std::uint32_t StartProgram(const std::wstring& commandLine, int showCommand)
+namespace {
+
+bool Start(const std::wstring& commandLine, int showCommand, PROCESS_INFORMATION& process)
 {
     std::string line = AnsiText::FromWide(commandLine);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showCommand);
-    PROCESS_INFORMATION process{};
     // No application name: the head of the command line names the program,
     // resolved as Windows resolves it, and nothing goes through a shell.
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+}
+
+}  // namespace
+
+std::uint32_t StartProgram(const std::wstring& commandLine, int showCommand)
+{
+    PROCESS_INFORMATION process{};
+    if (!Start(commandLine, showCommand, process))
         return 0;
     // Nothing waits for the program: its handles are not needed.
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return process.dwProcessId;
+}
+
+std::optional<std::uint32_t> RunProgram(const std::wstring& commandLine, int showCommand, std::uint32_t timeoutMs)
+{
+    PROCESS_INFORMATION process{};
+    if (!Start(commandLine, showCommand, process))
+        return std::nullopt;
+    CloseHandle(process.hThread);
+    std::optional<std::uint32_t> result;
+    DWORD code = 0;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code))
+        result = code;
+    CloseHandle(process.hProcess);
+    return result;
 }
 
 std::wstring FindFile(const std::wstring& path)

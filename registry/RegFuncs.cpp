@@ -29,6 +29,15 @@ bool OpenRegKey(RegKey root, const std::wstring& path, RegKey& key)
     return RegistryPlatform::OpenKey(root, path, key) == RegError::Success;
 }
 
+bool RegKeyMissing(RegKey root, const std::wstring& path)
+{
+    RegKey key = RegKey::None;
+    long code = RegistryPlatform::OpenKey(root, path, key);
+    if (code == RegError::Success)
+        CloseRegKey(key);
+    return code == RegError::FileNotFound;
+}
+
 bool CloseRegKey(RegKey key)
 {
     return RegistryPlatform::CloseKey(key) == RegError::Success;
@@ -73,9 +82,18 @@ std::wstring CurrentVersionKey()
 
 bool DeleteRegKeyTree(RegKey parent, const std::wstring& name)
 {
+    // Keys are opened as links where they are links: followed, a link would
+    // lead the deletion into its target, wherever that lies.
     RegKey key = RegKey::None;
-    if (!OpenRegKey(parent, name, key))
+    bool isLink = false;
+    if (RegistryPlatform::OpenKeyNoFollow(parent, name, key, isLink) != RegError::Success)
         return false;
+    if (isLink) {
+        // Deleted by name through its parent, a link takes its target along.
+        bool deleted = RegistryPlatform::DeleteOpenKey(key) == RegError::Success;
+        CloseRegKey(key);
+        return deleted;
+    }
 
     // Deleting the subkey at `index` moves the next one down to it, so the
     // index only advances past a subkey that stays: one that cannot be opened

@@ -13,6 +13,10 @@
 // callers set to RegKey::None first.
 [[nodiscard]] bool OpenRegKey(RegKey root, const std::wstring& path, RegKey& key);
 
+// True when `path` is not there below `root`; a key that is there but cannot
+// be opened is not missing.
+[[nodiscard]] bool RegKeyMissing(RegKey root, const std::wstring& path);
+
 // Closing RegKey::None, or a key that is not open, gives false and does nothing.
 bool CloseRegKey(RegKey key);
 
@@ -31,5 +35,6 @@ bool CloseRegKey(RegKey key);
 
 // Deletes `name` below `parent` with everything below it, deepest keys first.
 // A subkey that cannot be removed is passed over so that the others are still
-// removed; the result is true only when `name` itself was deleted.
+// removed; the result is true only when `name` itself was deleted. A registry
+// link met on the way is removed as a key of its own: its target stays.
 [[nodiscard]] bool DeleteRegKeyTree(RegKey parent, const std::wstring& name);

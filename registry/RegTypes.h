@@ -27,5 +27,6 @@ inline constexpr std::uint32_t Sz = 1;
 inline constexpr std::uint32_t ExpandSz = 2;
 inline constexpr std::uint32_t Binary = 3;
 inline constexpr std::uint32_t Dword = 4;
+inline constexpr std::uint32_t Link = 6;
 inline constexpr std::uint32_t MultiSz = 7;
 }  // namespace RegType

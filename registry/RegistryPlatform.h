@@ -14,6 +14,12 @@ namespace RegistryPlatform {
 // RegOpenKeyA. On failure `key` is not written.
 [[nodiscard]] long OpenKey(RegKey root, const std::wstring& path, RegKey& key);
 
+// RegOpenKeyExA with REG_OPTION_OPEN_LINK: a registry link is opened as the
+// link itself, not its target. `isLink` tells which it is (its
+// SymbolicLinkValue is of type REG_LINK); a key whose link value cannot be
+// read fails with that code. On failure `key` is not written.
+[[nodiscard]] long OpenKeyNoFollow(RegKey parent, const std::wstring& name, RegKey& key, bool& isLink);
+
 // RegCloseKey.
 [[nodiscard]] long CloseKey(RegKey key);
 
@@ -26,7 +32,10 @@ namespace RegistryPlatform {
 [[nodiscard]] long QueryValue(RegKey key, const std::wstring& valueName, std::uint32_t& type,
                               std::wstring* data, std::uint32_t& size);
 
-// RegDeleteKeyA.
+// RegDeleteKeyA. On a registry link it deletes the link's target.
 [[nodiscard]] long DeleteKey(RegKey parent, const std::wstring& name);
+
+// NtDeleteKey: deletes the key that `key` itself refers to, a link included.
+[[nodiscard]] long DeleteOpenKey(RegKey key);
 
 }  // namespace RegistryPlatform

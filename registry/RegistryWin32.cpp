@@ -30,6 +30,27 @@ long OpenKey(RegKey root, const std::wstring& path, RegKey& key)
     return code;
 }
 
+long OpenKeyNoFollow(RegKey parent, const std::wstring& name, RegKey& key, bool& isLink)
+{
+    HKEY opened = nullptr;
+    // The rights RegOpenKeyA asks for, so that a key opens for deletion
+    // exactly when it opens for reading.
+    LONG code = RegOpenKeyExA(ToHkey(parent), AnsiText::FromWide(name).c_str(), REG_OPTION_OPEN_LINK,
+                              MAXIMUM_ALLOWED, &opened);
+    if (code != ERROR_SUCCESS)
+        return code;
+    // A key that cannot say whether it is a link is not deleted by name.
+    DWORD type = REG_NONE;
+    LONG query = RegQueryValueExA(opened, "SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
+    if (query != ERROR_SUCCESS && query != ERROR_FILE_NOT_FOUND) {
+        RegCloseKey(opened);
+        return query;
+    }
+    isLink = query == ERROR_SUCCESS && type == REG_LINK;
+    key = FromHkey(opened);
+    return ERROR_SUCCESS;
+}
+
 long CloseKey(RegKey key)
 {
     return RegCloseKey(ToHkey(key));
@@ -72,6 +93,23 @@ long QueryValue(RegKey key, const std::wstring& valueName, std::uint32_t& type, 
 long DeleteKey(RegKey parent, const std::wstring& name)
 {
     return RegDeleteKeyA(ToHkey(parent), AnsiText::FromWide(name).c_str());
+}
+
+long DeleteOpenKey(RegKey key)
+{
+    // Not in the documented API, but the only call that removes a link rather
+    // than its target; looked up at run time so that nothing more is imported.
+    using NtDeleteKeyProc = LONG(WINAPI*)(HANDLE);
+    using ToDosErrorProc = ULONG(WINAPI*)(LONG);
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    auto deleteKey = reinterpret_cast<NtDeleteKeyProc>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtDeleteKey")));
+    auto toDosError = reinterpret_cast<ToDosErrorProc>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+    if (deleteKey == nullptr || toDosError == nullptr)
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    LONG status = deleteKey(ToHkey(key));
+    return status == 0 ? ERROR_SUCCESS : static_cast<long>(toDosError(status));
 }
 
 }  // namespace RegistryPlatform

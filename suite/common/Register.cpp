@@ -190,9 +190,24 @@ void AppendLog(const Component& component, const char* action)
     CloseHandle(file);
 }
 
+namespace {
+
+// TANDREL_SUITE_FAIL names one component file whose registration fails, so
+// that tests can see how a failed registration is reported.
+bool FailureRequested(const Component& component)
+{
+    char name[MAX_PATH] = {};
+    DWORD length = GetEnvironmentVariableA("TANDREL_SUITE_FAIL", name, MAX_PATH);
+    return length > 0 && length < MAX_PATH && lstrcmpiA(name, component.fileName) == 0;
+}
+
+}  // namespace
+
 HRESULT RegisterLibrary(const Component& component)
 {
     AppendLog(component, "DllRegisterServer");
+    if (FailureRequested(component))
+        return E_FAIL;
     return RegisterComponent(component);
 }
 

@@ -31,6 +31,8 @@ HRESULT UnregisterComponent(const Component& component);
 // TANDREL_SUITE_LOG; nothing when it is unset.
 void AppendLog(const Component& component, const char* action);
 
+// Fails with E_FAIL, registering nothing, for the file named by
+// TANDREL_SUITE_FAIL.
 HRESULT RegisterLibrary(const Component& component);
 HRESULT UnregisterLibrary(const Component& component);
 // Exit code of an executable server: 0 once its classes are registered.

@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "helpers/ProcessPlatform.h"
+#include "tests/fakes/CallFault.h"
 
 namespace {
 
@@ -42,6 +43,16 @@ void FakeProcesses::AddFile(const std::wstring& path)
     files.insert(Lower(path));
 }
 
+void FakeProcesses::SetExitCode(const std::wstring& text, std::uint32_t code)
+{
+    exitCodes[Lower(text)] = code;
+}
+
+void FakeProcesses::Hang(const std::wstring& text)
+{
+    hanging.insert(Lower(text));
+}
+
 bool FakeProcesses::HasFile(const std::wstring& path) const
 {
     return files.count(Lower(path)) > 0;
@@ -53,12 +64,35 @@ std::uint32_t StartProgram(const std::wstring& commandLine, int showCommand)
 {
     auto& processes = FakeProcesses::Instance();
     processes.starts.push_back({commandLine, showCommand});
-    return processes.HasFile(ProgramOf(commandLine)) ? processes.nextId++ : 0;
+    if (CallFault::Instance().Take(L"Start " + commandLine) || !processes.HasFile(ProgramOf(commandLine)))
+        return 0;
+    ++processes.succeeded;
+    return processes.nextId++;
+}
+
+std::optional<std::uint32_t> RunProgram(const std::wstring& commandLine, int showCommand, std::uint32_t)
+{
+    auto& processes = FakeProcesses::Instance();
+    processes.starts.push_back({commandLine, showCommand});
+    if (CallFault::Instance().Take(L"Run " + commandLine) || !processes.HasFile(ProgramOf(commandLine)))
+        return std::nullopt;
+    std::wstring line = Lower(commandLine);
+    for (const auto& text : processes.hanging) {
+        if (line.find(text) != std::wstring::npos)
+            return std::nullopt;
+    }
+    std::uint32_t exitCode = 0;
+    for (const auto& [text, code] : processes.exitCodes) {
+        if (line.find(text) != std::wstring::npos)
+            exitCode = code;
+    }
+    processes.succeeded += exitCode == 0 ? 1 : 0;
+    return exitCode;
 }
 
 std::wstring FindFile(const std::wstring& path)
 {
-    if (!FakeProcesses::Instance().HasFile(path))
+    if (CallFault::Instance().Take(L"FindFile " + path) || !FakeProcesses::Instance().HasFile(path))
         return L"";
     std::size_t separator = path.find_last_of(L"\\/");
     return separator == std::wstring::npos ? path : path.substr(separator + 1);

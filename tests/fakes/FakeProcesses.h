@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 // Program starts and files as the host tests see them. A start succeeds when
 // the program it names (the first word, or the quoted head, with ".exe" added
 // when it has no extension) is among `files`; names compare without case.
+// A sweep's fault (CallFault) fails a start or a file look-up.
 struct FakeProcesses {
     struct Start {
         std::wstring commandLine;
@@ -16,10 +18,19 @@ struct FakeProcesses {
 
     std::set<std::wstring> files;
     std::vector<Start> starts;
+    // Exit codes of programs that are waited for, by a text that their command
+    // line holds (lower case); 0 when none matches. A command line holding a
+    // text of `hanging` never ends.
+    std::map<std::wstring, std::uint32_t> exitCodes;
+    std::set<std::wstring> hanging;
+    // The starts that succeeded: the program ran, and ended with 0 when waited for.
+    int succeeded = 0;
     std::uint32_t nextId = 100;
 
     static FakeProcesses& Instance();
     void Reset() { *this = FakeProcesses(); }
     void AddFile(const std::wstring& path);
+    void SetExitCode(const std::wstring& text, std::uint32_t code);
+    void Hang(const std::wstring& text);
     [[nodiscard]] bool HasFile(const std::wstring& path) const;
 };

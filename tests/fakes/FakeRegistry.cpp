@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "registry/RegistryPlatform.h"
+#include "tests/fakes/CallFault.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ std::wstring FakeRegistry::FromLatin1(const std::string& bytes)
 }
 
 std::shared_ptr<FakeRegistry::Node> FakeRegistry::Find(const std::shared_ptr<Node>& from, const std::wstring& path,
-                                                       long& error) const
+                                                       long& error, bool openLink, int depth) const
 {
     bool valid = true;
     auto parts = SplitPath(path, valid);
@@ -108,13 +109,23 @@ std::shared_ptr<FakeRegistry::Node> FakeRegistry::Find(const std::shared_ptr<Nod
         return nullptr;
     }
     std::shared_ptr<Node> node = from;
-    for (const auto& part : parts) {
-        auto it = node->children.find(part);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        auto it = node->children.find(parts[i]);
         if (it == node->children.end()) {
             error = RegError::FileNotFound;
             return nullptr;
         }
         node = it->second;
+        if (!node->linkTarget.empty() && !(openLink && i + 1 == parts.size())) {
+            // A dangling or circular link cannot be opened.
+            if (depth > 8) {
+                error = RegError::FileNotFound;
+                return nullptr;
+            }
+            node = Find(root_, node->linkTarget, error, false, depth + 1);
+            if (!node)
+                return nullptr;
+        }
     }
     error = RegError::Success;
     return node;
@@ -183,6 +194,20 @@ void FakeRegistry::SetString(const std::wstring& path, const std::wstring& name,
     SetValue(path, name, type, std::move(data));
 }
 
+void FakeRegistry::CreateLink(const std::wstring& path, const std::wstring& target)
+{
+    auto node = Make(path);
+    node->linkTarget = target;
+    // As the system stores it: the target's full name in UTF-16, no NUL.
+    std::wstring full = L"\\Registry\\Machine\\" + target;
+    std::string bytes;
+    for (wchar_t c : full) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
+    }
+    node->values[L"SymbolicLinkValue"] = Value{L"SymbolicLinkValue", RegType::Link, bytes};
+}
+
 void FakeRegistry::MarkDeleted(Node& node)
 {
     node.deleted = true;
@@ -248,9 +273,10 @@ std::optional<long> FakeRegistry::TakeFault(Call call, const std::wstring& path,
     return std::nullopt;
 }
 
-void FakeRegistry::Record(Call call, const std::wstring& detail)
+bool FakeRegistry::Record(Call call, const std::wstring& detail)
 {
     calls_.push_back(std::wstring(CallName(call)) + L" " + detail);
+    return CallFault::Instance().Take(calls_.back());
 }
 
 int FakeRegistry::CallCount(Call call) const
@@ -280,25 +306,26 @@ std::vector<std::wstring> FakeRegistry::OpenHandlePaths() const
     return paths;
 }
 
-long FakeRegistry::OpenKey(RegKey root, const std::wstring& path, RegKey& key)
+long FakeRegistry::OpenKey(RegKey root, const std::wstring& path, RegKey& key, bool openLink)
 {
     long error = 0;
     auto parent = NodeOf(root, error);
     std::wstring fullPath = parent ? PathOf(*parent) : std::wstring();
     if (parent && !path.empty())
         fullPath = fullPath.empty() ? path : fullPath + L"\\" + path;
-    Record(Call::Open, fullPath);
+    if (Record(Call::Open, fullPath))
+        return RegError::AccessDenied;
     if (!parent)
         return error;
     if (!path.empty() && path.front() == L'\\')
         return RegError::BadPathname;
     // RegOpenKeyA hands back the very handle it was given for an empty path.
-    if (path.empty()) {
+    if (path.empty() && !openLink) {
         key = root;
         return RegError::Success;
     }
-    std::wstring trimmed = path.back() == L'\\' ? path.substr(0, path.size() - 1) : path;
-    auto node = Find(parent, trimmed, error);
+    std::wstring trimmed = !path.empty() && path.back() == L'\\' ? path.substr(0, path.size() - 1) : path;
+    auto node = Find(parent, trimmed, error, openLink);
     if (!node)
         return error;
     if (auto fault = TakeFault(Call::Open, PathOf(*node)))
@@ -324,18 +351,21 @@ long FakeRegistry::CloseKey(RegKey key)
         Record(Call::Close, L"(not open)");
         return key == RegKey::LocalMachine ? RegError::Success : RegError::InvalidHandle;
     }
-    Record(Call::Close, PathOf(*it->second.node));
+    // A swept fault on a close still closes: a failed close of a valid handle
+    // would be the system's fault, and the caller has no other way out.
+    bool swept = Record(Call::Close, PathOf(*it->second.node));
     if (auto fault = TakeFault(Call::Close, PathOf(*it->second.node)))
         return *fault;
     it->second.open = false;
-    return RegError::Success;
+    return swept ? RegError::AccessDenied : RegError::Success;
 }
 
 long FakeRegistry::EnumKey(RegKey key, std::uint32_t index, std::wstring& buffer)
 {
     long error = 0;
     auto node = NodeOf(key, error);
-    Record(Call::Enum, (node ? PathOf(*node) : std::wstring(L"(bad)")) + L" " + std::to_wstring(index));
+    if (Record(Call::Enum, (node ? PathOf(*node) : std::wstring(L"(bad)")) + L" " + std::to_wstring(index)))
+        return RegError::AccessDenied;
     if (!node)
         return error;
     if (auto fault = TakeFault(Call::Enum, PathOf(*node), index))
@@ -358,7 +388,8 @@ long FakeRegistry::QueryValue(RegKey key, const std::wstring& valueName, std::ui
     auto node = NodeOf(key, error);
     Call call = data == nullptr ? Call::QuerySize : Call::QueryData;
     std::wstring path = node ? PathOf(*node) : std::wstring(L"(bad)");
-    Record(call, path + L":" + valueName);
+    if (Record(call, path + L":" + valueName))
+        return RegError::AccessDenied;
     if (!node)
         return error;
     if (auto fault = TakeFault(call, path))
@@ -389,10 +420,30 @@ long FakeRegistry::DeleteKey(RegKey parent, const std::wstring& name)
     auto from = NodeOf(parent, error);
     std::wstring fullPath = from ? PathOf(*from) : std::wstring(L"(bad)");
     fullPath = fullPath.empty() ? name : fullPath + L"\\" + name;
-    Record(Call::Delete, fullPath);
+    if (Record(Call::Delete, fullPath))
+        return RegError::AccessDenied;
     if (!from)
         return error;
     auto node = Find(from, name, error);
+    if (!node)
+        return error;
+    if (node == root_)
+        return RegError::AccessDenied;
+    if (auto fault = TakeFault(Call::Delete, PathOf(*node)))
+        return *fault;
+    if (!node->children.empty())
+        return RegError::AccessDenied;
+    node->deleted = true;
+    node->parent->children.erase(node->name);
+    return RegError::Success;
+}
+
+long FakeRegistry::DeleteOpenKey(RegKey key)
+{
+    long error = 0;
+    auto node = NodeOf(key, error);
+    if (Record(Call::Delete, node ? PathOf(*node) : std::wstring(L"(bad)")))
+        return RegError::AccessDenied;
     if (!node)
         return error;
     if (node == root_)
@@ -413,9 +464,33 @@ long OpenKey(RegKey root, const std::wstring& path, RegKey& key)
     return FakeRegistry::Instance().OpenKey(root, path, key);
 }
 
+long OpenKeyNoFollow(RegKey parent, const std::wstring& name, RegKey& key, bool& isLink)
+{
+    auto& registry = FakeRegistry::Instance();
+    RegKey opened = RegKey::None;
+    long code = registry.OpenKey(parent, name, opened, true);
+    if (code != RegError::Success)
+        return code;
+    std::uint32_t type = RegType::None;
+    std::uint32_t size = 0;
+    long query = registry.QueryValue(opened, L"SymbolicLinkValue", type, nullptr, size);
+    if (query != RegError::Success && query != RegError::FileNotFound) {
+        registry.CloseKey(opened);
+        return query;
+    }
+    isLink = query == RegError::Success && type == RegType::Link;
+    key = opened;
+    return RegError::Success;
+}
+
 long CloseKey(RegKey key)
 {
     return FakeRegistry::Instance().CloseKey(key);
+}
+
+long DeleteOpenKey(RegKey key)
+{
+    return FakeRegistry::Instance().DeleteOpenKey(key);
 }
 
 long EnumKey(RegKey key, std::uint32_t index, std::wstring& buffer)

@@ -14,8 +14,9 @@
 // adapter. It behaves as the "A" registry calls do where the program can
 // notice (case-insensitive names kept as written, subkeys enumerated in the
 // system's sorted order, 259 past the end, 1018 on a deleted key's handle,
-// no deletion of a key that has subkeys), counts every handle, and can make
-// any single call fail. Value data is held as the bytes an "A" call returns;
+// no deletion of a key that has subkeys, registry links followed except when
+// opened as links, and deleted by name as their target), counts every handle,
+// and can make any single call fail. Value data is held as the bytes an "A" call returns;
 // its code page is Latin-1.
 class FakeRegistry {
 public:
@@ -31,6 +32,8 @@ public:
     // REG_SZ or REG_EXPAND_SZ stored with its terminating NUL.
     void SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text,
                    std::uint32_t type = RegType::Sz);
+    // A registry link at `path` to the key at `target` (which need not exist).
+    void CreateLink(const std::wstring& path, const std::wstring& target);
     void DeleteTree(const std::wstring& path);
     [[nodiscard]] bool KeyExists(const std::wstring& path) const;
     // Every key below the root, one path a line, in enumeration order, with
@@ -62,8 +65,9 @@ public:
     void ClearCalls() { calls_.clear(); }
 
     // The platform calls.
-    long OpenKey(RegKey root, const std::wstring& path, RegKey& key);
+    long OpenKey(RegKey root, const std::wstring& path, RegKey& key, bool openLink = false);
     long CloseKey(RegKey key);
+    long DeleteOpenKey(RegKey key);
     long EnumKey(RegKey key, std::uint32_t index, std::wstring& buffer);
     long QueryValue(RegKey key, const std::wstring& valueName, std::uint32_t& type, std::wstring* data,
                     std::uint32_t& size);
@@ -86,6 +90,7 @@ private:
         std::wstring name;
         Node* parent = nullptr;
         bool deleted = false;
+        std::wstring linkTarget;  // a registry link's target; "" for a key
         std::map<std::wstring, std::shared_ptr<Node>, NameLess> children;
         std::map<std::wstring, Value, NameLess> values;
     };
@@ -101,12 +106,15 @@ private:
         std::optional<std::uint32_t> index;
     };
 
-    std::shared_ptr<Node> Find(const std::shared_ptr<Node>& from, const std::wstring& path, long& error) const;
+    // Follows links on the way, and at the end too unless `openLink`.
+    std::shared_ptr<Node> Find(const std::shared_ptr<Node>& from, const std::wstring& path, long& error,
+                               bool openLink = false, int depth = 0) const;
     std::shared_ptr<Node> Make(const std::wstring& path);
     std::shared_ptr<Node> NodeOf(RegKey key, long& error) const;
     static std::wstring PathOf(const Node& node);
     std::optional<long> TakeFault(Call call, const std::wstring& path, std::optional<std::uint32_t> index = {});
-    void Record(Call call, const std::wstring& detail);
+    // Records the call; true when the sweep's fault is to fail it.
+    bool Record(Call call, const std::wstring& detail);
     void DumpNode(const Node& node, std::wstring& out) const;
     static void MarkDeleted(Node& node);
 

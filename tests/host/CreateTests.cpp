@@ -124,6 +124,23 @@ TEST_F(CreateTest, AMissingLibraryIsAFailureAndNothingIsStartedForIt)
     ExpectStarts(starts);
 }
 
+// The server exits 3 when it cannot load the file, 4 without DllRegisterServer,
+// 5 when that fails; one that never ends is given up on, and left running.
+TEST_F(CreateTest, ALibraryTheServerDoesNotRegisterIsAFailureAndTheOthersStillGo)
+{
+    processes.SetExitCode(L"Daskel.dll", 5);
+    processes.Hang(L"Glimmet.ocx");
+    form.cmdCreate_Click();
+    std::wstring expected = Separator;
+    for (const wchar_t* file : Files) {
+        bool fails = std::wstring(file) == L"Daskel.dll" || std::wstring(file) == L"Glimmet.ocx";
+        expected += Block(file, fails ? L"ERROR: Creating classes" : L"Created classes");
+    }
+    EXPECT_EQ(view.log, expected + ClosingLine);
+    ExpectStarts(AllStarts());
+    EXPECT_TRUE(form.CreateFailed);
+}
+
 TEST_F(CreateTest, WithoutTheServerInTheSystemDirectoryTheWindowsDirectoryIsTried)
 {
     processes.files.erase(L"c:\\windows\\system32\\regsvr32.exe");

@@ -134,6 +134,29 @@ TEST_F(DeleteTreeTest, AKeyThatCannotBeListedAtAllEndsTheLoop)
     EXPECT_EQ(registry.CallCount(Call::Enum), 2);
 }
 
+// Followed, a link would take its target along: that lies outside the tree
+// (TearDown checks that Neighbour\kept is still there).
+TEST_F(DeleteTreeTest, ALinkInsideTheTreeOrAtItsTopIsRemovedAloneAndItsTargetStays)
+{
+    registry.CreateLink(Top + L"\\a\\link", L"Software\\Neighbour");
+    registry.CreateLink(Top + L"\\m\\dangling", L"Software\\Nowhere");
+    EXPECT_TRUE(DeleteTop());
+    EXPECT_FALSE(registry.KeyExists(Top));
+
+    registry.CreateLink(L"Software\\Alias", L"Software\\Neighbour");
+    RegKey parent = RegKey::None;
+    ASSERT_TRUE(OpenRegKey(RegKey::LocalMachine, L"Software", parent));
+    EXPECT_TRUE(DeleteRegKeyTree(parent, L"Alias"));
+    EXPECT_FALSE(registry.KeyExists(L"Software\\Alias"));
+
+    // A key that cannot tell whether it is a link is not deleted by name.
+    registry.CreateLink(Top + L"\\link", L"Software\\Neighbour");
+    registry.Fail(Call::QuerySize, Top + L"\\link", RegError::AccessDenied);
+    EXPECT_FALSE(DeleteRegKeyTree(parent, L"Top"));
+    EXPECT_TRUE(registry.KeyExists(Top));
+    CloseRegKey(parent);
+}
+
 const std::wstring Separator = L"\r\n----------------------------------------\r\n";
 const std::wstring ClosingLine = L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.\r\n";
 const std::wstring Prompt = L"Are you sure you want to delete registry entries for Vestrel Classes";
@@ -304,7 +327,7 @@ TEST_F(DeleteCommandTest, ATypeLibraryThatCannotBeDeletedIsTriedForEachClassNami
     EXPECT_FALSE(registry.KeyExists(L"Software\\Classes\\TypeLib\\" + daskel + L"\\1.0"));
 }
 
-TEST_F(DeleteCommandTest, AMissingTypeLibKeyIsReportedPerClassWithoutTheClosingLine)
+TEST_F(DeleteCommandTest, AMissingTypeLibKeyIsReportedPerClassWithoutTheClosingLineButARefusedOneFails)
 {
     std::wstring before = Load();
     registry.DeleteTree(L"Software\\Classes\\TypeLib");
@@ -320,6 +343,13 @@ TEST_F(DeleteCommandTest, AMissingTypeLibKeyIsReportedPerClassWithoutTheClosingL
     EXPECT_FALSE(form.DeleteFailed);
     EXPECT_TRUE(form.LoadFailed);
     registry.CreateKey(L"Software\\Classes\\TypeLib\\{0THER000-0000-0000-0000-000000000001}");
+
+    // There but refused: its trees stay, and the run does not end as a success.
+    registry.Fail(Call::Open, L"Software\\Classes\\TypeLib", RegError::AccessDenied);
+    view.log.clear();
+    form.cmdDelete_Click();
+    EXPECT_TRUE(form.DeleteFailed);
+    EXPECT_EQ(view.log.substr(view.log.size() - ClosingLine.size()), ClosingLine);
 }
 
 TEST_F(DeleteCommandTest, DeleteDoesNotTouchThePointer)

@@ -6,6 +6,7 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 
 #include "tests/windows/ui/UiAutomation.h"
@@ -103,21 +104,41 @@ TEST_F(DeleteWindow, AnsweringYesRemovesExactlyTheTreesItReports)
     }
 }
 
-// Keys that Wine can be made to keep: one whose deletion is refused, and a
-// dangling registry link that can be neither opened nor deleted.
-class DeleteWindowWithStuckKeys : public DeleteWindow {
+// Shapes that a damaged registry can hold: a key whose deletion is refused, a
+// registry link inside a class key to a tree outside every named one, a
+// dangling link, and a subkey whose name the ANSI code page cannot spell.
+class DeleteWindowWithHostileKeys : public DeleteWindow {
 protected:
-    const std::string refused = "Software\\Classes\\CLSID\\{D3E10000-5B2A-4C7D-8E9F-000000000000}\\InprocServer32";
-    const std::string linkParent = "Software\\Classes\\CLSID\\{D3E10001-5B2A-4C7D-8E9F-000000000001}";
+    static std::string ClassKey(int n)
+    {
+        char path[80];
+        std::snprintf(path, sizeof path, "Software\\Classes\\CLSID\\{D3E1000%d-5B2A-4C7D-8E9F-00000000000%d}", n, n);
+        return path;
+    }
+    const std::string refused = ClassKey(0) + "\\InprocServer32";
+    const std::string danglingLink = ClassKey(1) + "\\Link";
+    const std::string liveLink = ClassKey(2) + "\\Link";
+    const std::wstring oddName = L"Odd\x4E2D\x6587";
+    // Named from the root, so that both bitnesses point at the same key.
+    static constexpr const char* Target = "Software\\TandrelLinkTarget";
 
     void SetUp() override
     {
         UiAutomation::SetVestrelAppPath(0, "");
-        RemoveStuckKeys();
+        RemoveHostileKeys();
         UiAutomation::RemoveFixtureKeys(Fixture);
         ASSERT_TRUE(UiAutomation::ImportFixture(Fixture));
         ASSERT_TRUE(SetSecurity(refused, "O:SYD:P(D;;SD;;;WD)(A;;KA;;;WD)"));
-        ASSERT_TRUE(CreateDanglingLink());
+        ASSERT_TRUE(CreateTarget());
+        ASSERT_TRUE(CreateLink(danglingLink, L"\\Registry\\Machine\\Software\\TandrelNowhere"));
+        ASSERT_TRUE(CreateLink(liveLink, L"\\Registry\\Machine\\Software\\TandrelLinkTarget"));
+        std::string oddParent = ClassKey(3);
+        std::wstring odd(oddParent.begin(), oddParent.end());
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (odd + L"\\" + oddName).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
         ASSERT_TRUE(tandrel.Start());
         ASSERT_TRUE(tandrel.ClickAndWait(102));
         loaded = tandrel.LogText();
@@ -125,7 +146,7 @@ protected:
     void TearDown() override
     {
         tandrel.Kill();
-        RemoveStuckKeys();
+        RemoveHostileKeys();
         UiAutomation::RemoveFixtureKeys(Fixture);
     }
 
@@ -144,80 +165,127 @@ protected:
         return set;
     }
 
-    bool CreateDanglingLink() const
+    // The target holds a value and a subkey of its own, in the 64-bit view,
+    // where the root-relative name of the links finds it.
+    static bool CreateTarget()
     {
         HKEY target = nullptr;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\TandrelLinkTarget", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &target, nullptr);
-        RegCloseKey(target);
-        HKEY link = nullptr;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, (linkParent + "\\Link").c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
-                            KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr) != ERROR_SUCCESS)
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, Target, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
+                            &target, nullptr) != ERROR_SUCCESS)
             return false;
-        const wchar_t targetName[] = L"\\Registry\\Machine\\Software\\TandrelLinkTarget";
-        LONG code = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(targetName),
-                                   sizeof targetName - sizeof(wchar_t));
-        RegCloseKey(link);
-        return code == ERROR_SUCCESS && RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\TandrelLinkTarget") == ERROR_SUCCESS;
+        HKEY sub = nullptr;
+        bool made = RegCreateKeyExA(target, "Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) ==
+                        ERROR_SUCCESS &&
+                    RegSetValueExA(target, "Kept", 0, REG_SZ, reinterpret_cast<const BYTE*>("yes"), 4) == ERROR_SUCCESS;
+        RegCloseKey(sub);
+        RegCloseKey(target);
+        return made;
     }
 
-    void RemoveStuckKeys() const
+    static bool TargetIsWhole()
+    {
+        HKEY target = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Target, 0, KEY_READ | KEY_WOW64_64KEY, &target) != ERROR_SUCCESS)
+            return false;
+        char value[8] = {};
+        DWORD size = sizeof value;
+        DWORD subkeys = 0;
+        bool whole = RegQueryValueExA(target, "Kept", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
+                         ERROR_SUCCESS &&
+                     std::string(value) == "yes" &&
+                     RegQueryInfoKeyA(target, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+                     subkeys == 1;
+        RegCloseKey(target);
+        return whole;
+    }
+
+    static bool CreateLink(const std::string& path, const std::wstring& target)
+    {
+        HKEY link = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                            KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr) != ERROR_SUCCESS)
+            return false;
+        LONG code = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                   reinterpret_cast<const BYTE*>(target.c_str()),
+                                   static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+        RegCloseKey(link);
+        return code == ERROR_SUCCESS;
+    }
+
+    void RemoveHostileKeys() const
     {
         SetSecurity(refused, "O:BAD:P(A;;KA;;;WD)");
         // Deleting a link by name would delete its target: open the link itself.
-        HKEY link = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (linkParent + "\\Link").c_str(), REG_OPTION_OPEN_LINK, DELETE, &link) ==
-            ERROR_SUCCESS) {
-            using NtDeleteKeyProc = LONG(WINAPI*)(HANDLE);
-            auto deleteKey = reinterpret_cast<NtDeleteKeyProc>(
-                reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
-            if (deleteKey)
-                deleteKey(link);
-            RegCloseKey(link);
+        for (const std::string& path : {danglingLink, liveLink}) {
+            HKEY link = nullptr;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), REG_OPTION_OPEN_LINK, DELETE, &link) ==
+                ERROR_SUCCESS) {
+                using NtDeleteKeyProc = LONG(WINAPI*)(HANDLE);
+                auto deleteKey = reinterpret_cast<NtDeleteKeyProc>(
+                    reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+                if (deleteKey)
+                    deleteKey(link);
+                RegCloseKey(link);
+            }
         }
-    }
-
-    static bool KeyExists(const std::string& path)
-    {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
-    }
-
-    static DWORD SubkeyCount(const std::string& path)
-    {
-        HKEY key = nullptr;
-        DWORD count = 0;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
-            RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                             nullptr, nullptr);
-            RegCloseKey(key);
-        }
-        return count;
+        std::string oddParent = ClassKey(3);
+        std::wstring odd(oddParent.begin(), oddParent.end());
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, (odd + L"\\" + oddName).c_str());
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(Target) + "\\Sub").c_str(), KEY_WOW64_64KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Target, KEY_WOW64_64KEY, 0);
     }
 };
 
-TEST_F(DeleteWindowWithStuckKeys, KeysThatStayAreReportedAndEverythingElseGoes)
+TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported)
 {
+    auto before64 = ToSet(UiAutomation::ExportMachineKeys(false));
+    auto before32 = ToSet(UiAutomation::ExportMachineKeys(true));
     DeleteAnswering(IDYES);
+
+    // Both links go as keys of their own; the refused key and the odd name
+    // keep their class keys.
     std::wstring expected = UiAutomation::FixtureText("suite-deep-delete.txt");
-    for (const wchar_t* clsid : {L"{D3E10000-5B2A-4C7D-8E9F-000000000000}", L"{D3E10001-5B2A-4C7D-8E9F-000000000001}"}) {
+    std::vector<std::wstring> stuck = {L"{d3e10000-5b2a-4c7d-8e9f-000000000000}\\inprocserver32",
+                                       L"{d3e10003-5b2a-4c7d-8e9f-000000000003}\\" + oddName};
+    for (const wchar_t* clsid : {L"{D3E10000-5B2A-4C7D-8E9F-000000000000}", L"{D3E10003-5B2A-4C7D-8E9F-000000000003}"}) {
         std::wstring deleted = std::wstring(L"\tDeleted ") + clsid;
         expected.replace(expected.find(deleted), deleted.size(), std::wstring(L"\tERROR: Deleting ") + clsid);
     }
     expected += L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.\r\n";
     EXPECT_EQ(tandrel.LogText(), loaded + expected);
+    EXPECT_TRUE(TargetIsWhole());
 
-    // Each class key keeps only the subkey that could not go.
-    const std::string firstClass = "Software\\Classes\\CLSID\\{D3E10000-5B2A-4C7D-8E9F-000000000000}";
-    EXPECT_TRUE(KeyExists(refused));
-    EXPECT_EQ(SubkeyCount(firstClass), 1u);
-    EXPECT_FALSE(KeyExists(firstClass + "\\ProgID"));
-    EXPECT_EQ(SubkeyCount(linkParent), 1u);
-    EXPECT_FALSE(KeyExists(linkParent + "\\Implemented Categories"));
-    EXPECT_FALSE(KeyExists("Software\\Classes\\Daskel.clsDaskel"));
+    for (auto& key : stuck)
+        CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
+    auto keptAsStuck = [&stuck](const std::wstring& key) {
+        for (const auto& path : stuck) {
+            std::wstring classKey = path.substr(0, path.find(L'\\'));
+            for (const std::wstring& end : {L"\\" + classKey, L"\\" + path}) {
+                if (key.size() >= end.size() && key.compare(key.size() - end.size(), end.size(), end) == 0)
+                    return true;
+            }
+        }
+        return false;
+    };
+    auto setting = UiAutomation::TandrelSetting();
+    for (bool view32 : {false, true}) {
+        SCOPED_TRACE(view32 ? "32-bit view" : "64-bit view");
+        auto roots = RegistryViews::DeletedRoots(tandrel.LogText().substr(loaded.size()), setting, view32);
+        // The two class keys that stay are named as errors, not as deleted.
+        for (const wchar_t* clsid : {L"{d3e10000-5b2a-4c7d-8e9f-000000000000}", L"{d3e10003-5b2a-4c7d-8e9f-000000000003}"})
+            for (const auto& folder : RegistryViews::ClassKeyFolders(setting, view32))
+                roots.push_back(folder + clsid);
+        const auto& before = view32 ? before32 : before64;
+        auto after = ToSet(UiAutomation::ExportMachineKeys(view32));
+        for (const auto& key : before) {
+            bool gone = after.count(key) == 0;
+            EXPECT_EQ(gone, RegistryViews::Under(key, roots) && !keptAsStuck(key))
+                << "key: " << std::string(key.begin(), key.end());
+        }
+        for (const auto& key : after)
+            EXPECT_EQ(before.count(key), 1u) << "new key: " << std::string(key.begin(), key.end());
+    }
 }
 
 }  // namespace

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "console/Form1.h"
+#include "tests/fakes/CallFault.h"
+#include "tests/fakes/FakeProcesses.h"
+#include "tests/fakes/FakeRegistry.h"
+#include "tests/fakes/FakeSystem.h"
+#include "tests/fakes/FakeWindowSystem.h"
+#include "tests/host/FakeView.h"
+#include "tests/host/SuiteRegistry.h"
+
+namespace {
+
+const std::wstring AppDir = L"C:\\Program Files\\Vestrel\\";
+const std::wstring SysDir = L"C:\\WINDOWS\\system32\\";
+
+std::vector<std::wstring> KeysOf(const std::wstring& dump)
+{
+    std::vector<std::wstring> keys;
+    std::wistringstream lines(dump);
+    for (std::wstring line; std::getline(lines, line);) {
+        if (!line.empty() && line[0] != L' ')
+            keys.push_back(line);
+    }
+    return keys;
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The suite as installed, with a registry link inside one class key whose
+// target lies outside every tree that Delete names.
+void InstallSuite()
+{
+    auto& registry = FakeRegistry::Instance();
+    auto& processes = FakeProcesses::Instance();
+    registry.Reset();
+    FakeSystem::Instance().Reset();
+    processes.Reset();
+    FakeWindowSystem::Instance().Reset();
+    for (const auto& c : SuiteRegistry::SuiteClasses())
+        SuiteRegistry::Register(registry, c);
+    registry.SetString(L"Software\\Outside\\Target\\Sub", L"", L"kept");
+    registry.CreateLink(L"Software\\Classes\\CLSID\\" + SuiteRegistry::Guid(3, L'C') + L"\\Link",
+                        L"Software\\Outside\\Target");
+    for (const wchar_t* file : {L"Glimmet.ocx", L"Daskel.dll", L"Wrenna.dll", L"regsvr32.exe"})
+        processes.AddFile(SysDir + file);
+    for (const wchar_t* file : {L"Corvane.exe", L"Sulvary.exe", L"Brenlow.exe", L"Ladrisk.exe", L"Omberly.exe",
+                                L"Vestrel.exe"})
+        processes.AddFile(AppDir + file);
+}
+
+// Each command is run once for every step it takes, with that one registry or
+// process call failing. Whatever fails, the command ends, leaves no key open,
+// removes nothing outside the trees it names, and does not call an unfinished
+// job done: its closing error line is there whenever the result falls short.
+TEST(FaultSweep, EveryStepOfEveryCommandMayFail)
+{
+    struct Command {
+        const char* name;
+        std::function<void(Form1&, const Form1&)> prepare;
+        std::function<void(Form1&)> run;
+        std::wstring closingLine;
+    };
+    const Command commands[] = {
+        {"Load", [](Form1&, const Form1&) {}, [](Form1& form) { form.cmdLoad_Click(); },
+         L"\r\n*** ERROR IN LOADING - Scroll back to see the Errors.\r\n"},
+        // What an undisturbed Load leaves for Delete.
+        {"Delete",
+         [](Form1& form, const Form1& clean) {
+             form.ClassList = clean.ClassList;
+             form.ClsidList = clean.ClsidList;
+             form.TypeLibList = clean.TypeLibList;
+         },
+         [](Form1& form) { form.cmdDelete_Click(); },
+         L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.\r\n"},
+        {"Create", [](Form1&, const Form1&) {}, [](Form1& form) { form.cmdCreate_Click(); },
+         L"\r\n*** ERROR IN CREATING - Scroll back to see the Errors.\r\n"},
+    };
+    auto& registry = FakeRegistry::Instance();
+    auto& fault = CallFault::Instance();
+
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.name);
+        // What Load finds when nothing fails.
+        InstallSuite();
+        FakeView cleanView;
+        Form1 clean(cleanView);
+        clean.cmdLoad_Click();
+
+        int steps = 0;
+        for (int n = 1;; ++n) {
+            InstallSuite();
+            FakeView view;
+            Form1 form(view);
+            form.AppPath = AppDir;
+            form.SystemPath = SysDir;
+            command.prepare(form, clean);
+            std::wstring before = registry.Dump();
+            std::size_t logBefore = view.log.size();
+
+            fault.Arm(n);
+            command.run(form);
+            std::wstring failed = fault.failed;
+            fault.Arm(0);
+            if (failed.empty())
+                break;
+            steps = n;
+            SCOPED_TRACE(testing::Message() << "step " << n << " failed: " << std::string(failed.begin(), failed.end()));
+
+            std::wstring log = view.log.substr(logBefore);
+            bool closed = EndsWith(log, command.closingLine);
+            EXPECT_EQ(registry.OpenHandleCount(), 0);
+            EXPECT_EQ(registry.StrayCloseCount(), 0);
+
+            if (std::string(command.name) == "Load") {
+                if (form.ClsidList != clean.ClsidList || form.TypeLibList != clean.TypeLibList)
+                    EXPECT_TRUE(closed) << "Load found less and said nothing";
+            } else if (std::string(command.name) == "Delete") {
+                std::vector<std::wstring> named;
+                for (std::size_t i = 0; i < form.ClassList->size(); ++i)
+                    for (const std::wstring& tree :
+                         {L"Software\\Classes\\" + (*form.ClassList)[i], L"Software\\Classes\\CLSID\\" + (*form.ClsidList)[i],
+                          L"Software\\Classes\\TypeLib\\" + (*form.TypeLibList)[i]})
+                        named.push_back(tree);
+                auto inNamed = [&named](const std::wstring& key) {
+                    for (const auto& tree : named) {
+                        if (key.size() >= tree.size() && key.compare(0, tree.size(), tree) == 0 &&
+                            (key.size() == tree.size() || key[tree.size()] == L'\\'))
+                            return true;
+                    }
+                    return false;
+                };
+                bool left = false;
+                for (const auto& key : KeysOf(before)) {
+                    bool exists = registry.KeyExists(key);
+                    if (!inNamed(key))
+                        EXPECT_TRUE(exists) << "removed outside the named trees: "
+                                            << std::string(key.begin(), key.end());
+                    left = left || (inNamed(key) && exists);
+                }
+                EXPECT_TRUE(registry.KeyExists(L"Software\\Outside\\Target\\Sub"));
+                if (left)
+                    EXPECT_TRUE(closed) << "Delete left keys and said nothing";
+            } else if (FakeProcesses::Instance().succeeded < 9) {
+                EXPECT_TRUE(closed) << "Create registered less and said nothing";
+            }
+        }
+        EXPECT_GT(steps, 9);
+    }
+}
+
+}  // namespace
