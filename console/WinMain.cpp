@@ -1,7 +1,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "console/CommandLine.h"
 #include "console/Form1Window.h"
+#include "console/Unattended.h"
+#include "console/UnattendedWin32.h"
 
 namespace {
 
@@ -19,11 +22,36 @@ void RestrictLibrarySearch()
     SetDllDirectoryA("");
 }
 
+// A command line runs the commands with no window and ends with their exit
+// code; a wrong one ends at once, before anything is touched.
+int RunFromCommandLine(const std::vector<std::wstring>& arguments)
+{
+    CommandLine line = ParseCommandLine(arguments);
+    UnattendedOutput output;
+    bool logOpen = line.logFile && output.OpenLog(*line.logFile);
+    if (line.error.empty() && line.logFile && !logOpen)
+        line.error = L"Cannot create the log file " + *line.logFile;
+    if (!line.error.empty()) {
+        output.Write(line.error + L"\r\n" + UsageText());
+        return ExitCode::UsageError;
+    }
+    if (line.help) {
+        output.Write(UsageText());
+        return ExitCode::Success;
+    }
+    UnattendedView view([&output](const std::wstring& text) { output.Write(text); });
+    return RunUnattended(view, line.commands);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     RestrictLibrarySearch();
+
+    std::vector<std::wstring> arguments = ProgramArguments();
+    if (!arguments.empty())
+        return RunFromCommandLine(arguments);
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
@@ -32,7 +60,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     if (!form.Create(instance, showCommand))
         return 1;
 
-    MSG message;
+    MSG message{};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         // Gives the window the keyboard of a dialog: Tab between controls and
         // the buttons' access keys.

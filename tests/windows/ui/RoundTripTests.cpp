@@ -307,6 +307,37 @@ TEST_F(RoundTrip, ALibraryTheServerFailsToRegisterIsAnError)
     EXPECT_EQ(SuiteLog(9), expected);
 }
 
+// From a script: no window, the window's log text in a UTF-8 file, and an
+// exit code that says whether every command succeeded.
+TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
+{
+    const std::string tandrelExe = "\"" + UiAutomation::OwnFolder() + "Tandrel.exe\"";
+    const std::string logPath = UiAutomation::OwnFolder() + "unattended.log";
+    const std::string logSwitch = " /log \"" + logPath + "\"";
+    const std::wstring start = L"Vestrel Path: " + InstallDir + L"\r\n";
+
+    ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " -CREATE" + logSwitch), 0);
+    EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + CreateReport());
+    SuiteLog(9);
+
+    ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /load /delete /yes /create" + logSwitch), 0);
+    EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + LoadReport() + DeleteReport() + CreateReport());
+    SuiteLog(18);
+
+    // A wrong command line ends at once, touching nothing.
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete" + logSwitch), 2);
+    EXPECT_EQ(UiAutomation::Utf8FileText(logPath).rfind(L"/delete needs /yes", 0), 0u);
+    HKEY progId = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\Glimmet.ctlGlimmet", 0, KEY_READ, &progId),
+              ERROR_SUCCESS);
+    RegCloseKey(progId);
+
+    ASSERT_TRUE(DeleteFileW((SystemDir() + L"Wrenna.dll").c_str()));
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /create" + logSwitch), 1);
+    EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + CreateReport(L"Wrenna.dll"));
+    DeleteFileA(logPath.c_str());
+}
+
 TEST_F(RoundTrip, WithoutTheServerInTheSystemDirectoryItIsLookedForInTheWindowsDirectory)
 {
     std::wstring server = SystemDir() + L"regsvr32.exe";

@@ -301,7 +301,12 @@ void RemoveFixtureKeys(const std::string& name)
 
 std::wstring FixtureText(const std::string& name)
 {
-    std::string content = ReadWholeFile(OwnFolder() + "fixtures\\" + name);
+    return Utf8FileText(OwnFolder() + "fixtures\\" + name);
+}
+
+std::wstring Utf8FileText(const std::string& path)
+{
+    std::string content = ReadWholeFile(path);
     int length = MultiByteToWideChar(CP_UTF8, 0, content.data(), static_cast<int>(content.size()), nullptr, 0);
     std::wstring text(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, content.data(), static_cast<int>(content.size()), text.data(), length);

@@ -87,6 +87,8 @@ bool ImportFixture(const std::string& name);
 void RemoveFixtureKeys(const std::string& name);
 // The text of a file in the fixtures folder.
 std::wstring FixtureText(const std::string& name);
+// The text of a UTF-8 file; "" when there is none.
+std::wstring Utf8FileText(const std::string& path);
 
 // Every key of HKEY_LOCAL_MACHINE in one registry view (reg.exe export),
 // lower-cased, without the root's name.

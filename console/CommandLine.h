@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Unattended use: Tandrel.exe [/load] [/delete /yes] [/create] [/log FILE].
+// Without arguments the program is the window, as ever.
+enum class UnattendedCommand { Load, Delete, Create };
+
+namespace ExitCode {
+inline constexpr int Success = 0;
+inline constexpr int CommandFailed = 1;  // a command wrote its closing error line
+inline constexpr int UsageError = 2;
+}  // namespace ExitCode
+
+struct CommandLine {
+    // In the order given; a Delete with no Load before it gets one, since
+    // Delete works on what the last Load found.
+    std::vector<UnattendedCommand> commands;
+    std::optional<std::wstring> logFile;
+    bool help = false;
+    // Why the command line cannot be run; empty when it can.
+    std::wstring error;
+};
+
+// `arguments` are the words after the program's name. Switches are matched
+// without regard to case, and '-' serves as well as '/'.
+[[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
+
+[[nodiscard]] std::wstring UsageText();

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "console/CommandLine.h"
+#include "console/FormView.h"
+
+// The window's logic run with no window: the log goes wherever `write` puts
+// it, and Delete's question is answered Yes, which the command line asked for.
+class UnattendedView final : public FormView {
+public:
+    explicit UnattendedView(std::function<void(const std::wstring&)> write) : write_(std::move(write)) {}
+
+    void AppendLog(const std::wstring& text) override { write_(text); }
+    void SetDeleteEnabled(bool) override {}
+    void SetMousePointer(int) override {}
+    [[nodiscard]] WindowHandle Handle() const override { return WindowHandle::None; }
+    bool AskYesNo(const std::wstring&) override { return true; }
+    void Close() override {}
+
+private:
+    std::function<void(const std::wstring&)> write_;
+};
+
+// Runs start-up and then `commands` in order through the window's logic.
+// ExitCode::CommandFailed when any of them wrote its closing error line.
+[[nodiscard]] int RunUnattended(FormView& view, const std::vector<UnattendedCommand>& commands);
