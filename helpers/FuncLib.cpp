@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr std::size_t DirectoryBufferLength = 128;
-
 std::wstring TrimSpaces(const std::wstring& text)
 {
     std::size_t first = text.find_first_not_of(L' ');
@@ -18,21 +16,12 @@ std::wstring TrimSpaces(const std::wstring& text)
     return text.substr(first, last - first + 1);
 }
 
-template <typename Query>
-std::wstring Directory(Query query)
+std::wstring Directory(const std::optional<std::wstring>& directory)
 {
-    std::wstring buffer(DirectoryBufferLength, L' ');
-    std::uint32_t length = query(buffer);
-    // Too small a buffer makes the call report the size it needs instead of
-    // the name; ask again at that size so a long directory is not lost.
-    for (int attempt = 0; length > buffer.size() && attempt < 3; ++attempt) {
-        buffer.assign(length, L' ');
-        length = query(buffer);
-    }
-    if (length == 0 || length > buffer.size())
+    if (!directory)
         return L"";
-    std::wstring directory = TrimNull(buffer);
-    return AddBackslash(directory);
+    std::wstring path = *directory;
+    return AddBackslash(path);
 }
 
 }  // namespace
@@ -70,12 +59,12 @@ std::wstring FileExtension(const std::wstring& path, bool includeDot)
 
 std::wstring WindowsDirectory()
 {
-    return Directory([](std::wstring& buffer) { return SystemPlatform::QueryWindowsDirectory(buffer); });
+    return Directory(SystemPlatform::WindowsDirectory());
 }
 
 std::wstring SystemDirectory()
 {
-    return Directory([](std::wstring& buffer) { return SystemPlatform::QuerySystemDirectory(buffer); });
+    return Directory(SystemPlatform::SystemDirectory());
 }
 
 std::wstring AppPathOf(const std::wstring& exeName)

@@ -1,21 +1,19 @@
 #pragma once
 
-#include <cstdint>
+#include <optional>
 #include <string>
 
-// System directories and the environment, one function per Windows call. As
-// with the registry, the Windows build links the Win32 adapter and the host
-// build an in-memory stand-in. Buffers are filled as the "A" calls fill them.
+// System directories and the environment. As with the registry, the Windows
+// build links the Win32 adapter and the host build an in-memory stand-in.
+// Each asks its "A" call again at the size it reports and hands back the
+// finished text; nothing when the call fails.
 namespace SystemPlatform {
 
-// GetWindowsDirectoryA and GetSystemDirectoryA with `buffer` and its length.
-// Returns the length copied, the size needed when the buffer is too small,
-// or 0 on failure.
-[[nodiscard]] std::uint32_t QueryWindowsDirectory(std::wstring& buffer);
-[[nodiscard]] std::uint32_t QuerySystemDirectory(std::wstring& buffer);
+// GetWindowsDirectoryA and GetSystemDirectoryA.
+[[nodiscard]] std::optional<std::wstring> WindowsDirectory();
+[[nodiscard]] std::optional<std::wstring> SystemDirectory();
 
-// ExpandEnvironmentStringsA into `buffer`. Returns the size the expansion
-// needs, NUL included (more than the buffer's length when it did not fit).
-[[nodiscard]] std::uint32_t ExpandStrings(const std::wstring& source, std::wstring& buffer);
+// ExpandEnvironmentStringsA: the whole expansion, however long.
+[[nodiscard]] std::optional<std::wstring> ExpandStrings(const std::wstring& source);
 
 }  // namespace SystemPlatform

@@ -1,67 +1,47 @@
 #include <windows.h>
 
+#include "helpers/AnsiBuffer.h"
 #include "helpers/AnsiText.h"
 #include "helpers/SystemPlatform.h"
 
-namespace AnsiText {
-
-std::string FromWide(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                     nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length,
-                        nullptr, nullptr);
-    return bytes;
-}
-
-std::wstring ToWide(const std::string& bytes)
-{
-    if (bytes.empty())
-        return {};
-    int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
-    return text;
-}
-
-}  // namespace AnsiText
-
 namespace {
 
-// The buffer goes to the call in the ANSI code page and comes back whole,
-// still holding whatever the call did not overwrite.
+constexpr std::uint32_t DirectoryBufferSize = 128;
+constexpr std::uint32_t ExpansionBufferSize = 1024;
+
 template <typename Call>
-std::uint32_t FillBuffer(std::wstring& buffer, Call call)
+std::optional<std::wstring> Filled(Call call, std::uint32_t initialSize)
 {
-    std::string bytes = AnsiText::FromWide(buffer);
-    UINT result = call(bytes.data(), static_cast<UINT>(bytes.size()));
-    buffer = AnsiText::ToWide(bytes);
-    return result;
+    std::optional<std::string> bytes = FillAnsiBuffer(call, initialSize);
+    if (!bytes)
+        return std::nullopt;
+    return AnsiText::ToWide(*bytes);
 }
 
 }  // namespace
 
 namespace SystemPlatform {
 
-std::uint32_t QueryWindowsDirectory(std::wstring& buffer)
+std::optional<std::wstring> WindowsDirectory()
 {
-    return FillBuffer(buffer, [](char* data, UINT size) { return GetWindowsDirectoryA(data, size); });
+    return Filled([](char* data, std::uint32_t size) { return GetWindowsDirectoryA(data, size); },
+                  DirectoryBufferSize);
 }
 
-std::uint32_t QuerySystemDirectory(std::wstring& buffer)
+std::optional<std::wstring> SystemDirectory()
 {
-    return FillBuffer(buffer, [](char* data, UINT size) { return GetSystemDirectoryA(data, size); });
+    return Filled([](char* data, std::uint32_t size) { return GetSystemDirectoryA(data, size); },
+                  DirectoryBufferSize);
 }
 
-std::uint32_t ExpandStrings(const std::wstring& source, std::wstring& buffer)
+std::optional<std::wstring> ExpandStrings(const std::wstring& source)
 {
     std::string ansiSource = AnsiText::FromWide(source);
-    return FillBuffer(buffer, [&ansiSource](char* data, UINT size) {
-        return static_cast<UINT>(ExpandEnvironmentStringsA(ansiSource.c_str(), data, size));
-    });
+    return Filled(
+        [&ansiSource](char* data, std::uint32_t size) {
+            return static_cast<std::uint32_t>(ExpandEnvironmentStringsA(ansiSource.c_str(), data, size));
+        },
+        ExpansionBufferSize);
 }
 
 }  // namespace SystemPlatform

@@ -7,19 +7,12 @@
 namespace {
 
 constexpr std::size_t NameBufferLength = 300;
-constexpr std::size_t ExpansionBufferLength = 1024;
 
+// An expansion that fails leaves the text as stored, which still names
+// what the value holds.
 std::wstring ExpandEnvironment(const std::wstring& text)
 {
-    std::wstring buffer(ExpansionBufferLength, L' ');
-    std::uint32_t needed = SystemPlatform::ExpandStrings(text, buffer);
-    // A longer expansion is asked for again at the size it reports, so that a
-    // long path comes back whole rather than cut.
-    for (int attempt = 0; needed > buffer.size() && attempt < 3; ++attempt) {
-        buffer.assign(needed, L' ');
-        needed = SystemPlatform::ExpandStrings(text, buffer);
-    }
-    return TrimNull(buffer);
+    return SystemPlatform::ExpandStrings(text).value_or(text);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "tests/fakes/FakeSystem.h"
 
+#include <algorithm>
 #include <cwctype>
 
+#include "helpers/AnsiBuffer.h"
 #include "helpers/SystemPlatform.h"
 
 namespace {
@@ -13,15 +15,55 @@ std::wstring Upper(std::wstring text)
     return text;
 }
 
-// As the "A" calls: the name and its NUL when they fit, else the size needed.
-std::uint32_t CopyDirectory(const std::wstring& directory, std::wstring& buffer)
+std::string Encode(const std::wstring& text)
+{
+    std::string bytes;
+    for (wchar_t c : text) {
+        auto code = static_cast<std::uint32_t>(c);
+        if (code <= 0x7F || !FakeSystem::Instance().doubleByteCodePage) {
+            bytes.push_back(static_cast<char>(code <= 0xFF ? code : '?'));
+        } else {
+            bytes.push_back(static_cast<char>(0x80 | ((code >> 8) & 0x7F)));
+            bytes.push_back(static_cast<char>(code & 0xFF));
+        }
+    }
+    return bytes;
+}
+
+std::wstring Decode(const std::string& bytes)
+{
+    std::wstring text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte > 0x7F && FakeSystem::Instance().doubleByteCodePage && i + 1 < bytes.size())
+            text.push_back(static_cast<wchar_t>(((byte & 0x7F) << 8) | static_cast<unsigned char>(bytes[++i])));
+        else
+            text.push_back(static_cast<wchar_t>(byte));
+    }
+    return text;
+}
+
+// As GetWindowsDirectoryA: the name and its NUL when they fit, with the count
+// of bytes copied, else the size needed in bytes.
+std::uint32_t CopyDirectory(const std::wstring& directory, char* data, std::uint32_t size)
 {
     if (directory.empty())
         return 0;
-    if (directory.size() + 1 > buffer.size())
-        return static_cast<std::uint32_t>(directory.size() + 1);
-    buffer.replace(0, directory.size() + 1, directory + L'\0');
-    return static_cast<std::uint32_t>(directory.size());
+    std::string bytes = Encode(directory);
+    if (bytes.size() + 1 > size)
+        return static_cast<std::uint32_t>(bytes.size() + 1);
+    std::copy(bytes.begin(), bytes.end(), data);
+    data[bytes.size()] = '\0';
+    return static_cast<std::uint32_t>(bytes.size());
+}
+
+std::optional<std::wstring> Directory(const std::wstring& directory)
+{
+    auto bytes = FillAnsiBuffer(
+        [&directory](char* data, std::uint32_t size) { return CopyDirectory(directory, data, size); }, 128);
+    if (!bytes)
+        return std::nullopt;
+    return Decode(*bytes);
 }
 
 }  // namespace
@@ -34,19 +76,19 @@ FakeSystem& FakeSystem::Instance()
 
 namespace SystemPlatform {
 
-std::uint32_t QueryWindowsDirectory(std::wstring& buffer)
+std::optional<std::wstring> WindowsDirectory()
 {
-    return CopyDirectory(FakeSystem::Instance().windowsDirectory, buffer);
+    return Directory(FakeSystem::Instance().windowsDirectory);
 }
 
-std::uint32_t QuerySystemDirectory(std::wstring& buffer)
+std::optional<std::wstring> SystemDirectory()
 {
-    return CopyDirectory(FakeSystem::Instance().systemDirectory, buffer);
+    return Directory(FakeSystem::Instance().systemDirectory);
 }
 
 // %NAME% references to defined variables are replaced, names compared
 // without regard to case; anything else stays as written.
-std::uint32_t ExpandStrings(const std::wstring& source, std::wstring& buffer)
+std::optional<std::wstring> ExpandStrings(const std::wstring& source)
 {
     auto& system = FakeSystem::Instance();
     ++system.expansionCalls;
@@ -76,9 +118,21 @@ std::uint32_t ExpandStrings(const std::wstring& source, std::wstring& buffer)
             pos = close;
         }
     }
-    if (result.size() + 1 <= buffer.size())
-        buffer.replace(0, result.size() + 1, result + L'\0');
-    return static_cast<std::uint32_t>(result.size() + 1);
+    // As ExpandEnvironmentStringsA: the size in bytes with the NUL, and the
+    // text only when that fits.
+    std::string bytes = Encode(result);
+    auto expanded = FillAnsiBuffer(
+        [&bytes](char* data, std::uint32_t size) {
+            if (bytes.size() + 1 <= size) {
+                std::copy(bytes.begin(), bytes.end(), data);
+                data[bytes.size()] = '\0';
+            }
+            return static_cast<std::uint32_t>(bytes.size() + 1);
+        },
+        1024);
+    if (!expanded)
+        return std::nullopt;
+    return Decode(*expanded);
 }
 
 }  // namespace SystemPlatform

@@ -4,8 +4,11 @@
 #include <string>
 
 // The system directories and environment that the host build links in place
-// of the Win32 adapter. An empty directory makes its query fail.
+// of the Win32 adapter. An empty directory makes its query fail. The "A"
+// calls fill byte buffers in a code page of their own: Latin-1, or a
+// double-byte one in which every character above 0x7F takes two bytes.
 struct FakeSystem {
+    bool doubleByteCodePage = false;
     std::wstring windowsDirectory = L"C:\\WINDOWS";
     std::wstring systemDirectory = L"C:\\WINDOWS\\system32";
     std::map<std::wstring, std::wstring> environment;

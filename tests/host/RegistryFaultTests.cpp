@@ -176,6 +176,29 @@ TEST(SystemLocations, ADirectoryLongerThanTheFirstBufferComesBackWhole)
     EXPECT_EQ(WindowsDirectory(), system.windowsDirectory + L"\\");
 }
 
+// Sizes are in bytes of the code page: 120 characters that take two bytes each
+// overflow a first buffer of 128 bytes, and 600 overflow one of 1024.
+TEST(SystemLocations, OnADoubleByteCodePageLongTextsComeBackWhole)
+{
+    auto& system = FakeSystem::Instance();
+    system.Reset();
+    system.doubleByteCodePage = true;
+    std::wstring wide(120, L'\x6F22');
+    system.systemDirectory = L"C:\\" + wide;
+    EXPECT_EQ(SystemDirectory(), L"C:\\" + wide + L"\\");
+
+    auto& registry = FakeRegistry::Instance();
+    registry.Reset();
+    system.environment[L"SUITE"] = std::wstring(600, L'\x5B57');
+    registry.SetValue(L"Software\\Expand", L"", RegType::ExpandSz, "%SUITE%\\x");
+    RegKey key = RegKey::None;
+    ASSERT_TRUE(OpenRegKey(RegKey::LocalMachine, L"Software\\Expand", key));
+    std::wstring value;
+    EXPECT_TRUE(GetRegString(key, L"", value));
+    EXPECT_EQ(value, std::wstring(600, L'\x5B57') + L"\\x");
+    CloseRegKey(key);
+}
+
 TEST(SystemLocations, AFailedQueryGivesNothing)
 {
     auto& system = FakeSystem::Instance();
