@@ -1,11 +1,12 @@
 #include "console/Form1.h"
 
 #include <cwctype>
+#include <string_view>
 
 #include "console/Tables.h"
+#include "helpers/Foreground.h"
 #include "helpers/FuncLib.h"
 #include "helpers/ProcessPlatform.h"
-#include "helpers/WindowPlatform.h"
 #include "registry/RegFuncs.h"
 #include "registry/RegKeyOwner.h"
 
@@ -14,19 +15,9 @@ namespace {
 // A long command still shows progress this often.
 constexpr std::chrono::milliseconds LogBatchInterval{100};
 
-const std::wstring Separator = L"\r\n" + std::wstring(40, L'-');
-const std::wstring ClassesKey = L"Software\\CLASSES\\";
-
-bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(a[i]) != std::towlower(b[i]))
-            return false;
-    }
-    return true;
-}
+// Each command's report begins with a run of 40 dashes.
+constexpr std::wstring_view Separator = L"\r\n----------------------------------------";
+constexpr std::wstring_view ClassesKey = L"Software\\CLASSES\\";
 
 }  // namespace
 
@@ -111,7 +102,7 @@ void Form1::cmdLoad_Click()
     ClsidList.emplace(ClassList->size());
     TypeLibList.emplace(ClassList->size());
     LoadFailed = false;
-    AddMsg(Separator);
+    AddMsg(std::wstring(Separator));
 
     for (std::size_t i = 0; i < ClassList->size(); ++i) {
         const std::wstring& progId = (*ClassList)[i];
@@ -119,11 +110,11 @@ void Form1::cmdLoad_Click()
 
         std::wstring value;
         RegKey unused = RegKey::None;
-        if (!ReadKeyValue(RegKey::LocalMachine, ClassesKey + progId, L"", value, true, unused))
+        if (!ReadKeyValue(RegKey::LocalMachine, std::wstring(ClassesKey) + progId, L"", value, true, unused))
             continue;
         AddMsg(L"Name: " + value);
 
-        if (!ReadKeyValue(RegKey::LocalMachine, ClassesKey + progId + L"\\CLSID", L"", value, true, unused)) {
+        if (!ReadKeyValue(RegKey::LocalMachine, std::wstring(ClassesKey) + progId + L"\\CLSID", L"", value, true, unused)) {
             LoadFailed = true;
             AddMsg(L"ERROR: Class ID not found.");
             continue;
@@ -134,7 +125,7 @@ void Form1::cmdLoad_Click()
 
         // An empty CLSID opens the CLSID key itself and lists every class of
         // the machine: that is what the registry holds, so it is shown.
-        std::wstring classKeyPath = ClassesKey + L"CLSID\\" + clsid;
+        std::wstring classKeyPath = std::wstring(ClassesKey) + L"CLSID\\" + clsid;
         RegKey opened = RegKey::None;
         if (!ReadKeyValue(RegKey::LocalMachine, classKeyPath, L"", value, false, opened))
             continue;
@@ -150,7 +141,7 @@ void Form1::cmdLoad_Click()
         }
         classKey.reset();
 
-        std::wstring typeLibPath = ClassesKey + L"TypeLib\\" + typeLib;
+        std::wstring typeLibPath = std::wstring(ClassesKey) + L"TypeLib\\" + typeLib;
         opened = RegKey::None;
         if (ReadKeyValue(RegKey::LocalMachine, typeLibPath, L"", value, false, opened)) {
             RegKeyOwner typeLibKey(opened);
@@ -197,7 +188,7 @@ void Form1::cmdDelete_Click()
     if (!view_.AskYesNo(L"Are you sure you want to delete registry entries for Vestrel Classes"))
         return;
 
-    AddMsg(Separator);
+    AddMsg(std::wstring(Separator));
     DeleteFailed = false;
     std::wstring lastDeletedTypeLib;
 
@@ -247,7 +238,7 @@ void Form1::cmdCreate_Click()
     constexpr std::uint32_t RegistrationTimeoutMs = 60000;
 
     ShowBusyCursor(&view_);
-    AddMsg(Separator);
+    AddMsg(std::wstring(Separator));
     CreateFailed = false;
 
     // Before any Load the built-in table serves, exactly as after one.
@@ -291,9 +282,9 @@ void Form1::cmdCreate_Click()
         }
     }
 
-    WindowPlatform::Focus(view_.Handle());
+    view_.Focus();
     ForceForeground(view_.Handle());
-    WindowPlatform::Focus(view_.Handle());
+    view_.Focus();
 
     if (CreateFailed)
         AddMsg(L"\r\n*** ERROR IN CREATING - Scroll back to see the Errors.");

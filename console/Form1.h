@@ -16,7 +16,7 @@ class Form1 {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
-    explicit Form1(FormView& view, Clock clock = &std::chrono::steady_clock::now);
+    explicit Form1(FormView& view, Clock clock = [] { return std::chrono::steady_clock::now(); });
 
     void Form_Load();
     void cmdLoad_Click();

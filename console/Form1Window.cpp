@@ -45,7 +45,7 @@ bool Form1Window::Create(HINSTANCE instance, int showCommand)
     windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TANDREL));
     windowClass.hIconSm = static_cast<HICON>(
         LoadImageA(instance, MAKEINTRESOURCEA(IDI_TANDREL), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     windowClass.lpszClassName = WindowClassName;
     if (!RegisterClassExA(&windowClass))
@@ -98,10 +98,9 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_SETCURSOR:
-        if (pointer_ == HourglassPointer || WindowPlatform::ScreenPointer() == HourglassPointer) {
-            SetCursor(LoadCursor(nullptr, IDC_WAIT));
+        // Over the frame the system's own sizing pointers stay, unless busy.
+        if (WindowPlatform::ShowPointer(pointer_) == HourglassPointer)
             return TRUE;
-        }
         break;
     case WM_CTLCOLORSTATIC:
         // The log is read-only but is the window's content, not a label.
@@ -205,9 +204,12 @@ void Form1Window::SetDeleteEnabled(bool enabled)
 void Form1Window::SetMousePointer(int pointer)
 {
     pointer_ = pointer;
-    // No WM_SETCURSOR arrives while a command runs, so change it now.
-    bool busy = pointer == HourglassPointer || WindowPlatform::ScreenPointer() == HourglassPointer;
-    SetCursor(LoadCursor(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+    WindowPlatform::ShowPointer(pointer);
+}
+
+void Form1Window::Focus()
+{
+    SetFocus(window_);
 }
 
 WindowHandle Form1Window::Handle() const

@@ -25,6 +25,7 @@ public:
     void SetDeleteEnabled(bool enabled) override;
     void SetMousePointer(int pointer) override;
     WindowHandle Handle() const override;
+    void Focus() override;
     bool AskYesNo(const std::wstring& prompt) override;
     void Close() override;
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "helpers/FuncLib.h"
+#include "helpers/Foreground.h"
 
 // What the window's logic needs of the real window. The Win32 host implements
 // it around its controls; tests implement it by collecting what is shown.
@@ -18,6 +18,8 @@ public:
     // shown at once even though a command does not return to the message loop.
     void SetMousePointer(int pointer) override = 0;
     [[nodiscard]] virtual WindowHandle Handle() const = 0;
+    // Gives the window the keyboard focus.
+    virtual void Focus() = 0;
     // A modal Yes/No question with a question-mark icon, Yes the default,
     // under the application's title. True for Yes.
     virtual bool AskYesNo(const std::wstring& prompt) = 0;

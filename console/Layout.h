@@ -31,7 +31,6 @@ enum class ControlKind { LogBox, Button };
 struct ControlDesign {
     int id;
     ControlKind kind;
-    const wchar_t* name;
     const wchar_t* caption;
     TwipRect rect;
     bool enabledAtStart;
@@ -47,13 +46,13 @@ inline constexpr int DesignClientWidth = 9135;
 inline constexpr int DesignClientHeight = 5670;
 inline constexpr int TwipsPerInch = 1440;
 
-// In tab order.
+// In tab order: txtMsg, cmdLoad, cmdDelete, cmdCreate, cmdClose.
 inline constexpr std::array<ControlDesign, 5> Controls{{
-    {TxtMsgId, ControlKind::LogBox, L"txtMsg", L"", {90, 90, 8955, 4890}, true},
-    {CmdLoadId, ControlKind::Button, L"cmdLoad", L"&Load", {90, 5205, 1335, 375}, true},
-    {CmdDeleteId, ControlKind::Button, L"cmdDelete", L"&Delete", {1485, 5205, 1335, 375}, false},
-    {CmdCreateId, ControlKind::Button, L"cmdCreate", L"&Create", {2880, 5205, 1335, 375}, true},
-    {CmdCloseId, ControlKind::Button, L"cmdClose", L"&Close", {7710, 5205, 1335, 375}, true},
+    {TxtMsgId, ControlKind::LogBox, L"", {90, 90, 8955, 4890}, true},
+    {CmdLoadId, ControlKind::Button, L"&Load", {90, 5205, 1335, 375}, true},
+    {CmdDeleteId, ControlKind::Button, L"&Delete", {1485, 5205, 1335, 375}, false},
+    {CmdCreateId, ControlKind::Button, L"&Create", {2880, 5205, 1335, 375}, true},
+    {CmdCloseId, ControlKind::Button, L"&Close", {7710, 5205, 1335, 375}, true},
 }};
 
 // The client area as designed, at `dpi` pixels an inch.

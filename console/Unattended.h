@@ -16,6 +16,7 @@ public:
     void SetDeleteEnabled(bool) override {}
     void SetMousePointer(int) override {}
     [[nodiscard]] WindowHandle Handle() const override { return WindowHandle::None; }
+    void Focus() override {}
     bool AskYesNo(const std::wstring&) override { return true; }
     void Close() override {}
 

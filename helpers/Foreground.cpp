@@ -1,4 +1,4 @@
-#include "helpers/FuncLib.h"
+#include "helpers/Foreground.h"
 
 namespace {
 

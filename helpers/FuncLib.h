@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cwctype>
 #include <string>
 
 // Text, path and location helpers. They hold no state and report nothing:
@@ -11,6 +12,18 @@
 // True for "", for spaces only and for NULs only; every other character,
 // whatever its code, makes a value non-blank.
 [[nodiscard]] bool IsBlank(const std::wstring& value);
+
+// Whether two names are the same for the registry, which ignores letter case.
+[[nodiscard]] inline bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(a[i]) != std::towlower(b[i]))
+            return false;
+    }
+    return true;
+}
 
 // Trims `path` in place (unless it is blank) and returns it ending in a
 // separator; "" for a blank path.
@@ -27,23 +40,3 @@
 // The install directory of `exeName` from its App Paths entry, ending in the
 // separator found, or "".
 [[nodiscard]] std::wstring AppPathOf(const std::wstring& exeName);
-
-#include "helpers/WindowPlatform.h"
-
-// Something with a mouse pointer of its own: the program's window.
-class PointerOwner {
-public:
-    virtual void SetMousePointer(int pointer) = 0;
-
-protected:
-    ~PointerOwner() = default;
-};
-
-// Makes `window` the foreground window, also when the current one belongs to
-// another thread. True when it already was or SetForegroundWindow succeeded.
-bool ForceForeground(WindowHandle window);
-
-// The hourglass, and back, over `form`; over the whole screen when no form is
-// given. One ShowDefaultCursor undoes any number of ShowBusyCursor calls.
-void ShowBusyCursor(PointerOwner* form);
-void ShowDefaultCursor(PointerOwner* form);

@@ -58,8 +58,14 @@ void Focus(WindowHandle window)
 void SetScreenPointer(int pointer)
 {
     screenPointer = pointer;
-    // No WM_SETCURSOR arrives while a command runs: show it at once.
-    SetCursor(LoadCursor(nullptr, pointer == HourglassPointer ? IDC_WAIT : IDC_ARROW));
+    ShowPointer(pointer);
+}
+
+int ShowPointer(int pointer)
+{
+    int shown = screenPointer == HourglassPointer ? HourglassPointer : pointer;
+    SetCursor(LoadCursorA(nullptr, shown == HourglassPointer ? IDC_WAIT : IDC_ARROW));
+    return shown;
 }
 
 int ScreenPointer()

@@ -9,24 +9,15 @@ enum class RegKey : std::uintptr_t {
     LocalMachine = 0x80000002u,
 };
 
-// Windows result codes that the logic and its tests name.
+// Windows result codes that the logic names.
 namespace RegError {
 inline constexpr long Success = 0;
 inline constexpr long FileNotFound = 2;
-inline constexpr long AccessDenied = 5;
-inline constexpr long InvalidHandle = 6;
-inline constexpr long BadPathname = 161;
-inline constexpr long MoreData = 234;
 inline constexpr long NoMoreItems = 259;
-inline constexpr long KeyDeleted = 1018;
 }  // namespace RegError
 
 namespace RegType {
 inline constexpr std::uint32_t None = 0;
 inline constexpr std::uint32_t Sz = 1;
 inline constexpr std::uint32_t ExpandSz = 2;
-inline constexpr std::uint32_t Binary = 3;
-inline constexpr std::uint32_t Dword = 4;
-inline constexpr std::uint32_t Link = 6;
-inline constexpr std::uint32_t MultiSz = 7;
 }  // namespace RegType

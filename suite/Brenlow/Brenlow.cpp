@@ -3,15 +3,15 @@
 
 namespace {
 
-const Register::ClassEntry kClasses[] = {
+const Register::ClassEntry ClassEntries[] = {
     {L"Brenlow.clsIFace", L"Brenlow Interface", CLSID_Brenlow_clsIFace},
 };
 
-const Register::Component kComponent{"Brenlow.exe", Register::Server::Local, LIBID_Brenlow, kClasses};
+const Register::Component ThisComponent{"Brenlow.exe", Register::Server::Local, LIBID_Brenlow, ClassEntries};
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    return Register::RunLocalServer(kComponent);
+    return Register::RunLocalServer(ThisComponent);
 }

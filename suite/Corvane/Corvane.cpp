@@ -3,15 +3,15 @@
 
 namespace {
 
-const Register::ClassEntry kClasses[] = {
+const Register::ClassEntry ClassEntries[] = {
     {L"Corvane.clsMail", L"Corvane Mail", CLSID_Corvane_clsMail},
 };
 
-const Register::Component kComponent{"Corvane.exe", Register::Server::Local, LIBID_Corvane, kClasses};
+const Register::Component ThisComponent{"Corvane.exe", Register::Server::Local, LIBID_Corvane, ClassEntries};
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    return Register::RunLocalServer(kComponent);
+    return Register::RunLocalServer(ThisComponent);
 }

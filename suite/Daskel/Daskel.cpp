@@ -3,7 +3,7 @@
 
 namespace {
 
-const Register::ClassEntry kClasses[] = {
+const Register::ClassEntry ClassEntries[] = {
     {L"Daskel.clsDaskel", L"Daskel Engine", CLSID_Daskel_clsDaskel},
     {L"Daskel.clsEntities", L"Daskel Entities", CLSID_Daskel_clsEntities},
     {L"Daskel.clsEntity", L"Daskel Entity", CLSID_Daskel_clsEntity},
@@ -11,16 +11,16 @@ const Register::ClassEntry kClasses[] = {
     {L"Daskel.clsXField", L"Daskel Extra Field", CLSID_Daskel_clsXField},
 };
 
-const Register::Component kComponent{"Daskel.dll", Register::Server::InProc, LIBID_Daskel, kClasses};
+const Register::Component ThisComponent{"Daskel.dll", Register::Server::InProc, LIBID_Daskel, ClassEntries};
 
 }  // namespace
 
 STDAPI DllRegisterServer()
 {
-    return Register::RegisterLibrary(kComponent);
+    return Register::RegisterLibrary(ThisComponent);
 }
 
 STDAPI DllUnregisterServer()
 {
-    return Register::UnregisterLibrary(kComponent);
+    return Register::UnregisterLibrary(ThisComponent);
 }

@@ -3,20 +3,20 @@
 
 namespace {
 
-const Register::ClassEntry kClasses[] = {
+const Register::ClassEntry ClassEntries[] = {
     {L"Glimmet.ctlGlimmet", L"Glimmet Control", CLSID_Glimmet_ctlGlimmet},
 };
 
-const Register::Component kComponent{"Glimmet.ocx", Register::Server::InProc, LIBID_Glimmet, kClasses};
+const Register::Component ThisComponent{"Glimmet.ocx", Register::Server::InProc, LIBID_Glimmet, ClassEntries};
 
 }  // namespace
 
 STDAPI DllRegisterServer()
 {
-    return Register::RegisterLibrary(kComponent);
+    return Register::RegisterLibrary(ThisComponent);
 }
 
 STDAPI DllUnregisterServer()
 {
-    return Register::UnregisterLibrary(kComponent);
+    return Register::UnregisterLibrary(ThisComponent);
 }

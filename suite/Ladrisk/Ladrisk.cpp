@@ -3,15 +3,15 @@
 
 namespace {
 
-const Register::ClassEntry kClasses[] = {
+const Register::ClassEntry ClassEntries[] = {
     {L"Ladrisk.clsIFace", L"Ladrisk Interface", CLSID_Ladrisk_clsIFace},
 };
 
-const Register::Component kComponent{"Ladrisk.exe", Register::Server::Local, LIBID_Ladrisk, kClasses};
+const Register::Component ThisComponent{"Ladrisk.exe", Register::Server::Local, LIBID_Ladrisk, ClassEntries};
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    return Register::RunLocalServer(kComponent);
+    return Register::RunLocalServer(ThisComponent);
 }

@@ -3,15 +3,15 @@
 
 namespace {
 
-const Register::ClassEntry kClasses[] = {
+const Register::ClassEntry ClassEntries[] = {
     {L"Omberly.clsOmberly", L"Omberly Application", CLSID_Omberly_clsOmberly},
 };
 
-const Register::Component kComponent{"Omberly.exe", Register::Server::Local, LIBID_Omberly, kClasses};
+const Register::Component ThisComponent{"Omberly.exe", Register::Server::Local, LIBID_Omberly, ClassEntries};
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    return Register::RunLocalServer(kComponent);
+    return Register::RunLocalServer(ThisComponent);
 }

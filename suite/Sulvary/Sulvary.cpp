@@ -3,15 +3,15 @@
 
 namespace {
 
-const Register::ClassEntry kClasses[] = {
+const Register::ClassEntry ClassEntries[] = {
     {L"Sulvary.clsPhone", L"Sulvary Phone", CLSID_Sulvary_clsPhone},
 };
 
-const Register::Component kComponent{"Sulvary.exe", Register::Server::Local, LIBID_Sulvary, kClasses};
+const Register::Component ThisComponent{"Sulvary.exe", Register::Server::Local, LIBID_Sulvary, ClassEntries};
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    return Register::RunLocalServer(kComponent);
+    return Register::RunLocalServer(ThisComponent);
 }

@@ -3,20 +3,20 @@
 
 namespace {
 
-const Register::ClassEntry kClasses[] = {
+const Register::ClassEntry ClassEntries[] = {
     {L"Wrenna.clsIFace", L"Wrenna Interface", CLSID_Wrenna_clsIFace},
 };
 
-const Register::Component kComponent{"Wrenna.dll", Register::Server::InProc, LIBID_Wrenna, kClasses};
+const Register::Component ThisComponent{"Wrenna.dll", Register::Server::InProc, LIBID_Wrenna, ClassEntries};
 
 }  // namespace
 
 STDAPI DllRegisterServer()
 {
-    return Register::RegisterLibrary(kComponent);
+    return Register::RegisterLibrary(ThisComponent);
 }
 
 STDAPI DllUnregisterServer()
 {
-    return Register::UnregisterLibrary(kComponent);
+    return Register::UnregisterLibrary(ThisComponent);
 }

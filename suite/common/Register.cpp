@@ -4,11 +4,12 @@
 
 #include <cwchar>
 #include <string>
+#include <string_view>
 
 namespace Register {
 namespace {
 
-const std::wstring kClassesRoot = L"Software\\Classes\\";
+constexpr std::wstring_view ClassesRoot = L"Software\\Classes\\";
 
 std::wstring GuidText(const GUID& guid)
 {
@@ -66,8 +67,8 @@ private:
 LONG WriteClassKeys(const ClassEntry& entry, Server server, const std::wstring& module, const std::wstring& libid)
 {
     const std::wstring clsid = GuidText(entry.clsid);
-    const std::wstring progIdKey = kClassesRoot + entry.progId;
-    const std::wstring classKey = kClassesRoot + L"CLSID\\" + clsid;
+    const std::wstring progIdKey = std::wstring(ClassesRoot) + entry.progId;
+    const std::wstring classKey = std::wstring(ClassesRoot) + L"CLSID\\" + clsid;
     KeyWriter writer;
     writer.Text(progIdKey, entry.description);
     writer.Text(progIdKey + L"\\CLSID", clsid);
@@ -109,7 +110,7 @@ bool TypeLibVersionRegistered(const TLIBATTR& attributes)
 {
     wchar_t version[16] = {};
     swprintf(version, 16, L"\\%x.%x", attributes.wMajorVerNum, attributes.wMinorVerNum);
-    const std::wstring path = kClassesRoot + L"TypeLib\\" + GuidText(attributes.guid) + version;
+    const std::wstring path = std::wstring(ClassesRoot) + L"TypeLib\\" + GuidText(attributes.guid) + version;
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
@@ -162,9 +163,9 @@ HRESULT UnregisterComponent(const Component& component)
     if (module.empty())
         return HRESULT_FROM_WIN32(GetLastError());
     for (const ClassEntry& entry : component.classes) {
-        LONG code = DeleteTree(kClassesRoot + entry.progId);
+        LONG code = DeleteTree(std::wstring(ClassesRoot) + entry.progId);
         if (code == ERROR_SUCCESS)
-            code = DeleteTree(kClassesRoot + L"CLSID\\" + GuidText(entry.clsid));
+            code = DeleteTree(std::wstring(ClassesRoot) + L"CLSID\\" + GuidText(entry.clsid));
         if (code != ERROR_SUCCESS)
             return HRESULT_FROM_WIN32(code);
     }

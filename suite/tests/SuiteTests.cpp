@@ -31,7 +31,7 @@ struct Class {
     const wchar_t* file;
 };
 
-const Component kComponents[] = {
+const Component AllComponents[] = {
     {L"Glimmet.ocx", true, LIBID_Glimmet, L"Glimmet 1.0 Type Library"},
     {L"Daskel.dll", true, LIBID_Daskel, L"Daskel 1.0 Type Library"},
     {L"Wrenna.dll", true, LIBID_Wrenna, L"Wrenna 1.0 Type Library"},
@@ -43,7 +43,7 @@ const Component kComponents[] = {
     {L"Vestrel.exe", false, LIBID_Vestrel, L"Vestrel 1.0 Type Library"},
 };
 
-const Class kClasses[] = {
+const Class AllClasses[] = {
     {L"Glimmet.ctlGlimmet", L"Glimmet Control", CLSID_Glimmet_ctlGlimmet, L"Glimmet.ocx"},
     {L"Daskel.clsDaskel", L"Daskel Engine", CLSID_Daskel_clsDaskel, L"Daskel.dll"},
     {L"Daskel.clsEntities", L"Daskel Entities", CLSID_Daskel_clsEntities, L"Daskel.dll"},
@@ -82,7 +82,7 @@ void PrintTo(const Class& entry, std::ostream* out)
 
 const Component& ComponentOf(const Class& entry)
 {
-    return *std::find_if(std::begin(kComponents), std::end(kComponents),
+    return *std::find_if(std::begin(AllComponents), std::end(AllComponents),
                          [&](const Component& component) { return std::wcscmp(component.file, entry.file) == 0; });
 }
 
@@ -233,7 +233,7 @@ std::string StartLogLine(const Component& component)
 }
 
 struct Installation {
-    std::vector<long> exitCodes;  // in the order of kComponents
+    std::vector<long> exitCodes;  // in the order of AllComponents
     std::vector<std::string> log;
 };
 
@@ -243,7 +243,7 @@ const Installation& Installed()
     static const Installation installation = [] {
         Installation result;
         LogFile log;
-        for (const Component& component : kComponents) {
+        for (const Component& component : AllComponents) {
             if (component.library)
                 CopyFileW((Folder(L"TANDREL_SUITE_DIR") + L"\\" + component.file).c_str(),
                           InstalledPath(component).c_str(), FALSE);
@@ -260,13 +260,13 @@ class WithoutLibraries {
 public:
     WithoutLibraries()
     {
-        for (const Component& component : kComponents)
+        for (const Component& component : AllComponents)
             if (component.library)
                 exitCodes_.push_back(Execute(Regsvr32(L"/u /s", component)));
     }
     ~WithoutLibraries()
     {
-        for (const Component& component : kComponents)
+        for (const Component& component : AllComponents)
             if (component.library)
                 Execute(Regsvr32(L"/s", component));
     }
@@ -279,15 +279,15 @@ private:
 TEST(SuiteInstall, EveryFileRegistersAndReturnsZero)
 {
     const Installation& installation = Installed();
-    ASSERT_EQ(installation.exitCodes.size(), std::size(kComponents));
-    for (size_t i = 0; i < std::size(kComponents); ++i)
-        EXPECT_EQ(installation.exitCodes[i], 0) << Narrow(StartCommand(kComponents[i]));
+    ASSERT_EQ(installation.exitCodes.size(), std::size(AllComponents));
+    for (size_t i = 0; i < std::size(AllComponents); ++i)
+        EXPECT_EQ(installation.exitCodes[i], 0) << Narrow(StartCommand(AllComponents[i]));
 }
 
 TEST(SuiteInstall, LogHasOneLinePerFileWithTheCommandLineItWasGiven)
 {
     std::vector<std::string> expected;
-    for (const Component& component : kComponents)
+    for (const Component& component : AllComponents)
         expected.push_back(StartLogLine(component));
     EXPECT_EQ(Installed().log, expected);
 }
@@ -330,7 +330,7 @@ TEST_P(ClassRegistration, ServerKeyHoldsTheInstalledFile)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllClasses, ClassRegistration, ::testing::ValuesIn(kClasses),
+INSTANTIATE_TEST_SUITE_P(AllClasses, ClassRegistration, ::testing::ValuesIn(AllClasses),
                          [](const ::testing::TestParamInfo<Class>& info) {
                              std::string name = Narrow(info.param.progId);
                              std::replace(name.begin(), name.end(), '.', '_');
@@ -378,7 +378,7 @@ TEST_P(TypeLibrary, EmbeddedLibraryHoldsExactlyTheComponentsClasses)
             ++coclasses;
     }
     size_t expected = 0;
-    for (const Class& entry : kClasses) {
+    for (const Class& entry : AllClasses) {
         if (std::wcscmp(entry.file, component.file) != 0)
             continue;
         ++expected;
@@ -397,7 +397,7 @@ TEST_P(TypeLibrary, EmbeddedLibraryHoldsExactlyTheComponentsClasses)
     library->Release();
 }
 
-INSTANTIATE_TEST_SUITE_P(AllComponents, TypeLibrary, ::testing::ValuesIn(kComponents),
+INSTANTIATE_TEST_SUITE_P(AllComponents, TypeLibrary, ::testing::ValuesIn(AllComponents),
                          [](const ::testing::TestParamInfo<Component>& info) {
                              std::string name = Narrow(info.param.file);
                              std::replace(name.begin(), name.end(), '.', '_');
@@ -411,16 +411,16 @@ TEST(LibraryUnregistration, RemovesTheLibrariesClassesAndTypeLibrariesOnly)
     WithoutLibraries removed;
     for (long code : removed.ExitCodes())
         EXPECT_EQ(code, 0);
-    for (const Class& entry : kClasses) {
+    for (const Class& entry : AllClasses) {
         const bool library = ComponentOf(entry).library;
         EXPECT_EQ(KeyExists(entry.progId), !library) << Narrow(entry.progId);
         EXPECT_EQ(KeyExists(L"CLSID\\" + GuidText(entry.clsid)), !library) << Narrow(entry.progId);
     }
-    for (const Component& component : kComponents)
+    for (const Component& component : AllComponents)
         EXPECT_EQ(KeyExists(L"TypeLib\\" + GuidText(component.libid)), !component.library) << Narrow(component.file);
 
     std::vector<std::string> expected;
-    for (const Component& component : kComponents)
+    for (const Component& component : AllComponents)
         if (component.library)
             expected.push_back(LogLine(component, "DllUnregisterServer", Regsvr32(L"/u /s", component)));
     EXPECT_EQ(log.Lines(), expected);
@@ -431,17 +431,17 @@ TEST(LibraryUnregistration, SucceedsAgainWhenNothingIsLeftAndRegisteringRestores
     Installed();
     {
         WithoutLibraries removed;
-        for (const Component& component : kComponents) {
+        for (const Component& component : AllComponents) {
             if (component.library) {
                 EXPECT_EQ(Execute(Regsvr32(L"/u /s", component)), 0) << Narrow(component.file);
             }
         }
     }
-    for (const Class& entry : kClasses) {
+    for (const Class& entry : AllClasses) {
         EXPECT_EQ(ReadText(entry.progId), entry.description);
         EXPECT_EQ(ReadText(L"CLSID\\" + GuidText(entry.clsid) + L"\\ProgID"), entry.progId);
     }
-    for (const Component& component : kComponents)
+    for (const Component& component : AllComponents)
         EXPECT_EQ(ReadText(L"TypeLib\\" + GuidText(component.libid) + L"\\1.0"), component.helpString);
 }
 
@@ -450,11 +450,11 @@ TEST(SuiteLog, LinesOfProgramsStartedTogetherStayWhole)
 {
     Installed();
     LogFile log;
-    constexpr int kRounds = 4;
+    constexpr int Rounds = 4;
     std::vector<HANDLE> processes;
     std::vector<std::string> expected;
-    for (int round = 0; round < kRounds; ++round)
-        for (const Component& component : kComponents) {
+    for (int round = 0; round < Rounds; ++round)
+        for (const Component& component : AllComponents) {
             processes.push_back(Start(StartCommand(component)));
             expected.push_back(StartLogLine(component));
         }

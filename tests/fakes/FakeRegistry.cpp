@@ -2,21 +2,11 @@
 
 #include <cwctype>
 
+#include "helpers/FuncLib.h"
 #include "registry/RegistryPlatform.h"
 #include "tests/fakes/CallFault.h"
 
 namespace {
-
-bool SameName(const std::wstring& a, const std::wstring& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::towupper(a[i]) != std::towupper(b[i]))
-            return false;
-    }
-    return true;
-}
 
 std::vector<std::wstring> SplitPath(const std::wstring& path, bool& valid)
 {
@@ -262,7 +252,7 @@ void FakeRegistry::AfterSizeQuery(std::function<void(const std::wstring&, const 
 std::optional<long> FakeRegistry::TakeFault(Call call, const std::wstring& path, std::optional<std::uint32_t> index)
 {
     for (auto& fault : faults_) {
-        if (fault.call != call || fault.times == 0 || !SameName(fault.path, path))
+        if (fault.call != call || fault.times == 0 || !EqualsIgnoringCase(fault.path, path))
             continue;
         if (fault.index && fault.index != index)
             continue;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/RegTypes.h"
+#include "tests/fakes/RegCodes.h"
 
 // The in-memory registry that the host build links in place of the Win32
 // adapter. It behaves as the "A" registry calls do where the program can

@@ -78,4 +78,9 @@ int ScreenPointer()
     return FakeWindowSystem::Instance().screenPointer;
 }
 
+int ShowPointer(int pointer)
+{
+    return FakeWindowSystem::Instance().screenPointer == HourglassPointer ? HourglassPointer : pointer;
+}
+
 }  // namespace WindowPlatform

@@ -98,8 +98,9 @@ TEST(CommandLine, SwitchesCommandsAndExitCodes)
             exitCode = line.help ? ExitCode::Success : RunUnattended(view, line.commands);
         }
         EXPECT_EQ(exitCode, c.exitCode);
-        if (exitCode == ExitCode::UsageError)
+        if (exitCode == ExitCode::UsageError) {
             EXPECT_EQ(FakeRegistry::Instance().Dump(), before);
+        }
         if (!c.commands.empty() && exitCode != ExitCode::UsageError) {
             // The window's log text: start-up's line first, then the reports.
             EXPECT_EQ(log.rfind(L"Vestrel Path: ", 0), 0u);

@@ -23,6 +23,8 @@ public:
     }
     void SetMousePointer(int pointer) override { pointerChanges.push_back(pointer); }
     WindowHandle Handle() const override { return WindowHandle{0x40}; }
+    // As the window does: through the window manager, which the tests record.
+    void Focus() override { WindowPlatform::Focus(Handle()); }
 
     std::wstring log;
     std::size_t caret = 0;

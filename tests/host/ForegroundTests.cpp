@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "helpers/FuncLib.h"
+#include "helpers/Foreground.h"
 #include "tests/fakes/FakeWindowSystem.h"
 
 namespace {

@@ -47,9 +47,9 @@ TEST(Layout, NeighboursNeverOverlapAtAnySize)
 
 TEST(Layout, TheTableFollowsTheTabOrderWithDeleteDisabled)
 {
-    const wchar_t* names[] = {L"txtMsg", L"cmdLoad", L"cmdDelete", L"cmdCreate", L"cmdClose"};
+    const int ids[] = {TxtMsgId, CmdLoadId, CmdDeleteId, CmdCreateId, CmdCloseId};
     for (std::size_t i = 0; i < Controls.size(); ++i) {
-        EXPECT_STREQ(Controls[i].name, names[i]);
+        EXPECT_EQ(Controls[i].id, ids[i]);
         EXPECT_EQ(Controls[i].enabledAtStart, i != 2);
     }
 }

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+#include "registry/RegTypes.h"
+
+// Windows result codes and value types that only the fakes and tests name.
+namespace RegError {
+inline constexpr long AccessDenied = 5;
+inline constexpr long InvalidHandle = 6;
+inline constexpr long BadPathname = 161;
+inline constexpr long MoreData = 234;
+inline constexpr long KeyDeleted = 1018;
+}  // namespace RegError
+
+namespace RegType {
+inline constexpr std::uint32_t Binary = 3;
+inline constexpr std::uint32_t Dword = 4;
+inline constexpr std::uint32_t Link = 6;
+inline constexpr std::uint32_t MultiSz = 7;
+}  // namespace RegType
