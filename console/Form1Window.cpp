@@ -30,11 +30,8 @@ DWORD ControlStyle(const ControlDesign& design)
 
 Form1Window::Form1Window() : form_(*this) {}
 
-Form1Window::~Form1Window()
-{
-    if (font_)
-        DeleteObject(font_);
-}
+// The window goes before its font, which its controls use to the end.
+Form1Window::~Form1Window() = default;
 
 bool Form1Window::Create(HINSTANCE instance, int showCommand)
 {
@@ -43,8 +40,9 @@ bool Form1Window::Create(HINSTANCE instance, int showCommand)
     windowClass.lpfnWndProc = &Form1Window::WindowProc;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TANDREL));
+    // Shared, as LoadIconA's is: the system frees both.
     windowClass.hIconSm = static_cast<HICON>(
-        LoadImageA(instance, MAKEINTRESOURCEA(IDI_TANDREL), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        LoadImageA(instance, MAKEINTRESOURCEA(IDI_TANDREL), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR | LR_SHARED));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     windowClass.lpszClassName = WindowClassName;
@@ -63,10 +61,8 @@ bool Form1Window::Create(HINSTANCE instance, int showCommand)
     if (!CreateWindowExA(0, WindowClassName, Caption, WS_OVERLAPPEDWINDOW, left, top, width, height, nullptr,
                          nullptr, instance, this))
         return false;
-    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowClass.hIcon));
-    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowClass.hIconSm));
-    ShowWindow(window_, showCommand);
-    UpdateWindow(window_);
+    ShowWindow(window_.get(), showCommand);
+    UpdateWindow(window_.get());
     SetFocus(Control(TxtMsgId));
     return true;
 }
@@ -76,7 +72,7 @@ LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wPara
     Form1Window* self = nullptr;
     if (message == WM_NCCREATE) {
         self = static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        self->window_ = window;
+        self->window_ = UniqueWindow(window);
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     } else {
         self = reinterpret_cast<Form1Window*>(GetWindowLongPtrA(window, GWLP_USERDATA));
@@ -112,33 +108,35 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_DESTROY:
-        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+        SetWindowLongPtrA(window_.get(), GWLP_USERDATA, 0);
+        // The system is destroying the window: it is no longer ours to destroy.
+        (void)window_.release();
         PostQuitMessage(0);
         return 0;
     default:
         break;
     }
-    return DefWindowProcA(window_, message, wParam, lParam);
+    return DefWindowProcA(window_.get(), message, wParam, lParam);
 }
 
 bool Form1Window::OnCreate()
 {
     // Tahoma 8.25 pt.
-    font_ = CreateFontA(-MulDiv(825, dpi_, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                        "Tahoma");
+    font_.reset(CreateFontA(-MulDiv(825, dpi_, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                            "Tahoma"));
     PixelSize client = DesignClientSize(dpi_);
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_.get(), GWLP_HINSTANCE));
     for (const ControlDesign& design : Controls) {
         PixelRect rect = ScaleRect(design.rect, client);
         bool logBox = design.kind == ControlKind::LogBox;
         HWND control = CreateWindowExA(logBox ? WS_EX_CLIENTEDGE : 0, logBox ? "EDIT" : "BUTTON",
                                        AnsiText::FromWide(design.caption).c_str(), ControlStyle(design), rect.left,
-                                       rect.top, rect.width, rect.height, window_,
+                                       rect.top, rect.width, rect.height, window_.get(),
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
         if (!control)
             return false;
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         EnableWindow(control, design.enabledAtStart);
     }
     // Without this the box silently stops at 30,000 characters.
@@ -187,7 +185,7 @@ void Form1Window::OnCommand(int id, int notification)
 void Form1Window::AppendLog(const std::wstring& text)
 {
     HWND log = Control(TxtMsgId);
-    int length = GetWindowTextLengthW(log);
+    int length = GetWindowTextLengthA(log);
     SendMessageA(log, EM_SETSEL, length, length);
     SendMessageA(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(AnsiText::FromWide(text).c_str()));
     SendMessageA(log, EM_SCROLLCARET, 0, 0);
@@ -209,24 +207,24 @@ void Form1Window::SetMousePointer(int pointer)
 
 void Form1Window::Focus()
 {
-    SetFocus(window_);
+    SetFocus(window_.get());
 }
 
 WindowHandle Form1Window::Handle() const
 {
-    return static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(window_));
+    return static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(window_.get()));
 }
 
 bool Form1Window::AskYesNo(const std::wstring& prompt)
 {
     char title[64] = "Tandrel";
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_.get(), GWLP_HINSTANCE));
     LoadStringA(instance, IDS_APP_TITLE, title, sizeof title);
-    return MessageBoxA(window_, AnsiText::FromWide(prompt).c_str(), title,
+    return MessageBoxA(window_.get(), AnsiText::FromWide(prompt).c_str(), title,
                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
 }
 
 void Form1Window::Close()
 {
-    DestroyWindow(window_);
+    window_.reset();
 }

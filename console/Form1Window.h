@@ -7,6 +7,7 @@
 #include "console/Form1.h"
 #include "console/FormView.h"
 #include "console/Layout.h"
+#include "helpers/Win32Handles.h"
 
 // The real window: a thin host that lays out the controls, forwards clicks to
 // the logic in Form1 and shows what it reports.
@@ -19,7 +20,7 @@ public:
 
     // Creates the window (running start-up) and shows it centred on the screen.
     [[nodiscard]] bool Create(HINSTANCE instance, int showCommand);
-    [[nodiscard]] HWND Window() const { return window_; }
+    [[nodiscard]] HWND Window() const { return window_.get(); }
 
     void AppendLog(const std::wstring& text) override;
     void SetDeleteEnabled(bool enabled) override;
@@ -35,10 +36,10 @@ private:
     bool OnCreate();
     void OnSize(int width, int height);
     void OnCommand(int id, int notification);
-    HWND Control(int id) const { return GetDlgItem(window_, id); }
+    HWND Control(int id) const { return GetDlgItem(window_.get(), id); }
 
-    HWND window_ = nullptr;
-    HFONT font_ = nullptr;
+    UniqueFont font_;
+    UniqueWindow window_;
     int dpi_ = 96;
     int pointer_ = DefaultPointer;
     Form1 form_;

@@ -47,25 +47,19 @@ UnattendedOutput::UnattendedOutput()
     }
 }
 
-UnattendedOutput::~UnattendedOutput()
-{
-    if (log_ != INVALID_HANDLE_VALUE)
-        CloseHandle(log_);
-}
-
 bool UnattendedOutput::OpenLog(const std::wstring& path)
 {
-    log_ = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
-    return log_ != INVALID_HANDLE_VALUE;
+    log_.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(log_);
 }
 
 void UnattendedOutput::Write(const std::wstring& text)
 {
     // Written at once, unbuffered: the file is whole up to the last entry
     // even when the run is cut short.
-    if (log_ != INVALID_HANDLE_VALUE)
-        WriteAll(log_, Utf8(text));
+    if (log_)
+        WriteAll(log_.get(), Utf8(text));
     if (console_ == nullptr)
         return;
     if (consoleIsTerminal_) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "helpers/Win32Handles.h"
+
 #include <string>
 #include <vector>
 
@@ -14,7 +16,6 @@ std::vector<std::wstring> ProgramArguments();
 class UnattendedOutput {
 public:
     UnattendedOutput();
-    ~UnattendedOutput();
     UnattendedOutput(const UnattendedOutput&) = delete;
     UnattendedOutput& operator=(const UnattendedOutput&) = delete;
 
@@ -23,7 +24,7 @@ public:
     void Write(const std::wstring& text);
 
 private:
-    HANDLE log_ = INVALID_HANDLE_VALUE;
-    HANDLE console_ = nullptr;
+    UniqueFileHandle log_;
+    HANDLE console_ = nullptr;  // the caller's: not ours to close
     bool consoleIsTerminal_ = false;
 };

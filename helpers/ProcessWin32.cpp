@@ -2,6 +2,7 @@
 
 #include "helpers/AnsiText.h"
 #include "helpers/ProcessPlatform.h"
+#include "helpers/Win32Handles.h"
 
 namespace ProcessPlatform {
 
@@ -27,23 +28,22 @@ std::uint32_t StartProgram(const std::wstring& commandLine, int showCommand)
     if (!Start(commandLine, showCommand, process))
         return 0;
     // Nothing waits for the program: its handles are not needed.
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    UniqueKernelHandle(process.hThread).reset();
+    UniqueKernelHandle(process.hProcess).reset();
     return process.dwProcessId;
 }
 
 std::optional<std::uint32_t> RunProgram(const std::wstring& commandLine, int showCommand, std::uint32_t timeoutMs)
 {
-    PROCESS_INFORMATION process{};
-    if (!Start(commandLine, showCommand, process))
+    PROCESS_INFORMATION started{};
+    if (!Start(commandLine, showCommand, started))
         return std::nullopt;
-    CloseHandle(process.hThread);
-    std::optional<std::uint32_t> result;
+    UniqueKernelHandle(started.hThread).reset();
+    UniqueKernelHandle process(started.hProcess);
     DWORD code = 0;
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code))
-        result = code;
-    CloseHandle(process.hProcess);
-    return result;
+    if (WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process.get(), &code))
+        return code;
+    return std::nullopt;
 }
 
 std::wstring FindFile(const std::wstring& path)

@@ -417,15 +417,7 @@ long FakeRegistry::DeleteKey(RegKey parent, const std::wstring& name)
     auto node = Find(from, name, error);
     if (!node)
         return error;
-    if (node == root_)
-        return RegError::AccessDenied;
-    if (auto fault = TakeFault(Call::Delete, PathOf(*node)))
-        return *fault;
-    if (!node->children.empty())
-        return RegError::AccessDenied;
-    node->deleted = true;
-    node->parent->children.erase(node->name);
-    return RegError::Success;
+    return Remove(node);
 }
 
 long FakeRegistry::DeleteOpenKey(RegKey key)
@@ -436,6 +428,11 @@ long FakeRegistry::DeleteOpenKey(RegKey key)
         return RegError::AccessDenied;
     if (!node)
         return error;
+    return Remove(node);
+}
+
+long FakeRegistry::Remove(const std::shared_ptr<Node>& node)
+{
     if (node == root_)
         return RegError::AccessDenied;
     if (auto fault = TakeFault(Call::Delete, PathOf(*node)))

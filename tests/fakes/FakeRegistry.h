@@ -117,6 +117,8 @@ private:
     bool Record(Call call, const std::wstring& detail);
     void DumpNode(const Node& node, std::wstring& out) const;
     static void MarkDeleted(Node& node);
+    // Deletes a key that has no subkeys, as the system does.
+    long Remove(const std::shared_ptr<Node>& node);
 
     std::shared_ptr<Node> root_ = std::make_shared<Node>();
     std::map<std::uintptr_t, Handle> handles_;

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <windows.h>
+
+#include "helpers/UniqueHandle.h"
+
+// The Win32 handles that the adapters and the window own, one alias a kind.
+using UniqueKernelHandle = UniqueHandle<HANDLE, &CloseHandle>;
+using UniqueFileHandle = UniqueHandle<HANDLE, &CloseHandle, ~std::uintptr_t{0}>;  // INVALID_HANDLE_VALUE
+using UniqueFont = UniqueHandle<HFONT, &DeleteObject>;
+using UniqueWindow = UniqueHandle<HWND, &DestroyWindow>;
