@@ -23,7 +23,6 @@ bool Show(WindowHandle window, int showCommand);
 void Focus(WindowHandle window);
 // The application-wide pointer, which wins over every window's own.
 void SetScreenPointer(int pointer);
-int ScreenPointer();
 // Shows `pointer` now, or the hourglass when the application-wide pointer is
 // the hourglass: a command does not return to the message loop, so no
 // WM_SETCURSOR would change it while it runs. Returns what it showed.

@@ -68,9 +68,4 @@ int ShowPointer(int pointer)
     return shown;
 }
 
-int ScreenPointer()
-{
-    return screenPointer;
-}
-
 }  // namespace WindowPlatform

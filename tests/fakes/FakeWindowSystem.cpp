@@ -73,11 +73,6 @@ void SetScreenPointer(int pointer)
     system.screenPointer = pointer;
 }
 
-int ScreenPointer()
-{
-    return FakeWindowSystem::Instance().screenPointer;
-}
-
 int ShowPointer(int pointer)
 {
     return FakeWindowSystem::Instance().screenPointer == HourglassPointer ? HourglassPointer : pointer;
