@@ -124,6 +124,30 @@ protected:
         UiAutomation::SetVestrelAppPath(0, "");
     }
 
+    // The started programs register side by side, after writing their log
+    // line: wait until every class's last key is there.
+    static bool WaitRegistered(DWORD timeoutMs = 30000)
+    {
+        DWORD start = GetTickCount();
+        for (;;) {
+            bool all = true;
+            for (const auto& c : SuiteClasses) {
+                HKEY key = nullptr;
+                std::wstring path = L"Software\\Classes\\CLSID\\" + Text(c.clsid) + L"\\Programmable";
+                if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+                    all = false;
+                    break;
+                }
+                RegCloseKey(key);
+            }
+            if (all)
+                return true;
+            if (GetTickCount() - start > timeoutMs)
+                return false;
+            Sleep(50);
+        }
+    }
+
     // The lines the started components wrote, sorted: they run side by side.
     std::vector<std::wstring> SuiteLog(std::size_t expected, DWORD timeoutMs = 30000) const
     {
@@ -227,6 +251,7 @@ TEST_F(RoundTrip, CreateLoadDeleteLoad)
         expectedStarts.push_back(StartedLine(file, SystemDir()));
     std::sort(expectedStarts.begin(), expectedStarts.end());
     EXPECT_EQ(SuiteLog(9), expectedStarts);
+    ASSERT_TRUE(WaitRegistered());
 
     ASSERT_TRUE(tandrel.ClickAndWait(102));
     log += LoadReport();
@@ -318,11 +343,11 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
 
     ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " -CREATE" + logSwitch), 0);
     EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + CreateReport());
-    SuiteLog(9);
+    ASSERT_TRUE(WaitRegistered());
 
     ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /load /delete /yes /create" + logSwitch), 0);
     EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + LoadReport() + DeleteReport() + CreateReport());
-    SuiteLog(18);
+    ASSERT_TRUE(WaitRegistered());
 
     // A wrong command line ends at once, touching nothing.
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete" + logSwitch), 2);
