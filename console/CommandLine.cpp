@@ -1,18 +1,8 @@
 #include "console/CommandLine.h"
 
 #include <algorithm>
-#include <cwctype>
 
-namespace {
-
-std::wstring Lower(std::wstring text)
-{
-    for (auto& c : text)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
-
-}  // namespace
+#include "helpers/FuncLib.h"
 
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
 {
@@ -27,24 +17,23 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
-        std::wstring name = argument.size() > 1 && (argument[0] == L'/' || argument[0] == L'-')
-                                ? Lower(argument.substr(1))
-                                : std::wstring();
-        if (name == L"?") {
+        bool isSwitch = argument.size() > 1 && (argument[0] == L'/' || argument[0] == L'-');
+        auto is = [&](const wchar_t* name) { return isSwitch && EqualsIgnoringCase(argument.substr(1), name); };
+        if (is(L"?")) {
             line.help = true;
-        } else if (name == L"load") {
+        } else if (is(L"load")) {
             line.commands.push_back(UnattendedCommand::Load);
             loaded = true;
-        } else if (name == L"delete") {
+        } else if (is(L"delete")) {
             if (!loaded)
                 line.commands.push_back(UnattendedCommand::Load);
             line.commands.push_back(UnattendedCommand::Delete);
             loaded = true;
-        } else if (name == L"create") {
+        } else if (is(L"create")) {
             line.commands.push_back(UnattendedCommand::Create);
-        } else if (name == L"yes") {
+        } else if (is(L"yes")) {
             yes = true;
-        } else if (name == L"log") {
+        } else if (is(L"log")) {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty())
                 fail(L"/log needs the name of a file.");
             else if (line.logFile)

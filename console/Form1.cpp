@@ -110,11 +110,12 @@ void Form1::cmdLoad_Click()
 
         std::wstring value;
         RegKey unused = RegKey::None;
-        if (!ReadKeyValue(RegKey::LocalMachine, std::wstring(ClassesKey) + progId, L"", value, true, unused))
+        std::wstring progIdKey = std::wstring(ClassesKey) + progId;
+        if (!ReadKeyValue(RegKey::LocalMachine, progIdKey, L"", value, true, unused))
             continue;
         AddMsg(L"Name: " + value);
 
-        if (!ReadKeyValue(RegKey::LocalMachine, std::wstring(ClassesKey) + progId + L"\\CLSID", L"", value, true, unused)) {
+        if (!ReadKeyValue(RegKey::LocalMachine, progIdKey + L"\\CLSID", L"", value, true, unused)) {
             LoadFailed = true;
             AddMsg(L"ERROR: Class ID not found.");
             continue;

@@ -27,9 +27,9 @@ std::uint32_t StartProgram(const std::wstring& commandLine, int showCommand)
     PROCESS_INFORMATION process{};
     if (!Start(commandLine, showCommand, process))
         return 0;
-    // Nothing waits for the program: its handles are not needed.
-    UniqueKernelHandle(process.hThread).reset();
-    UniqueKernelHandle(process.hProcess).reset();
+    // Nothing waits for the program: its handles close with this scope.
+    UniqueKernelHandle thread(process.hThread);
+    UniqueKernelHandle handle(process.hProcess);
     return process.dwProcessId;
 }
 
@@ -38,7 +38,7 @@ std::optional<std::uint32_t> RunProgram(const std::wstring& commandLine, int sho
     PROCESS_INFORMATION started{};
     if (!Start(commandLine, showCommand, started))
         return std::nullopt;
-    UniqueKernelHandle(started.hThread).reset();
+    UniqueKernelHandle thread(started.hThread);
     UniqueKernelHandle process(started.hProcess);
     DWORD code = 0;
     if (WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process.get(), &code))
