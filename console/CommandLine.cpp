@@ -34,8 +34,11 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
         } else if (is(L"yes")) {
             yes = true;
         } else if (is(L"log")) {
+            // "/log /load" names no file: the switch is not taken for one.
             if (i + 1 >= arguments.size() || arguments[i + 1].empty())
                 fail(L"/log needs the name of a file.");
+            else if (arguments[i + 1][0] == L'/' || arguments[i + 1][0] == L'-')
+                fail(L"/log needs the name of a file, not the switch " + arguments[i + 1] + L".");
             else if (line.logFile)
                 fail(L"/log is given twice.");
             else

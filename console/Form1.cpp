@@ -40,7 +40,7 @@ void Form1::AddMsg(const std::wstring& msg)
 {
     pendingLog_ += msg;
     pendingLog_ += L"\r\n";
-    if (clock_() - lastFlush_ >= LogBatchInterval)
+    if (view_.TakesEntriesAtOnce() || clock_() - lastFlush_ >= LogBatchInterval)
         FlushLog();
 }
 
@@ -172,7 +172,9 @@ RegKeyOwner Form1::OpenParentKey(const std::wstring& path)
 
 bool Form1::DeleteTreeLogged(RegKey parent, const std::wstring& name)
 {
-    if (DeleteRegKeyTree(parent, name)) {
+    // An identifier read from the registry names one key: with a backslash it
+    // would name a key further down, reached through whatever lies between.
+    if (name.find(L'\\') == std::wstring::npos && DeleteRegKeyTree(parent, name)) {
         AddMsg(L"\tDeleted " + name);
         return true;
     }
@@ -251,23 +253,35 @@ void Form1::cmdCreate_Click()
         for (auto& c : extension)
             c = static_cast<wchar_t>(std::towlower(c));
 
-        // Paths are quoted: unquoted, a path with a space would let Windows
-        // start a program planted at its first word instead.
+        // Every program is started by its full path, as the application name
+        // too: a bare or relative name would be looked for in the current
+        // folder and on PATH, where anyone could have put a program of that
+        // name. Paths are also quoted in the command line.
         bool created = false;
         if (extension == L"exe") {
+            // Without an install directory the suite is looked for only beside
+            // Tandrel, for a copy of Tandrel put into the suite's own folder.
+            std::wstring program = (AppPath.empty() ? ProgramDirectory() : AppPath) + file;
+            // The entry is out before the step that may take long.
+            FlushLog();
             // The suite's programs may stay open: they are not waited for.
-            created = ProcessPlatform::StartProgram(L"\"" + AppPath + file + L"\"", ShowNormal) != 0;
+            created = IsFullPath(program) &&
+                      ProcessPlatform::StartProgram(program, L"\"" + program + L"\"", ShowNormal) != 0;
         } else if (extension == L"dll" || extension == L"ocx") {
             std::wstring component = SystemPath + file;
             // The silent server registers nothing for a missing file and says
             // nothing: a missing library is a failure, not a success.
-            if (!IsBlank(ProcessPlatform::FindFile(component))) {
+            if (IsFullPath(component) && !IsBlank(ProcessPlatform::FindFile(component))) {
                 std::wstring serverDirectory = !IsBlank(ProcessPlatform::FindFile(SystemDirectory() + L"regsvr32.exe"))
                                                    ? SystemDirectory()
                                                    : WindowsDirectory();
+                std::wstring server = serverDirectory + L"regsvr32.exe";
+                FlushLog();
                 // Silent, the server tells only by its exit code whether the
                 // library was registered; one that does not end is a failure.
-                created = ProcessPlatform::RunProgram(L"\"" + serverDirectory + L"regsvr32\" /s \"" + component + L"\"",
+                created = IsFullPath(server) &&
+                          ProcessPlatform::RunProgram(server,
+                                                      L"\"" + serverDirectory + L"regsvr32\" /s \"" + component + L"\"",
                                                       ShowMinimized, RegistrationTimeoutMs) == 0u;
             }
         } else {
@@ -283,9 +297,7 @@ void Form1::cmdCreate_Click()
         }
     }
 
-    view_.Focus();
-    ForceForeground(view_.Handle());
-    view_.Focus();
+    view_.BringToFront();
 
     if (CreateFailed)
         AddMsg(L"\r\n*** ERROR IN CREATING - Scroll back to see the Errors.");

@@ -33,9 +33,11 @@ public:
 
     // The only way anything is reported: the entry and CRLF are added to the
     // log. Entries reach the box in batches (see FlushLog), since one append
-    // per entry makes a long Load crawl.
+    // per entry makes a long Load crawl; a view that takes each at once gets
+    // each at once.
     void AddMsg(const std::wstring& msg);
-    // Hands every pending entry to the box. Called at the end of each command.
+    // Hands every pending entry to the box. Called at the end of each command
+    // and before each step that may take long.
     void FlushLog();
 
     std::optional<std::vector<std::wstring>> ClassList;

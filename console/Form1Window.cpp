@@ -79,20 +79,25 @@ LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wPara
     }
     if (!self)
         return DefWindowProcA(window, message, wParam, lParam);
-    return self->HandleMessage(message, wParam, lParam);
+    return self->HandleMessage(window, message, wParam, lParam);
 }
 
-LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT Form1Window::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE:
-        return OnCreate() ? 0 : -1;
+        return OnCreate(window) ? 0 : -1;
     case WM_SIZE:
-        OnSize(LOWORD(lParam), HIWORD(lParam));
+        OnSize(window, LOWORD(lParam), HIWORD(lParam));
         return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_CLOSE:
+        // Sent by another program while a command waits: the command ends first.
+        if (busy_)
+            return 0;
+        break;
     case WM_SETCURSOR:
         // Over the frame the system's own sizing pointers stay, unless busy.
         if (WindowPlatform::ShowPointer(pointer_) == HourglassPointer)
@@ -100,7 +105,7 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_CTLCOLORSTATIC:
         // The log is read-only but is the window's content, not a label.
-        if (reinterpret_cast<HWND>(lParam) == Control(TxtMsgId)) {
+        if (reinterpret_cast<HWND>(lParam) == GetDlgItem(window, TxtMsgId)) {
             HDC dc = reinterpret_cast<HDC>(wParam);
             SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
             SetBkColor(dc, GetSysColor(COLOR_WINDOW));
@@ -108,31 +113,33 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_DESTROY:
-        SetWindowLongPtrA(window_.get(), GWLP_USERDATA, 0);
-        // The system is destroying the window: it is no longer ours to destroy.
-        (void)window_.release();
         PostQuitMessage(0);
         return 0;
+    case WM_NCDESTROY:
+        // The system is done with the window: it is no longer ours to destroy.
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        (void)window_.release();
+        break;
     default:
         break;
     }
-    return DefWindowProcA(window_.get(), message, wParam, lParam);
+    return DefWindowProcA(window, message, wParam, lParam);
 }
 
-bool Form1Window::OnCreate()
+bool Form1Window::OnCreate(HWND window)
 {
     // Tahoma 8.25 pt.
     font_.reset(CreateFontA(-MulDiv(825, dpi_, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                             "Tahoma"));
     PixelSize client = DesignClientSize(dpi_);
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_.get(), GWLP_HINSTANCE));
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
     for (const ControlDesign& design : Controls) {
         PixelRect rect = ScaleRect(design.rect, client);
         bool logBox = design.kind == ControlKind::LogBox;
         HWND control = CreateWindowExA(logBox ? WS_EX_CLIENTEDGE : 0, logBox ? "EDIT" : "BUTTON",
                                        AnsiText::FromWide(design.caption).c_str(), ControlStyle(design), rect.left,
-                                       rect.top, rect.width, rect.height, window_.get(),
+                                       rect.top, rect.width, rect.height, window,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
         if (!control)
             return false;
@@ -140,12 +147,12 @@ bool Form1Window::OnCreate()
         EnableWindow(control, design.enabledAtStart);
     }
     // Without this the box silently stops at 30,000 characters.
-    SendMessageA(Control(TxtMsgId), EM_SETLIMITTEXT, 0, 0);
+    SendMessageA(GetDlgItem(window, TxtMsgId), EM_SETLIMITTEXT, 0, 0);
     form_.Form_Load();
     return true;
 }
 
-void Form1Window::OnSize(int width, int height)
+void Form1Window::OnSize(HWND window, int width, int height)
 {
     if (width == 0 || height == 0)
         return;
@@ -153,7 +160,7 @@ void Form1Window::OnSize(int width, int height)
     for (const ControlDesign& design : Controls) {
         PixelRect rect = ScaleRect(design.rect, PixelSize{width, height});
         if (positions)
-            positions = DeferWindowPos(positions, Control(design.id), nullptr, rect.left, rect.top, rect.width,
+            positions = DeferWindowPos(positions, GetDlgItem(window, design.id), nullptr, rect.left, rect.top, rect.width,
                                        rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (positions)
@@ -162,8 +169,9 @@ void Form1Window::OnSize(int width, int height)
 
 void Form1Window::OnCommand(int id, int notification)
 {
-    if (notification != BN_CLICKED)
+    if (notification != BN_CLICKED || busy_)
         return;
+    busy_ = true;
     switch (id) {
     case CmdLoadId:
         form_.cmdLoad_Click();
@@ -180,6 +188,7 @@ void Form1Window::OnCommand(int id, int notification)
     default:
         break;
     }
+    busy_ = false;
 }
 
 void Form1Window::AppendLog(const std::wstring& text)
@@ -205,14 +214,9 @@ void Form1Window::SetMousePointer(int pointer)
     WindowPlatform::ShowPointer(pointer);
 }
 
-void Form1Window::Focus()
+void Form1Window::BringToFront()
 {
-    SetFocus(window_.get());
-}
-
-WindowHandle Form1Window::Handle() const
-{
-    return static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(window_.get()));
+    BringForward(static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(window_.get())));
 }
 
 bool Form1Window::AskYesNo(const std::wstring& prompt)
@@ -226,5 +230,7 @@ bool Form1Window::AskYesNo(const std::wstring& prompt)
 
 void Form1Window::Close()
 {
-    window_.reset();
+    // The handle is cleared at WM_NCDESTROY, while the window is destroyed.
+    if (window_)
+        DestroyWindow(window_.get());
 }

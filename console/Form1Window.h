@@ -25,16 +25,15 @@ public:
     void AppendLog(const std::wstring& text) override;
     void SetDeleteEnabled(bool enabled) override;
     void SetMousePointer(int pointer) override;
-    WindowHandle Handle() const override;
-    void Focus() override;
+    void BringToFront() override;
     bool AskYesNo(const std::wstring& prompt) override;
     void Close() override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    bool OnCreate();
-    void OnSize(int width, int height);
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    bool OnCreate(HWND window);
+    void OnSize(HWND window, int width, int height);
     void OnCommand(int id, int notification);
     HWND Control(int id) const { return GetDlgItem(window_.get(), id); }
 
@@ -42,5 +41,8 @@ private:
     UniqueWindow window_;
     int dpi_ = 96;
     int pointer_ = DefaultPointer;
+    // A command is running: while it waits for a program, messages that other
+    // programs send are answered, but none may start a second command.
+    bool busy_ = false;
     Form1 form_;
 };

@@ -13,13 +13,15 @@ public:
     // Appends `text` to the log box and puts the caret after its last
     // character, so the newest line is in view.
     virtual void AppendLog(const std::wstring& text) = 0;
+    // True where each entry must go out as it is made: a log file is complete
+    // up to the moment a run is cut short. The window takes entries in batches.
+    [[nodiscard]] virtual bool TakesEntriesAtOnce() const { return false; }
     virtual void SetDeleteEnabled(bool enabled) = 0;
     // The window's own mouse pointer (DefaultPointer or HourglassPointer),
     // shown at once even though a command does not return to the message loop.
     void SetMousePointer(int pointer) override = 0;
-    [[nodiscard]] virtual WindowHandle Handle() const = 0;
-    // Gives the window the keyboard focus.
-    virtual void Focus() = 0;
+    // Brings the window to the front with the keyboard focus, as after Create.
+    virtual void BringToFront() = 0;
     // A modal Yes/No question with a question-mark icon, Yes the default,
     // under the application's title. True for Yes.
     virtual bool AskYesNo(const std::wstring& prompt) = 0;

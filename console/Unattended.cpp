@@ -1,6 +1,7 @@
 #include "console/Unattended.h"
 
 #include "console/Form1.h"
+#include "console/UnattendedOutput.h"
 
 int RunUnattended(FormView& view, const std::vector<UnattendedCommand>& commands)
 {
@@ -25,4 +26,28 @@ int RunUnattended(FormView& view, const std::vector<UnattendedCommand>& commands
         }
     }
     return failed ? ExitCode::CommandFailed : ExitCode::Success;
+}
+
+int RunCommandLine(const std::vector<std::wstring>& arguments)
+{
+    CommandLine line = ParseCommandLine(arguments);
+    UnattendedOutput output;
+    std::wstring logError;
+    bool logOpen = line.logFile && output.OpenLog(*line.logFile, logError);
+    if (line.error.empty() && line.logFile && !logOpen)
+        line.error = L"Cannot use the log file " + logError;
+    if (!line.error.empty()) {
+        output.Write(line.error + L"\r\n" + UsageText());
+        return ExitCode::UsageError;
+    }
+    if (line.help) {
+        output.Write(UsageText());
+        return ExitCode::Success;
+    }
+    if (logOpen)
+        output.Write(L"Log file: " + output.LogPath() + L"\r\n");
+    UnattendedView view([&output](const std::wstring& text) { output.Write(text); });
+    int code = RunUnattended(view, line.commands);
+    // A log that lacks entries must not pass for a clean run.
+    return code == ExitCode::Success && !output.LogComplete() ? ExitCode::CommandFailed : code;
 }

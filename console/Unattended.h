@@ -13,10 +13,10 @@ public:
     explicit UnattendedView(std::function<void(const std::wstring&)> write) : write_(std::move(write)) {}
 
     void AppendLog(const std::wstring& text) override { write_(text); }
+    [[nodiscard]] bool TakesEntriesAtOnce() const override { return true; }
     void SetDeleteEnabled(bool) override {}
     void SetMousePointer(int) override {}
-    [[nodiscard]] WindowHandle Handle() const override { return WindowHandle::None; }
-    void Focus() override {}
+    void BringToFront() override {}
     bool AskYesNo(const std::wstring&) override { return true; }
     void Close() override {}
 
@@ -27,3 +27,7 @@ private:
 // Runs start-up and then `commands` in order through the window's logic.
 // ExitCode::CommandFailed when any of them wrote its closing error line.
 [[nodiscard]] int RunUnattended(FormView& view, const std::vector<UnattendedCommand>& commands);
+
+// The whole unattended run for the words after the program's name: the
+// command line read, the log file opened, the commands run. Its exit code.
+[[nodiscard]] int RunCommandLine(const std::vector<std::wstring>& arguments);

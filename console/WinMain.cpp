@@ -1,7 +1,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "console/CommandLine.h"
 #include "console/Form1Window.h"
 #include "console/Unattended.h"
 #include "console/UnattendedWin32.h"
@@ -22,27 +21,6 @@ void RestrictLibrarySearch()
     SetDllDirectoryA("");
 }
 
-// A command line runs the commands with no window and ends with their exit
-// code; a wrong one ends at once, before anything is touched.
-int RunFromCommandLine(const std::vector<std::wstring>& arguments)
-{
-    CommandLine line = ParseCommandLine(arguments);
-    UnattendedOutput output;
-    bool logOpen = line.logFile && output.OpenLog(*line.logFile);
-    if (line.error.empty() && line.logFile && !logOpen)
-        line.error = L"Cannot create the log file " + *line.logFile;
-    if (!line.error.empty()) {
-        output.Write(line.error + L"\r\n" + UsageText());
-        return ExitCode::UsageError;
-    }
-    if (line.help) {
-        output.Write(UsageText());
-        return ExitCode::Success;
-    }
-    UnattendedView view([&output](const std::wstring& text) { output.Write(text); });
-    return RunUnattended(view, line.commands);
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
@@ -51,7 +29,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 
     std::vector<std::wstring> arguments = ProgramArguments();
     if (!arguments.empty())
-        return RunFromCommandLine(arguments);
+        return RunCommandLine(arguments);
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);

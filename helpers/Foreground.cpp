@@ -36,6 +36,13 @@ bool ForceForeground(WindowHandle window)
     return brought;
 }
 
+void BringForward(WindowHandle window)
+{
+    WindowPlatform::Focus(window);
+    ForceForeground(window);
+    WindowPlatform::Focus(window);
+}
+
 void ShowBusyCursor(PointerOwner* form)
 {
     SetPointer(form, HourglassPointer);

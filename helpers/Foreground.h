@@ -15,6 +15,10 @@ protected:
 // another thread. True when it already was or SetForegroundWindow succeeded.
 bool ForceForeground(WindowHandle window);
 
+// Gives `window` the keyboard focus, brings it to the front and gives it the
+// focus again, which the foreground change may have moved.
+void BringForward(WindowHandle window);
+
 // The hourglass, and back, over `form`; over the whole screen when no form is
 // given. One ShowDefaultCursor undoes any number of ShowBusyCursor calls.
 void ShowBusyCursor(PointerOwner* form);

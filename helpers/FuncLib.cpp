@@ -1,6 +1,7 @@
 #include "helpers/FuncLib.h"
 
 #include <algorithm>
+#include <cwctype>
 
 #include "helpers/SystemPlatform.h"
 #include "registry/RegFuncs.h"
@@ -65,6 +66,19 @@ std::wstring WindowsDirectory()
 std::wstring SystemDirectory()
 {
     return Directory(SystemPlatform::SystemDirectory());
+}
+
+std::wstring ProgramDirectory()
+{
+    return Directory(SystemPlatform::ProgramFolder());
+}
+
+bool IsFullPath(const std::wstring& path)
+{
+    auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    if (path.size() >= 3 && std::iswalpha(path[0]) && path[1] == L':' && separator(path[2]))
+        return true;
+    return path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
 }
 
 std::wstring AppPathOf(const std::wstring& exeName)

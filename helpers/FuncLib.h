@@ -37,6 +37,13 @@
 [[nodiscard]] std::wstring WindowsDirectory();
 [[nodiscard]] std::wstring SystemDirectory();
 
+// The folder of Tandrel's own file ending in "\", or "".
+[[nodiscard]] std::wstring ProgramDirectory();
+
+// True for a path that names its drive or server and so does not depend on
+// the current folder: "C:\..." or "\\server\...".
+[[nodiscard]] bool IsFullPath(const std::wstring& path);
+
 // The install directory of `exeName` from its App Paths entry, ending in the
 // separator found, or "".
 [[nodiscard]] std::wstring AppPathOf(const std::wstring& exeName);

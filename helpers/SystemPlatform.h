@@ -13,6 +13,9 @@ namespace SystemPlatform {
 [[nodiscard]] std::optional<std::wstring> WindowsDirectory();
 [[nodiscard]] std::optional<std::wstring> SystemDirectory();
 
+// The folder that holds the running program's file (GetModuleFileNameA).
+[[nodiscard]] std::optional<std::wstring> ProgramFolder();
+
 // ExpandEnvironmentStringsA: the whole expansion, however long.
 [[nodiscard]] std::optional<std::wstring> ExpandStrings(const std::wstring& source);
 

@@ -34,6 +34,26 @@ std::optional<std::wstring> SystemDirectory()
                   DirectoryBufferSize);
 }
 
+std::optional<std::wstring> ProgramFolder()
+{
+    // The call cuts the name to fit and says so only by filling the buffer.
+    std::string path(MAX_PATH, '\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return std::nullopt;
+        if (length < path.size()) {
+            path.resize(length);
+            std::size_t separator = path.find_last_of("\\/");
+            if (separator == std::string::npos)
+                return std::nullopt;
+            return AnsiText::ToWide(path.substr(0, separator));
+        }
+        path.assign(path.size() * 2, '\0');
+    }
+    return std::nullopt;
+}
+
 std::optional<std::wstring> ExpandStrings(const std::wstring& source)
 {
     std::string ansiSource = AnsiText::FromWide(source);

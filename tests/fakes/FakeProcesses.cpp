@@ -14,22 +14,6 @@ std::wstring Lower(std::wstring text)
     return text;
 }
 
-// The program a command line names, as CreateProcess without an application
-// name reads it.
-std::wstring ProgramOf(const std::wstring& commandLine)
-{
-    std::wstring program;
-    if (!commandLine.empty() && commandLine.front() == L'"')
-        program = commandLine.substr(1, commandLine.find(L'"', 1) - 1);
-    else
-        program = commandLine.substr(0, commandLine.find(L' '));
-    std::size_t slash = program.find_last_of(L"\\/");
-    std::size_t dot = program.rfind(L'.');
-    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
-        program += L".exe";
-    return program;
-}
-
 }  // namespace
 
 FakeProcesses& FakeProcesses::Instance()
@@ -60,21 +44,22 @@ bool FakeProcesses::HasFile(const std::wstring& path) const
 
 namespace ProcessPlatform {
 
-std::uint32_t StartProgram(const std::wstring& commandLine, int showCommand)
+std::uint32_t StartProgram(const std::wstring& program, const std::wstring& commandLine, int showCommand)
 {
     auto& processes = FakeProcesses::Instance();
-    processes.starts.push_back({commandLine, showCommand});
-    if (CallFault::Instance().Take(L"Start " + commandLine) || !processes.HasFile(ProgramOf(commandLine)))
+    processes.starts.push_back({program, commandLine, showCommand});
+    if (CallFault::Instance().Take(L"Start " + commandLine) || !processes.HasFile(program))
         return 0;
     ++processes.succeeded;
     return processes.nextId++;
 }
 
-std::optional<std::uint32_t> RunProgram(const std::wstring& commandLine, int showCommand, std::uint32_t)
+std::optional<std::uint32_t> RunProgram(const std::wstring& program, const std::wstring& commandLine,
+                                        int showCommand, std::uint32_t)
 {
     auto& processes = FakeProcesses::Instance();
-    processes.starts.push_back({commandLine, showCommand});
-    if (CallFault::Instance().Take(L"Run " + commandLine) || !processes.HasFile(ProgramOf(commandLine)))
+    processes.starts.push_back({program, commandLine, showCommand});
+    if (CallFault::Instance().Take(L"Run " + commandLine) || !processes.HasFile(program))
         return std::nullopt;
     std::wstring line = Lower(commandLine);
     for (const auto& text : processes.hanging) {

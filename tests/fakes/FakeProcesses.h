@@ -7,13 +7,14 @@
 #include <vector>
 
 // Program starts and files as the host tests see them. A start succeeds when
-// the program it names (the first word, or the quoted head, with ".exe" added
-// when it has no extension) is among `files`; names compare without case.
+// the program file it names is among `files`; names compare without case.
 // A sweep's fault (CallFault) fails a start or a file look-up.
 struct FakeProcesses {
     struct Start {
+        std::wstring program;
         std::wstring commandLine;
         int showCommand;
+        bool operator==(const Start&) const = default;
     };
 
     std::set<std::wstring> files;

@@ -86,6 +86,11 @@ std::optional<std::wstring> SystemDirectory()
     return Directory(FakeSystem::Instance().systemDirectory);
 }
 
+std::optional<std::wstring> ProgramFolder()
+{
+    return Directory(FakeSystem::Instance().programFolder);
+}
+
 // %NAME% references to defined variables are replaced, names compared
 // without regard to case; anything else stays as written.
 std::optional<std::wstring> ExpandStrings(const std::wstring& source)

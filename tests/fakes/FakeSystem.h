@@ -11,6 +11,7 @@ struct FakeSystem {
     bool doubleByteCodePage = false;
     std::wstring windowsDirectory = L"C:\\WINDOWS";
     std::wstring systemDirectory = L"C:\\WINDOWS\\system32";
+    std::wstring programFolder = L"C:\\Tools";
     std::map<std::wstring, std::wstring> environment;
     int expansionCalls = 0;
 

@@ -6,7 +6,7 @@
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeSystem.h"
 #include "tests/fakes/FakeWindowSystem.h"
-#include "tests/host/SuiteRegistry.h"
+#include "tests/host/SuiteFixture.h"
 
 namespace {
 
@@ -25,8 +25,8 @@ void Prepare(Machine machine)
     registry.SetString(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vestrel.exe", L"",
                        L"C:\\Program Files\\Vestrel\\Vestrel.exe");
     if (machine == Machine::SuiteInstalled) {
-        for (const auto& c : SuiteRegistry::SuiteClasses())
-            SuiteRegistry::Register(registry, c);
+        for (const auto& c : SuiteFixture::SuiteClasses())
+            SuiteFixture::Register(registry, c);
     }
     for (const wchar_t* file : {L"Glimmet.ocx", L"Daskel.dll", L"Wrenna.dll", L"regsvr32.exe"})
         processes.AddFile(std::wstring(L"C:\\WINDOWS\\system32\\") + file);

@@ -50,9 +50,9 @@ protected:
     {
         std::vector<Start> starts;
         for (int i = 0; i < 3; ++i)
-            starts.push_back({L"\"" + serverDir + L"regsvr32\" /s \"" + SysDir + Files[i] + L"\"", 2});
+            starts.push_back({serverDir + L"regsvr32.exe", L"\"" + serverDir + L"regsvr32\" /s \"" + SysDir + Files[i] + L"\"", 2});
         for (int i = 3; i < 9; ++i)
-            starts.push_back({L"\"" + AppDir + Files[i] + L"\"", 1});
+            starts.push_back({AppDir + Files[i], L"\"" + AppDir + Files[i] + L"\"", 1});
         return starts;
     }
 
@@ -168,8 +168,8 @@ TEST_F(CreateTest, ExtensionsCountInAnyCaseAndOthersAreOnlyWarnedAbout)
                             Block(L"NoExtension", L"WARNING - Unknown file type - Ignoring.") +
                             Block(L"Vestrel.Exe", L"Created classes"));
     EXPECT_FALSE(form.CreateFailed);
-    ExpectStarts({{L"\"" + SysDir + L"regsvr32\" /s \"" + SysDir + L"Glimmet.OCX\"", 2},
-                  {L"\"" + AppDir + L"Vestrel.Exe\"", 1}});
+    ExpectStarts({{SysDir + L"regsvr32.exe", L"\"" + SysDir + L"regsvr32\" /s \"" + SysDir + L"Glimmet.OCX\"", 2},
+                  {AppDir + L"Vestrel.Exe", L"\"" + AppDir + L"Vestrel.Exe\"", 1}});
 }
 
 TEST_F(CreateTest, ASecondCreateJudgesOnlyItsOwnStarts)
@@ -189,7 +189,7 @@ TEST_F(CreateTest, WithoutAnInstallDirectoryExecutablesAreStartedByTheirQuotedNa
     form.AppPath.clear();
     form.FileList = std::vector<std::wstring>{L"Corvane.exe"};
     form.cmdCreate_Click();
-    ExpectStarts({{L"\"Corvane.exe\"", 1}});
+    ExpectStarts({{L"C:\\Tools\\Corvane.exe", L"\"C:\\Tools\\Corvane.exe\"", 1}});
 }
 
 }  // namespace

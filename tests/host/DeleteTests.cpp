@@ -7,12 +7,12 @@
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeSystem.h"
 #include "tests/host/FakeView.h"
-#include "tests/host/SuiteRegistry.h"
+#include "tests/host/SuiteFixture.h"
 
 namespace {
 
 using Call = FakeRegistry::Call;
-using namespace SuiteRegistry;
+using namespace SuiteFixture;
 
 const std::wstring Top = L"Software\\Top";
 

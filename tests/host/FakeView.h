@@ -22,9 +22,8 @@ public:
         return answerYes;
     }
     void SetMousePointer(int pointer) override { pointerChanges.push_back(pointer); }
-    WindowHandle Handle() const override { return WindowHandle{0x40}; }
     // As the window does: through the window manager, which the tests record.
-    void Focus() override { WindowPlatform::Focus(Handle()); }
+    void BringToFront() override { BringForward(WindowHandle{0x40}); }
 
     std::wstring log;
     std::size_t caret = 0;

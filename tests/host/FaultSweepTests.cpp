@@ -10,7 +10,7 @@
 #include "tests/fakes/FakeSystem.h"
 #include "tests/fakes/FakeWindowSystem.h"
 #include "tests/host/FakeView.h"
-#include "tests/host/SuiteRegistry.h"
+#include "tests/host/SuiteFixture.h"
 
 namespace {
 
@@ -43,10 +43,10 @@ void InstallSuite()
     FakeSystem::Instance().Reset();
     processes.Reset();
     FakeWindowSystem::Instance().Reset();
-    for (const auto& c : SuiteRegistry::SuiteClasses())
-        SuiteRegistry::Register(registry, c);
+    for (const auto& c : SuiteFixture::SuiteClasses())
+        SuiteFixture::Register(registry, c);
     registry.SetString(L"Software\\Outside\\Target\\Sub", L"", L"kept");
-    registry.CreateLink(L"Software\\Classes\\CLSID\\" + SuiteRegistry::Guid(3, L'C') + L"\\Link",
+    registry.CreateLink(L"Software\\Classes\\CLSID\\" + SuiteFixture::Guid(3, L'C') + L"\\Link",
                         L"Software\\Outside\\Target");
     for (const wchar_t* file : {L"Glimmet.ocx", L"Daskel.dll", L"Wrenna.dll", L"regsvr32.exe"})
         processes.AddFile(SysDir + file);

@@ -5,12 +5,12 @@
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeSystem.h"
 #include "tests/host/FakeView.h"
-#include "tests/host/SuiteRegistry.h"
+#include "tests/host/SuiteFixture.h"
 
 namespace {
 
 using Call = FakeRegistry::Call;
-using namespace SuiteRegistry;
+using namespace SuiteFixture;
 
 const std::wstring Separator = L"\r\n----------------------------------------\r\n";
 const std::wstring ClosingLine = L"\r\n*** ERROR IN LOADING - Scroll back to see the Errors.\r\n";

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A file or console handle without windows.h.
+enum class FileHandle : std::uintptr_t { None = 0 };
+
+// What is found at a name that the program is asked to write to, and is not
+// written: writing through a link or to a device would put the bytes
+// somewhere other than the name says, with the rights of an elevated program.
+enum class FileRefusal { None, Link, Folder, NotDisk };
+
+// Files that the program writes and the console it writes to. The Windows
+// build links the Win32 adapter, the host build an in-memory stand-in.
+// Results are Windows codes: 0 for success.
+namespace FilePlatform {
+
+// GetFullPathNameW: `path` resolved against the current folder.
+[[nodiscard]] long FullPath(const std::wstring& path, std::wstring& fullPath);
+
+// Opens `path` for writing and empties it, creating it when it is not there.
+// A link at the name itself is opened as the link, never followed; when
+// `refusal` comes back set, nothing was opened and nothing was changed.
+[[nodiscard]] long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal);
+
+// WriteFile. `written` is what the call reports, which may fall short.
+[[nodiscard]] long Write(FileHandle file, const char* data, std::uint32_t size, std::uint32_t& written);
+
+// CloseHandle; the console's handle is not ours and is never closed.
+bool Close(FileHandle file);
+
+// The console of whoever started the program, or the file or pipe that its
+// standard output is redirected to; FileHandle::None when there is neither.
+// `isConsole` for a console, which takes text and not bytes.
+[[nodiscard]] FileHandle StandardOutput(bool& isConsole);
+
+// WriteConsoleW of `count` characters; `written` may fall short.
+[[nodiscard]] long WriteConsoleText(FileHandle console, const wchar_t* text, std::uint32_t count,
+                                    std::uint32_t& written);
+
+// The system's text for a Windows code, without its line end.
+[[nodiscard]] std::wstring ErrorText(long code);
+
+}  // namespace FilePlatform

@@ -1,0 +1,124 @@
+#include <windows.h>
+
+#include "helpers/FilePlatform.h"
+
+namespace {
+
+HANDLE ToHandle(FileHandle file)
+{
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(file));
+}
+
+FileHandle FromHandle(HANDLE handle)
+{
+    return static_cast<FileHandle>(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+FileRefusal RefusalOf(DWORD attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return FileRefusal::Link;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return FileRefusal::Folder;
+    return FileRefusal::None;
+}
+
+}  // namespace
+
+namespace FilePlatform {
+
+long FullPath(const std::wstring& path, std::wstring& fullPath)
+{
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        if (length == 0)
+            return static_cast<long>(GetLastError());
+        if (length < buffer.size()) {
+            fullPath.assign(buffer.data(), length);
+            return ERROR_SUCCESS;
+        }
+        buffer.assign(length, L'\0');
+    }
+    return ERROR_FILENAME_EXCED_RANGE;
+}
+
+long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal)
+{
+    // Asked by name first as well: some systems show a link to a folder only
+    // there, and a folder would otherwise fail to open as "access denied".
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    refusal = attributes == INVALID_FILE_ATTRIBUTES ? FileRefusal::None : RefusalOf(attributes);
+    if (refusal != FileRefusal::None)
+        return ERROR_SUCCESS;
+
+    // Opened, not created anew: nothing is emptied before it has been looked at.
+    HANDLE opened = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return static_cast<long>(GetLastError());
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileType(opened) != FILE_TYPE_DISK || !GetFileInformationByHandle(opened, &information))
+        refusal = FileRefusal::NotDisk;
+    else
+        refusal = RefusalOf(information.dwFileAttributes);
+    if (refusal != FileRefusal::None) {
+        CloseHandle(opened);
+        return ERROR_SUCCESS;
+    }
+    if (!SetEndOfFile(opened)) {
+        DWORD code = GetLastError();
+        CloseHandle(opened);
+        return static_cast<long>(code);
+    }
+    file = FromHandle(opened);
+    return ERROR_SUCCESS;
+}
+
+long Write(FileHandle file, const char* data, std::uint32_t size, std::uint32_t& written)
+{
+    DWORD count = 0;
+    BOOL ok = WriteFile(ToHandle(file), data, size, &count, nullptr);
+    written = count;
+    return ok ? ERROR_SUCCESS : static_cast<long>(GetLastError());
+}
+
+bool Close(FileHandle file)
+{
+    return CloseHandle(ToHandle(file)) != FALSE;
+}
+
+FileHandle StandardOutput(bool& isConsole)
+{
+    // A window program has no console of its own: borrow the caller's, if any.
+    AttachConsole(ATTACH_PARENT_PROCESS);
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE)
+        return FileHandle::None;
+    DWORD mode = 0;
+    isConsole = GetConsoleMode(output, &mode) != FALSE;
+    return FromHandle(output);
+}
+
+long WriteConsoleText(FileHandle console, const wchar_t* text, std::uint32_t count, std::uint32_t& written)
+{
+    DWORD done = 0;
+    BOOL ok = WriteConsoleW(ToHandle(console), text, count, &done, nullptr);
+    written = done;
+    return ok ? ERROR_SUCCESS : static_cast<long>(GetLastError());
+}
+
+std::wstring ErrorText(long code)
+{
+    wchar_t* text = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::wstring message = length > 0 && text ? std::wstring(text, length) : std::wstring();
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+        message.pop_back();
+    return message.empty() ? L"Windows error " + std::to_wstring(code) : message;
+}
+
+}  // namespace FilePlatform

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "helpers/FilePlatform.h"
+#include "helpers/UniqueHandle.h"
+
+// A file that the program writes while it runs elevated: a log now, later a
+// backup. It is never written through a link or to a device, and every write
+// is checked.
+class OutputFile {
+public:
+    // Resolves `path` against the current folder, then creates or replaces the
+    // file. On failure `error` names the full path and says why.
+    [[nodiscard]] bool Open(const std::wstring& path, std::wstring& error);
+    [[nodiscard]] bool IsOpen() const { return static_cast<bool>(file_); }
+    [[nodiscard]] const std::wstring& FullPath() const { return fullPath_; }
+
+    // Writes all of `bytes`; 0, or the Windows code of the failure.
+    [[nodiscard]] long Write(std::string_view bytes);
+
+private:
+    UniqueHandle<FileHandle, &FilePlatform::Close> file_;
+    std::wstring fullPath_;
+};
+
+// One call of a write that may take less than it was offered: it reports how
+// much it took, or returns a Windows code.
+using PartialWrite = std::function<long(std::size_t offset, std::size_t count, std::uint32_t& written)>;
+
+// Offers `size` units in pieces of at most `piece`, and the rest again after a
+// short write. A write that takes nothing several times running is a failure
+// (ERROR_WRITE_FAULT), so that a stuck handle cannot hang the program.
+[[nodiscard]] long WriteInFull(std::size_t size, std::size_t piece, const PartialWrite& write);
+
+// The text in UTF-8; a lone half of a surrogate pair becomes U+FFFD.
+[[nodiscard]] std::string Utf8(std::wstring_view text);

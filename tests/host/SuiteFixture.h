@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "tests/fakes/FakeFiles.h"
+#include "tests/fakes/FakeProcesses.h"
+#include "tests/fakes/FakeRegistry.h"
+#include "tests/fakes/FakeSystem.h"
+#include "tests/fakes/FakeWindowSystem.h"
+
+// The suite on the in-memory machine: its classes registered as a healthy
+// installation registers them, its files where an installation puts them, and
+// the log lines that every command's report begins and ends with.
+namespace SuiteFixture {
+
+inline const std::wstring Separator = L"\r\n----------------------------------------\r\n";
+inline const std::wstring AppDir = L"C:\\Program Files\\Vestrel\\";
+inline const std::wstring SysDir = L"C:\\WINDOWS\\system32\\";
+inline const std::wstring AppPathsKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vestrel.exe";
+// In the order Create walks them: the libraries, then the executables.
+inline const std::vector<std::wstring> Files = {L"Glimmet.ocx", L"Daskel.dll",  L"Wrenna.dll",
+                                                L"Corvane.exe", L"Sulvary.exe", L"Brenlow.exe",
+                                                L"Ladrisk.exe", L"Omberly.exe", L"Vestrel.exe"};
+
+// "LOADING", "DELETING" or "CREATING".
+inline std::wstring ClosingLine(const std::wstring& command)
+{
+    return L"\r\n*** ERROR IN " + command + L" - Scroll back to see the Errors.\r\n";
+}
+
+struct SuiteClass {
+    std::wstring progId;
+    std::wstring clsid;
+    std::wstring typeLib;
+    std::wstring library;
+};
+
+inline std::wstring Guid(int n, wchar_t kind)
+{
+    wchar_t text[40];
+    swprintf(text, 40, L"{%c0000000-0000-4000-8000-0000000000%02d}", kind, n);
+    return text;
+}
+
+inline std::vector<SuiteClass> SuiteClasses()
+{
+    const std::pair<const wchar_t*, const wchar_t*> classes[] = {
+        {L"Glimmet.ctlGlimmet", L"Glimmet"}, {L"Daskel.clsDaskel", L"Daskel"},
+        {L"Daskel.clsEntities", L"Daskel"},  {L"Daskel.clsEntity", L"Daskel"},
+        {L"Daskel.clsXFields", L"Daskel"},   {L"Daskel.clsXField", L"Daskel"},
+        {L"Wrenna.clsIFace", L"Wrenna"},     {L"Corvane.clsMail", L"Corvane"},
+        {L"Sulvary.clsPhone", L"Sulvary"},   {L"Brenlow.clsIFace", L"Brenlow"},
+        {L"Ladrisk.clsIFace", L"Ladrisk"},   {L"Omberly.clsOmberly", L"Omberly"},
+        {L"Vestrel.clsIFace", L"Vestrel"},   {L"Vestrel.clsEMailIFace", L"Vestrel"},
+        {L"Vestrel.clsLinkIFace", L"Vestrel"},
+    };
+    std::vector<SuiteClass> suite;
+    for (int i = 0; i < 15; ++i) {
+        int library = 0;
+        while (Files[library].substr(0, Files[library].find(L'.')) != classes[i].second)
+            ++library;
+        suite.push_back({classes[i].first, Guid(i, L'C'), Guid(library, L'A'), classes[i].second});
+    }
+    return suite;
+}
+
+inline void Register(FakeRegistry& registry, const SuiteClass& c)
+{
+    const std::wstring classes = L"Software\\Classes\\";
+    registry.SetString(classes + c.progId, L"", c.progId + L" class");
+    registry.SetString(classes + c.progId + L"\\CLSID", L"", c.clsid);
+    const std::wstring key = classes + L"CLSID\\" + c.clsid;
+    registry.SetString(key, L"", c.progId + L" class");
+    registry.SetString(key + L"\\InprocServer32", L"", L"C:\\WINDOWS\\system32\\" + c.library + L".dll");
+    registry.SetString(key + L"\\ProgID", L"", c.progId);
+    registry.SetString(key + L"\\TypeLib", L"", c.typeLib);
+    registry.SetString(key + L"\\VERSION", L"", L"1.0");
+    registry.SetString(classes + L"TypeLib\\" + c.typeLib + L"\\1.0", L"", c.library + L" Library");
+}
+
+// Every fake as on a machine without the suite.
+inline void ResetFakes()
+{
+    FakeRegistry::Instance().Reset();
+    FakeSystem::Instance().Reset();
+    FakeProcesses::Instance().Reset();
+    FakeWindowSystem::Instance().Reset();
+    FakeFiles::Instance().Reset();
+}
+
+enum class Machine { Bare, FilesOnly, SuiteInstalled };
+
+// Resets every fake, then installs as much of the suite as `machine` says:
+// its files (the executables in AppDir, registered under App Paths, the
+// libraries and regsvr32 in SysDir) and its classes.
+inline void Prepare(Machine machine)
+{
+    ResetFakes();
+    if (machine == Machine::Bare)
+        return;
+    auto& registry = FakeRegistry::Instance();
+    registry.SetString(AppPathsKey, L"", AppDir + L"Vestrel.exe");
+    if (machine == Machine::SuiteInstalled) {
+        for (const auto& c : SuiteClasses())
+            Register(registry, c);
+    }
+    auto& processes = FakeProcesses::Instance();
+    processes.AddFile(SysDir + L"regsvr32.exe");
+    for (const auto& file : Files)
+        processes.AddFile((file.substr(file.size() - 3) == L"exe" ? AppDir : SysDir) + file);
+}
+
+}  // namespace SuiteFixture
