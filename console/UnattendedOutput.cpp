@@ -39,20 +39,21 @@ long UnattendedOutput::WriteConsole(const std::wstring& text)
 
 void UnattendedOutput::Write(const std::wstring& text)
 {
-    if (log_.IsOpen() && !logFailed_) {
-        if (long code = log_.Write(Utf8(text))) {
-            logFailed_ = true;
-            if (console_ != FileHandle::None && !consoleFailed_)
-                WriteConsole(L"ERROR: Writing the log file " + log_.FullPath() + L": " +
-                             FilePlatform::ErrorText(code) + L"\r\n");
+    if (console_ != FileHandle::None && !consoleFailed_) {
+        if (long code = WriteConsole(text)) {
+            consoleFailed_ = true;
+            if (log_.IsOpen() && !logFailed_ &&
+                log_.Write(Utf8(L"ERROR: Writing to the console: " + FilePlatform::ErrorText(code) + L"\r\n")) != 0)
+                logFailed_ = true;
         }
     }
-    if (console_ == FileHandle::None || consoleFailed_)
+    if (!log_.IsOpen() || logFailed_)
         return;
-    if (long code = WriteConsole(text)) {
-        consoleFailed_ = true;
-        if (log_.IsOpen() && !logFailed_ &&
-            log_.Write(Utf8(L"ERROR: Writing to the console: " + FilePlatform::ErrorText(code) + L"\r\n")) != 0)
-            logFailed_ = true;
+    // The report follows the entry that could not be written in full.
+    if (long code = log_.Write(Utf8(text))) {
+        logFailed_ = true;
+        if (console_ != FileHandle::None && !consoleFailed_)
+            (void)WriteConsole(L"ERROR: Writing the log file " + log_.FullPath() + L": " + FilePlatform::ErrorText(code) +
+                               L"\r\n");
     }
 }

@@ -193,12 +193,14 @@ void AppendLog(const Component& component, const char* action)
 
 namespace {
 
-// TANDREL_SUITE_FAIL names one component file whose registration fails, so
-// that tests can see how a failed registration is reported.
-bool FailureRequested(const Component& component)
+// Each variable names one component file that misbehaves, so that tests can
+// see how Tandrel copes: TANDREL_SUITE_FAIL fails its registration,
+// TANDREL_SUITE_HANG hangs for six seconds first, TANDREL_SUITE_ASK asks
+// Tandrel's window something while it registers, as servers that broadcast do.
+bool Requested(const Component& component, const char* variable)
 {
     char name[MAX_PATH] = {};
-    DWORD length = GetEnvironmentVariableA("TANDREL_SUITE_FAIL", name, MAX_PATH);
+    DWORD length = GetEnvironmentVariableA(variable, name, MAX_PATH);
     return length > 0 && length < MAX_PATH && lstrcmpiA(name, component.fileName) == 0;
 }
 
@@ -207,7 +209,17 @@ bool FailureRequested(const Component& component)
 HRESULT RegisterLibrary(const Component& component)
 {
     AppendLog(component, "DllRegisterServer");
-    if (FailureRequested(component))
+    if (Requested(component, "TANDREL_SUITE_ASK")) {
+        HWND window = FindWindowA("TandrelForm1", nullptr);
+        DWORD_PTR answer = 0;
+        bool answered = window && SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+        AppendLog(component, answered ? "Answered" : "NotAnswered");
+    }
+    if (Requested(component, "TANDREL_SUITE_HANG")) {
+        Sleep(6000);
+        return E_FAIL;
+    }
+    if (Requested(component, "TANDREL_SUITE_FAIL"))
         return E_FAIL;
     return RegisterComponent(component);
 }

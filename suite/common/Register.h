@@ -32,7 +32,8 @@ HRESULT UnregisterComponent(const Component& component);
 void AppendLog(const Component& component, const char* action);
 
 // Fails with E_FAIL, registering nothing, for the file named by
-// TANDREL_SUITE_FAIL.
+// TANDREL_SUITE_FAIL; hangs, or asks Tandrel's window, for the files named by
+// TANDREL_SUITE_HANG and TANDREL_SUITE_ASK.
 HRESULT RegisterLibrary(const Component& component);
 HRESULT UnregisterLibrary(const Component& component);
 // Exit code of an executable server: 0 once its classes are registered.

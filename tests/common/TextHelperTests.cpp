@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "helpers/FuncLib.h"
+#include "helpers/OutputFile.h"
 
 namespace {
 
@@ -77,6 +80,45 @@ TEST(FileExtension, GivesNothingWithoutADotOrWithATrailingOne)
     EXPECT_EQ(FileExtension(L"setup.", true), L"");
     EXPECT_EQ(FileExtension(L"setup", true), L"");
     EXPECT_EQ(FileExtension(L"", false), L"");
+}
+
+TEST(IsFullPath, OnlyADriveOrServerMakesAPathIndependentOfTheCurrentFolder)
+{
+    for (const wchar_t* full : {L"C:\\Tools\\", L"d:/x", L"\\\\server\\share\\a.exe"})
+        EXPECT_TRUE(IsFullPath(full)) << full;
+    for (const wchar_t* relative : {L"Corvane.exe", L"Vestrel\\", L"C:Corvane.exe", L"\\Tools\\a.exe", L"", L"\\\\"})
+        EXPECT_FALSE(IsFullPath(relative)) << relative;
+}
+
+TEST(WriteInFull, OffersBoundedPiecesAndTheRestAgainUntilAllIsTakenOrNothingMoves)
+{
+    std::vector<std::size_t> offered;
+    std::size_t taken = 0;
+    auto takesHalf = [&](std::size_t offset, std::size_t count, std::uint32_t& written) {
+        EXPECT_EQ(offset, taken);
+        offered.push_back(count);
+        written = static_cast<std::uint32_t>(count > 1 ? count / 2 : count);
+        taken += written;
+        return 0L;
+    };
+    EXPECT_EQ(WriteInFull(20000, 8192, takesHalf), 0);
+    EXPECT_EQ(taken, 20000u);
+    EXPECT_EQ(offered.front(), 8192u);
+    EXPECT_LE(*std::max_element(offered.begin(), offered.end()), 8192u);
+
+    int calls = 0;
+    auto stuck = [&calls](std::size_t, std::size_t, std::uint32_t& written) { written = 0; return ++calls, 0L; };
+    EXPECT_EQ(WriteInFull(10, 8192, stuck), 29);  // ERROR_WRITE_FAULT, after a few tries
+    EXPECT_EQ(calls, 3);
+    auto fails = [](std::size_t, std::size_t, std::uint32_t&) { return 112L; };
+    EXPECT_EQ(WriteInFull(10, 8192, fails), 112);
+}
+
+TEST(Utf8, EncodesEveryCharacterAndReplacesHalfAPair)
+{
+    EXPECT_EQ(Utf8(L"A\xE9\x20AC\r\n"), "A\xC3\xA9\xE2\x82\xAC\r\n");
+    EXPECT_EQ(Utf8(L"\U0001F600"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(Utf8(std::wstring(1, static_cast<wchar_t>(0xD800)) + L"x"), "\xEF\xBF\xBDx");
 }
 
 }  // namespace

@@ -48,6 +48,8 @@ std::uint32_t StartProgram(const std::wstring& program, const std::wstring& comm
 {
     auto& processes = FakeProcesses::Instance();
     processes.starts.push_back({program, commandLine, showCommand});
+    if (processes.onStart)
+        processes.onStart(processes.starts.back());
     if (CallFault::Instance().Take(L"Start " + commandLine) || !processes.HasFile(program))
         return 0;
     ++processes.succeeded;
@@ -59,6 +61,8 @@ std::optional<std::uint32_t> RunProgram(const std::wstring& program, const std::
 {
     auto& processes = FakeProcesses::Instance();
     processes.starts.push_back({program, commandLine, showCommand});
+    if (processes.onStart)
+        processes.onStart(processes.starts.back());
     if (CallFault::Instance().Take(L"Run " + commandLine) || !processes.HasFile(program))
         return std::nullopt;
     std::wstring line = Lower(commandLine);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -27,6 +28,8 @@ struct FakeProcesses {
     // The starts that succeeded: the program ran, and ended with 0 when waited for.
     int succeeded = 0;
     std::uint32_t nextId = 100;
+    // Called at every start, before it succeeds or fails.
+    std::function<void(const Start&)> onStart;
 
     static FakeProcesses& Instance();
     void Reset() { *this = FakeProcesses(); }

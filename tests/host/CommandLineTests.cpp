@@ -1,39 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "console/CommandLine.h"
 #include "console/Unattended.h"
-#include "tests/fakes/FakeProcesses.h"
-#include "tests/fakes/FakeRegistry.h"
-#include "tests/fakes/FakeSystem.h"
-#include "tests/fakes/FakeWindowSystem.h"
 #include "tests/host/SuiteFixture.h"
 
 namespace {
 
-enum class Machine { Bare, SuiteInstalled, FilesOnly };
-
-void Prepare(Machine machine)
-{
-    auto& registry = FakeRegistry::Instance();
-    auto& processes = FakeProcesses::Instance();
-    registry.Reset();
-    processes.Reset();
-    FakeSystem::Instance().Reset();
-    FakeWindowSystem::Instance().Reset();
-    if (machine == Machine::Bare)
-        return;
-    registry.SetString(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vestrel.exe", L"",
-                       L"C:\\Program Files\\Vestrel\\Vestrel.exe");
-    if (machine == Machine::SuiteInstalled) {
-        for (const auto& c : SuiteFixture::SuiteClasses())
-            SuiteFixture::Register(registry, c);
-    }
-    for (const wchar_t* file : {L"Glimmet.ocx", L"Daskel.dll", L"Wrenna.dll", L"regsvr32.exe"})
-        processes.AddFile(std::wstring(L"C:\\WINDOWS\\system32\\") + file);
-    for (const wchar_t* file : {L"Corvane.exe", L"Sulvary.exe", L"Brenlow.exe", L"Ladrisk.exe", L"Omberly.exe",
-                                L"Vestrel.exe"})
-        processes.AddFile(std::wstring(L"C:\\Program Files\\Vestrel\\") + file);
-}
+using SuiteFixture::Machine;
 
 std::string Letters(const std::vector<UnattendedCommand>& commands)
 {
@@ -43,9 +19,15 @@ std::string Letters(const std::vector<UnattendedCommand>& commands)
     return letters;
 }
 
+std::wstring Utf8Text(const std::string& bytes)
+{
+    return std::wstring(bytes.begin(), bytes.end());  // the logs here are ASCII
+}
+
 // Each command line as a script would give it: what runs, in which order,
-// and the exit code the run ends with on the machine given.
-TEST(CommandLine, SwitchesCommandsAndExitCodes)
+// what reaches the console and the log file, and the exit code the run ends
+// with on the machine given. The current folder is C:\Work.
+TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
 {
     struct Case {
         std::vector<std::wstring> arguments;
@@ -54,6 +36,8 @@ TEST(CommandLine, SwitchesCommandsAndExitCodes)
         const wchar_t* logFile;
         Machine machine;
         int exitCode;
+        std::function<void(FakeFiles&)> files = nullptr;
+        const wchar_t* output = L"";  // a line the console shows
     };
     const Case cases[] = {
         {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0},
@@ -61,21 +45,43 @@ TEST(CommandLine, SwitchesCommandsAndExitCodes)
         {{L"-LOAD", L"/Create"}, "LC", L"", nullptr, Machine::SuiteInstalled, 0},
         {{L"/delete", L"/yes"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0},
         {{L"/yes", L"/DELETE", L"/create", L"/log", L"out file.txt"}, "LDC", L"", L"out file.txt",
-         Machine::SuiteInstalled, 0},
+         Machine::SuiteInstalled, 0, nullptr, L"Log file: C:\\Work\\out file.txt\r\nVestrel Path: "},
         // Create succeeds, but the stand-in programs register nothing here,
         // so the Load after it fails: one failed command makes the run fail.
         {{L"/create", L"/load"}, "CL", L"", nullptr, Machine::FilesOnly, 1},
         {{L"/create"}, "C", L"", nullptr, Machine::Bare, 1},
         // A second Delete works on the second Load, which finds nothing.
         {{L"/delete", L"/yes", L"/delete"}, "LDD", L"", nullptr, Machine::SuiteInstalled, 1},
-        {{L"/?"}, "", L"", nullptr, Machine::Bare, 0},
+        {{L"/?"}, "", L"", nullptr, Machine::Bare, 0, nullptr, L"Usage: "},
         {{L"/delete"}, "LD", L"/delete needs /yes", nullptr, Machine::SuiteInstalled, 2},
         {{L"/load", L"/log"}, "L", L"/log needs the name of a file", nullptr, Machine::SuiteInstalled, 2},
+        // A switch after /log is not a file name: no file "/load" is written.
+        {{L"/log", L"/load"}, "L", L"/log needs the name of a file, not the switch /load.", nullptr,
+         Machine::SuiteInstalled, 2},
+        {{L"/load", L"/log", L"-Create"}, "LC", L"/log needs the name of a file, not the switch -Create.", nullptr,
+         Machine::SuiteInstalled, 2},
         {{L"/frobnicate", L"/log", L"x.txt"}, "", L"Unknown argument: /frobnicate", L"x.txt", Machine::Bare, 2},
         {{L"load"}, "", L"Unknown argument: load", nullptr, Machine::Bare, 2},
         {{L"/", L"/load"}, "L", L"Unknown argument: /", nullptr, Machine::Bare, 2},
         {{L"/log", L"a", L"/log", L"b", L"/load"}, "L", L"/log is given twice", L"a", Machine::Bare, 2},
         {{L"/log", L"a"}, "", L"Nothing to do", L"a", Machine::Bare, 2},
+        // What is not a plain file on a disk is refused before anything runs.
+        {{L"/load", L"/log", L"NUL"}, "L", L"Cannot use the log file C:\\Work\\NUL: it is a device or a pipe", L"NUL",
+         Machine::SuiteInstalled, 2, [](FakeFiles& f) { f.refusals[L"C:\\Work\\NUL"] = FileRefusal::NotDisk; }},
+        {{L"/load", L"/log", L"D:\\link.log"}, "L", L"Cannot use the log file D:\\link.log: it is a symbolic link",
+         L"D:\\link.log", Machine::SuiteInstalled, 2,
+         [](FakeFiles& f) { f.refusals[L"D:\\link.log"] = FileRefusal::Link; }},
+        {{L"/load", L"/log", L"full.log"}, "L",
+         L"Cannot use the log file C:\\Work\\full.log: There is not enough space on the disk.", L"full.log",
+         Machine::SuiteInstalled, 2, [](FakeFiles& f) { f.openErrors[L"C:\\Work\\full.log"] = 112; }},
+        // Short writes are carried on; a failed one leaves the run failed.
+        {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 0, [](FakeFiles& f) {
+             f.maxWrite = 7;
+             f.maxConsoleWrite = 5;
+         }},
+        {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 1,
+         [](FakeFiles& f) { f.failAfter = 200; },
+         L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n"},
     };
     for (const auto& c : cases) {
         std::wstring shown;
@@ -83,28 +89,38 @@ TEST(CommandLine, SwitchesCommandsAndExitCodes)
             shown += argument + L" ";
         SCOPED_TRACE(std::string(shown.begin(), shown.end()));
         CommandLine line = ParseCommandLine(c.arguments);
-        EXPECT_EQ(line.error.rfind(c.error, 0), 0u) << std::string(line.error.begin(), line.error.end());
-        EXPECT_EQ(line.error.empty(), std::wstring(c.error).empty());
+        // A log file that cannot be used is found out only by opening it.
+        bool readsWrong = c.exitCode == ExitCode::UsageError && !c.files;
+        EXPECT_EQ(line.error.rfind(readsWrong ? c.error : L"", 0), 0u) << std::string(line.error.begin(), line.error.end());
+        EXPECT_EQ(line.error.empty(), !readsWrong);
         EXPECT_EQ(line.logFile, c.logFile ? std::optional<std::wstring>(c.logFile) : std::nullopt);
         EXPECT_EQ(line.help, c.arguments == std::vector<std::wstring>{L"/?"});
+        EXPECT_EQ(Letters(line.commands), c.commands);
 
-        int exitCode = ExitCode::UsageError;
-        std::wstring log;
-        Prepare(c.machine);
+        SuiteFixture::Prepare(c.machine);
+        auto& files = FakeFiles::Instance();
+        files.hasConsole = true;
+        if (c.files)
+            c.files(files);
         std::wstring before = FakeRegistry::Instance().Dump();
-        if (line.error.empty()) {
-            EXPECT_EQ(Letters(line.commands), c.commands);
-            UnattendedView view([&log](const std::wstring& text) { log += text; });
-            exitCode = line.help ? ExitCode::Success : RunUnattended(view, line.commands);
-        }
-        EXPECT_EQ(exitCode, c.exitCode);
-        if (exitCode == ExitCode::UsageError) {
+        EXPECT_EQ(RunCommandLine(c.arguments), c.exitCode);
+        const std::wstring& console = files.console;
+        EXPECT_NE(console.find(c.output), std::wstring::npos) << std::string(console.begin(), console.end());
+        EXPECT_EQ(files.openHandles, 0);
+        if (c.exitCode == ExitCode::UsageError) {
+            EXPECT_EQ(console.rfind(c.error, 0), 0u) << std::string(console.begin(), console.end());
+            EXPECT_NE(console.find(L"\r\nUsage: "), std::wstring::npos);
             EXPECT_EQ(FakeRegistry::Instance().Dump(), before);
-        }
-        if (!c.commands.empty() && exitCode != ExitCode::UsageError) {
+        } else if (!c.commands.empty()) {
             // The window's log text: start-up's line first, then the reports.
-            EXPECT_EQ(log.rfind(L"Vestrel Path: ", 0), 0u);
-            EXPECT_EQ(exitCode == ExitCode::CommandFailed, log.find(L"\r\n*** ERROR IN ") != std::wstring::npos);
+            EXPECT_NE(console.find(L"Vestrel Path: "), std::wstring::npos);
+            EXPECT_EQ(c.exitCode == ExitCode::CommandFailed, console.find(L"\r\n*** ERROR IN ") != std::wstring::npos ||
+                                                                 console.find(L"ERROR: Writing") != std::wstring::npos);
+        }
+        // What the console shows, the log file holds, as far as it could be written.
+        for (const auto& [path, content] : files.contents) {
+            EXPECT_EQ(console.rfind(Utf8Text(content), 0), 0u) << std::string(path.begin(), path.end());
+            EXPECT_EQ(content.size(), std::min(files.failAfter, console.size()));
         }
     }
 }

@@ -1,161 +1,160 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <set>
+
 #include "console/Form1.h"
-#include "tests/fakes/FakeProcesses.h"
-#include "tests/fakes/FakeRegistry.h"
-#include "tests/fakes/FakeSystem.h"
-#include "tests/fakes/FakeWindowSystem.h"
+#include "helpers/FuncLib.h"
 #include "tests/host/FakeView.h"
+#include "tests/host/SuiteFixture.h"
+
+void PrintTo(const FakeProcesses::Start& start, std::ostream* out)
+{
+    *out << std::string(start.commandLine.begin(), start.commandLine.end()) << " (" << start.showCommand << ")";
+}
 
 namespace {
 
+using namespace SuiteFixture;
 using Start = FakeProcesses::Start;
 
-const std::wstring Separator = L"\r\n----------------------------------------\r\n";
-const std::wstring ClosingLine = L"\r\n*** ERROR IN CREATING - Scroll back to see the Errors.\r\n";
-const std::wstring AppDir = L"C:\\Program Files\\Vestrel\\";
-const std::wstring SysDir = L"C:\\WINDOWS\\system32\\";
-
-const wchar_t* const Files[] = {L"Glimmet.ocx", L"Daskel.dll",  L"Wrenna.dll",  L"Corvane.exe", L"Sulvary.exe",
-                                L"Brenlow.exe", L"Ladrisk.exe", L"Omberly.exe", L"Vestrel.exe"};
+const std::wstring ToolsDir = L"C:\\Tools\\";  // the fake's folder of Tandrel.exe
 
 std::wstring Block(const std::wstring& file, const std::wstring& result)
 {
     return L"\r\nCreating registry entry for " + file + L"'s classes\r\n\t" + result + L"\r\n";
 }
 
+bool IsProgram(const std::wstring& file)
+{
+    return EqualsIgnoringCase(file.substr(file.size() - 4), L".exe");
+}
+
+Start StartOf(const std::wstring& file, const std::wstring& exeDir = AppDir, const std::wstring& serverDir = SysDir)
+{
+    if (IsProgram(file))
+        return {exeDir + file, L"\"" + exeDir + file + L"\"", 1};
+    return {serverDir + L"regsvr32.exe", L"\"" + serverDir + L"regsvr32\" /s \"" + SysDir + file + L"\"", 2};
+}
+
 class CreateTest : public ::testing::Test {
 protected:
     FakeProcesses& processes = FakeProcesses::Instance();
-    FakeWindowSystem& windows = FakeWindowSystem::Instance();
     FakeView view;
     Form1 form{view};
 
     void SetUp() override
     {
-        FakeRegistry::Instance().Reset();
-        FakeSystem::Instance().Reset();
-        processes.Reset();
-        windows.Reset();
+        Prepare(Machine::FilesOnly);
         form.AppPath = AppDir;
         form.SystemPath = SysDir;
-        for (int i = 0; i < 3; ++i)
-            processes.AddFile(SysDir + Files[i]);
-        for (int i = 3; i < 9; ++i)
-            processes.AddFile(AppDir + Files[i]);
-        processes.AddFile(SysDir + L"regsvr32.exe");
+        // Each program starts only once its heading is out: a start may hang.
+        processes.onStart = [this](const Start& start) {
+            std::wstring file = start.commandLine.substr(start.commandLine.find_last_of(L"\\") + 1);
+            file.pop_back();
+            EXPECT_NE(view.log.rfind(L"Creating registry entry for " + file + L"'s classes\r\n"), std::wstring::npos)
+                << "not yet logged when started: " << std::string(file.begin(), file.end());
+        };
     }
 
-    static std::vector<Start> AllStarts(const std::wstring& serverDir = SysDir)
-    {
-        std::vector<Start> starts;
-        for (int i = 0; i < 3; ++i)
-            starts.push_back({serverDir + L"regsvr32.exe", L"\"" + serverDir + L"regsvr32\" /s \"" + SysDir + Files[i] + L"\"", 2});
-        for (int i = 3; i < 9; ++i)
-            starts.push_back({AppDir + Files[i], L"\"" + AppDir + Files[i] + L"\"", 1});
-        return starts;
-    }
-
-    void ExpectStarts(const std::vector<Start>& expected)
-    {
-        ASSERT_EQ(processes.starts.size(), expected.size());
-        for (std::size_t i = 0; i < expected.size(); ++i) {
-            EXPECT_EQ(processes.starts[i].commandLine, expected[i].commandLine) << i;
-            EXPECT_EQ(processes.starts[i].showCommand, expected[i].showCommand) << i;
-        }
-    }
-
-    static std::wstring AllCreated()
+    static std::wstring Report(const std::set<std::wstring>& failing)
     {
         std::wstring log = Separator;
-        for (const wchar_t* file : Files)
-            log += Block(file, L"Created classes");
-        return log;
+        for (const auto& file : Files)
+            log += Block(file, failing.count(file) ? L"ERROR: Creating classes" : L"Created classes");
+        return failing.empty() ? log : log + ClosingLine(L"CREATING");
     }
 };
 
-TEST_F(CreateTest, EveryFilePresentIsStartedAndTheWindowComesBackToTheFront)
+// Each file is judged by its own start, and every program is started by its
+// full path: never by a bare or relative name that the current folder or PATH
+// could answer.
+TEST_F(CreateTest, EachFileIsStartedFromWhereItBelongsAndJudgedAlone)
 {
+    struct Case {
+        const char* name;
+        std::function<void(Form1&, FakeProcesses&)> prepare;
+        std::set<std::wstring> failing;
+        std::set<std::wstring> notStarted;
+        std::wstring exeDir = AppDir;
+        std::wstring serverDir = SysDir;
+    };
+    const Case cases[] = {
+        {"all present, before any Load", [](Form1&, FakeProcesses&) {}, {}, {}},
+        {"a missing program", [](Form1&, FakeProcesses& p) { p.files.erase(L"c:\\program files\\vestrel\\corvane.exe"); },
+         {L"Corvane.exe"}, {}},
+        // The silent server says nothing about a file it cannot find.
+        {"a missing library", [](Form1&, FakeProcesses& p) { p.files.erase(L"c:\\windows\\system32\\daskel.dll"); },
+         {L"Daskel.dll"}, {L"Daskel.dll"}},
+        // Exit code 5: DllRegisterServer failed; one that never ends is given up on.
+        {"a library the server does not register",
+         [](Form1&, FakeProcesses& p) {
+             p.SetExitCode(L"Daskel.dll", 5);
+             p.Hang(L"Glimmet.ocx");
+         },
+         {L"Daskel.dll", L"Glimmet.ocx"}, {}},
+        {"the server only in the Windows directory",
+         [](Form1&, FakeProcesses& p) {
+             p.files.erase(L"c:\\windows\\system32\\regsvr32.exe");
+             p.AddFile(L"C:\\WINDOWS\\regsvr32.exe");
+         },
+         {}, {}, AppDir, L"C:\\WINDOWS\\"},
+        {"the server nowhere", [](Form1&, FakeProcesses& p) { p.files.erase(L"c:\\windows\\system32\\regsvr32.exe"); },
+         {L"Glimmet.ocx", L"Daskel.dll", L"Wrenna.dll"}, {}, AppDir, L"C:\\WINDOWS\\"},
+        // Without an install directory only Tandrel's own folder is looked in;
+        // a Corvane.exe in the current folder is never started.
+        {"no install directory",
+         [](Form1& form, FakeProcesses& p) {
+             form.AppPath.clear();
+             p.AddFile(L"Corvane.exe");
+             p.AddFile(ToolsDir + L"Corvane.exe");
+         },
+         {L"Sulvary.exe", L"Brenlow.exe", L"Ladrisk.exe", L"Omberly.exe", L"Vestrel.exe"}, {}, ToolsDir},
+        {"an install directory that is not a full path",
+         [](Form1& form, FakeProcesses& p) {
+             form.AppPath = L"Vestrel\\";
+             p.AddFile(L"Vestrel\\Corvane.exe");
+         },
+         {Files.begin() + 3, Files.end()}, {Files.begin() + 3, Files.end()}},
+        {"no system directory",
+         [](Form1& form, FakeProcesses& p) {
+             form.SystemPath.clear();
+             p.AddFile(L"Daskel.dll");
+         },
+         {Files.begin(), Files.begin() + 3}, {Files.begin(), Files.begin() + 3}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        view.log.clear();
+        c.prepare(form, processes);
+        form.cmdCreate_Click();
+        EXPECT_EQ(view.log, Report(c.failing));
+        EXPECT_EQ(form.CreateFailed, !c.failing.empty());
+        std::vector<Start> starts;
+        for (const auto& file : Files) {
+            if (!c.notStarted.count(file))
+                starts.push_back(StartOf(file, c.exeDir, c.serverDir));
+        }
+        EXPECT_EQ(processes.starts, starts);
+    }
+}
+
+TEST_F(CreateTest, AfterLoadTheWindowComesBackToTheFrontAndThePointerIsRestored)
+{
+    auto& windows = FakeWindowSystem::Instance();
     form.cmdLoad_Click();
     std::wstring before = view.log;
     view.pointerChanges.clear();
     windows.calls.clear();
     form.cmdCreate_Click();
-    EXPECT_EQ(view.log, before + AllCreated());
-    ExpectStarts(AllStarts());
-    EXPECT_FALSE(form.CreateFailed);
+    EXPECT_EQ(view.log, before + Report({}));
     EXPECT_EQ(view.pointerChanges, (std::vector<int>{HourglassPointer, DefaultPointer}));
     ASSERT_GE(windows.calls.size(), 3u);
     EXPECT_EQ(windows.calls.front(), "SetFocus 64");
     EXPECT_EQ(windows.calls[1], "GetForegroundWindow");
     EXPECT_EQ(windows.calls.back(), "SetFocus 64");
     EXPECT_EQ(windows.foreground, WindowHandle{0x40});
-}
-
-TEST_F(CreateTest, BeforeAnyLoadTheBuiltInTableServesAlike)
-{
-    form.cmdCreate_Click();
-    EXPECT_EQ(view.log, AllCreated());
-    ExpectStarts(AllStarts());
-}
-
-TEST_F(CreateTest, AMissingExecutableFailsAloneAndTheRestAreStillStarted)
-{
-    processes.files.erase(L"c:\\program files\\vestrel\\corvane.exe");
-    form.cmdCreate_Click();
-    std::wstring expected = Separator;
-    for (const wchar_t* file : Files)
-        expected += Block(file, std::wstring(file) == L"Corvane.exe" ? L"ERROR: Creating classes" : L"Created classes");
-    EXPECT_EQ(view.log, expected + ClosingLine);
-    ExpectStarts(AllStarts());
-    EXPECT_TRUE(form.CreateFailed);
-}
-
-TEST_F(CreateTest, AMissingLibraryIsAFailureAndNothingIsStartedForIt)
-{
-    processes.files.erase(L"c:\\windows\\system32\\daskel.dll");
-    form.cmdCreate_Click();
-    std::wstring expected = Separator;
-    for (const wchar_t* file : Files)
-        expected += Block(file, std::wstring(file) == L"Daskel.dll" ? L"ERROR: Creating classes" : L"Created classes");
-    EXPECT_EQ(view.log, expected + ClosingLine);
-    auto starts = AllStarts();
-    starts.erase(starts.begin() + 1);
-    ExpectStarts(starts);
-}
-
-// The server exits 3 when it cannot load the file, 4 without DllRegisterServer,
-// 5 when that fails; one that never ends is given up on, and left running.
-TEST_F(CreateTest, ALibraryTheServerDoesNotRegisterIsAFailureAndTheOthersStillGo)
-{
-    processes.SetExitCode(L"Daskel.dll", 5);
-    processes.Hang(L"Glimmet.ocx");
-    form.cmdCreate_Click();
-    std::wstring expected = Separator;
-    for (const wchar_t* file : Files) {
-        bool fails = std::wstring(file) == L"Daskel.dll" || std::wstring(file) == L"Glimmet.ocx";
-        expected += Block(file, fails ? L"ERROR: Creating classes" : L"Created classes");
-    }
-    EXPECT_EQ(view.log, expected + ClosingLine);
-    ExpectStarts(AllStarts());
-    EXPECT_TRUE(form.CreateFailed);
-}
-
-TEST_F(CreateTest, WithoutTheServerInTheSystemDirectoryTheWindowsDirectoryIsTried)
-{
-    processes.files.erase(L"c:\\windows\\system32\\regsvr32.exe");
-    processes.AddFile(L"C:\\WINDOWS\\regsvr32.exe");
-    form.cmdCreate_Click();
-    EXPECT_EQ(view.log, AllCreated());
-    ExpectStarts(AllStarts(L"C:\\WINDOWS\\"));
-
-    // Nowhere at all: the starts fail and say so.
-    processes.files.erase(L"c:\\windows\\regsvr32.exe");
-    processes.starts.clear();
-    form.cmdCreate_Click();
-    EXPECT_EQ(processes.starts.size(), 9u);
-    EXPECT_TRUE(form.CreateFailed);
-    EXPECT_NE(view.log.find(Block(L"Wrenna.dll", L"ERROR: Creating classes")), std::wstring::npos);
 }
 
 TEST_F(CreateTest, ExtensionsCountInAnyCaseAndOthersAreOnlyWarnedAbout)
@@ -168,8 +167,7 @@ TEST_F(CreateTest, ExtensionsCountInAnyCaseAndOthersAreOnlyWarnedAbout)
                             Block(L"NoExtension", L"WARNING - Unknown file type - Ignoring.") +
                             Block(L"Vestrel.Exe", L"Created classes"));
     EXPECT_FALSE(form.CreateFailed);
-    ExpectStarts({{SysDir + L"regsvr32.exe", L"\"" + SysDir + L"regsvr32\" /s \"" + SysDir + L"Glimmet.OCX\"", 2},
-                  {AppDir + L"Vestrel.Exe", L"\"" + AppDir + L"Vestrel.Exe\"", 1}});
+    EXPECT_EQ(processes.starts, (std::vector<Start>{StartOf(L"Glimmet.OCX"), StartOf(L"Vestrel.Exe")}));
 }
 
 TEST_F(CreateTest, ASecondCreateJudgesOnlyItsOwnStarts)
@@ -181,15 +179,7 @@ TEST_F(CreateTest, ASecondCreateJudgesOnlyItsOwnStarts)
     std::wstring first = view.log;
     form.cmdCreate_Click();
     EXPECT_FALSE(form.CreateFailed);
-    EXPECT_EQ(view.log, first + AllCreated());
-}
-
-TEST_F(CreateTest, WithoutAnInstallDirectoryExecutablesAreStartedByTheirQuotedNames)
-{
-    form.AppPath.clear();
-    form.FileList = std::vector<std::wstring>{L"Corvane.exe"};
-    form.cmdCreate_Click();
-    ExpectStarts({{L"C:\\Tools\\Corvane.exe", L"\"C:\\Tools\\Corvane.exe\"", 1}});
+    EXPECT_EQ(view.log, first + Report({}));
 }
 
 }  // namespace

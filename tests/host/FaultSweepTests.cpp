@@ -4,18 +4,12 @@
 #include <sstream>
 
 #include "console/Form1.h"
+#include "helpers/FuncLib.h"
 #include "tests/fakes/CallFault.h"
-#include "tests/fakes/FakeProcesses.h"
-#include "tests/fakes/FakeRegistry.h"
-#include "tests/fakes/FakeSystem.h"
-#include "tests/fakes/FakeWindowSystem.h"
 #include "tests/host/FakeView.h"
 #include "tests/host/SuiteFixture.h"
 
 namespace {
-
-const std::wstring AppDir = L"C:\\Program Files\\Vestrel\\";
-const std::wstring SysDir = L"C:\\WINDOWS\\system32\\";
 
 std::vector<std::wstring> KeysOf(const std::wstring& dump)
 {
@@ -37,22 +31,11 @@ bool EndsWith(const std::wstring& text, const std::wstring& end)
 // target lies outside every tree that Delete names.
 void InstallSuite()
 {
+    SuiteFixture::Prepare(SuiteFixture::Machine::SuiteInstalled);
     auto& registry = FakeRegistry::Instance();
-    auto& processes = FakeProcesses::Instance();
-    registry.Reset();
-    FakeSystem::Instance().Reset();
-    processes.Reset();
-    FakeWindowSystem::Instance().Reset();
-    for (const auto& c : SuiteFixture::SuiteClasses())
-        SuiteFixture::Register(registry, c);
     registry.SetString(L"Software\\Outside\\Target\\Sub", L"", L"kept");
     registry.CreateLink(L"Software\\Classes\\CLSID\\" + SuiteFixture::Guid(3, L'C') + L"\\Link",
                         L"Software\\Outside\\Target");
-    for (const wchar_t* file : {L"Glimmet.ocx", L"Daskel.dll", L"Wrenna.dll", L"regsvr32.exe"})
-        processes.AddFile(SysDir + file);
-    for (const wchar_t* file : {L"Corvane.exe", L"Sulvary.exe", L"Brenlow.exe", L"Ladrisk.exe", L"Omberly.exe",
-                                L"Vestrel.exe"})
-        processes.AddFile(AppDir + file);
 }
 
 // Each command is run once for every step it takes, with that one registry or
@@ -69,7 +52,7 @@ TEST(FaultSweep, EveryStepOfEveryCommandMayFail)
     };
     const Command commands[] = {
         {"Load", [](Form1&, const Form1&) {}, [](Form1& form) { form.cmdLoad_Click(); },
-         L"\r\n*** ERROR IN LOADING - Scroll back to see the Errors.\r\n"},
+         SuiteFixture::ClosingLine(L"LOADING")},
         // What an undisturbed Load leaves for Delete.
         {"Delete",
          [](Form1& form, const Form1& clean) {
@@ -78,9 +61,9 @@ TEST(FaultSweep, EveryStepOfEveryCommandMayFail)
              form.TypeLibList = clean.TypeLibList;
          },
          [](Form1& form) { form.cmdDelete_Click(); },
-         L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.\r\n"},
+         SuiteFixture::ClosingLine(L"DELETING")},
         {"Create", [](Form1&, const Form1&) {}, [](Form1& form) { form.cmdCreate_Click(); },
-         L"\r\n*** ERROR IN CREATING - Scroll back to see the Errors.\r\n"},
+         SuiteFixture::ClosingLine(L"CREATING")},
     };
     auto& registry = FakeRegistry::Instance();
     auto& fault = CallFault::Instance();
@@ -98,8 +81,8 @@ TEST(FaultSweep, EveryStepOfEveryCommandMayFail)
             InstallSuite();
             FakeView view;
             Form1 form(view);
-            form.AppPath = AppDir;
-            form.SystemPath = SysDir;
+            form.AppPath = SuiteFixture::AppDir;
+            form.SystemPath = SuiteFixture::SysDir;
             command.prepare(form, clean);
             std::wstring before = registry.Dump();
             std::size_t logBefore = view.log.size();
@@ -130,7 +113,7 @@ TEST(FaultSweep, EveryStepOfEveryCommandMayFail)
                         named.push_back(tree);
                 auto inNamed = [&named](const std::wstring& key) {
                     for (const auto& tree : named) {
-                        if (key.size() >= tree.size() && key.compare(0, tree.size(), tree) == 0 &&
+                        if (key.size() >= tree.size() && EqualsIgnoringCase(key.substr(0, tree.size()), tree) &&
                             (key.size() == tree.size() || key[tree.size()] == L'\\'))
                             return true;
                     }

@@ -6,6 +6,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "suite/SuiteIds.h"
@@ -106,7 +107,8 @@ protected:
         tandrel.Kill();
         RemoveSuite();
         SetEnvironmentVariableW(L"TANDREL_SUITE_LOG", nullptr);
-        SetEnvironmentVariableW(L"TANDREL_SUITE_FAIL", nullptr);
+        for (const wchar_t* variable : {L"TANDREL_SUITE_FAIL", L"TANDREL_SUITE_HANG", L"TANDREL_SUITE_ASK"})
+            SetEnvironmentVariableW(variable, nullptr);
     }
 
     static void RemoveSuite()
@@ -182,16 +184,17 @@ protected:
         return file + L" Register \"" + InstallDir + file + L"\"";
     }
 
-    static std::wstring CreateReport(const std::wstring& failedFile = L"")
+    static std::wstring CreateReport(const std::set<std::wstring>& failed = {})
     {
         std::wstring report = Separator;
+        bool anyFailed = false;
         for (const wchar_t* file : ComponentFiles) {
+            bool fails = failed.count(file) > 0;
+            anyFailed = anyFailed || fails;
             report += std::wstring(L"\r\nCreating registry entry for ") + file + L"'s classes\r\n\t" +
-                      (file == failedFile ? L"ERROR: Creating classes" : L"Created classes") + L"\r\n";
+                      (fails ? L"ERROR: Creating classes" : L"Created classes") + L"\r\n";
         }
-        if (!failedFile.empty())
-            report += L"\r\n*** ERROR IN CREATING - Scroll back to see the Errors.\r\n";
-        return report;
+        return anyFailed ? report + L"\r\n*** ERROR IN CREATING - Scroll back to see the Errors.\r\n" : report;
     }
 
     static std::wstring LoadReport()
@@ -284,52 +287,74 @@ TEST_F(RoundTrip, CreateLoadDeleteLoad)
     EXPECT_EQ(tandrel.LogText(), log);
 }
 
-TEST_F(RoundTrip, AMissingExecutableFailsAloneAndTheOthersStillStart)
+// Create through the window on a damaged installation, one damage a row:
+// each file is judged by its own start, and the window answers what a server
+// asks it while it registers.
+TEST_F(RoundTrip, CreateJudgesEachFileByItsOwnStart)
 {
-    DeleteFileW((InstallDir + L"Corvane.exe").c_str());
-    ASSERT_TRUE(tandrel.Start());
-    ASSERT_TRUE(tandrel.ClickAndWait(104));
-    EXPECT_EQ(tandrel.LogText(), L"Vestrel Path: " + InstallDir + L"\r\n" + CreateReport(L"Corvane.exe"));
-    std::vector<std::wstring> expected;
-    for (const wchar_t* file : ComponentFiles) {
-        if (std::wstring(file) != L"Corvane.exe")
-            expected.push_back(StartedLine(file, SystemDir()));
+    const std::wstring server = SystemDir() + L"regsvr32.exe";
+    const std::wstring aside = server + L".aside";
+    const std::wstring windowsCopy = WindowsDir() + L"regsvr32.exe";
+    struct Case {
+        const char* name;
+        std::function<bool()> damage;
+        std::function<void()> repair;
+        std::wstring failed;  // the one file reported as failed
+        bool failedStarts;    // whether anything is started for it
+        std::wstring serverDir;
+        std::wstring extraLine;  // one more line the components write
+    };
+    auto setVariable = [](const wchar_t* name, const wchar_t* value) {
+        return [=] { return SetEnvironmentVariableW(name, value) != FALSE; };
+    };
+    const Case cases[] = {
+        {"a missing program", [] { return DeleteFileW((InstallDir + L"Corvane.exe").c_str()) != FALSE; }, [] {},
+         L"Corvane.exe", false, SystemDir()},
+        {"a missing library", [] { return DeleteFileW((SystemDir() + L"Wrenna.dll").c_str()) != FALSE; }, [] {},
+         L"Wrenna.dll", false, SystemDir()},
+        // The server ran but could not register the library (its exit code 5).
+        {"a library the server fails to register", setVariable(L"TANDREL_SUITE_FAIL", L"Daskel.dll"), [] {},
+         L"Daskel.dll", true, SystemDir()},
+        {"the server only in the Windows directory",
+         [&] {
+             return CopyFileW(server.c_str(), windowsCopy.c_str(), FALSE) &&
+                    MoveFileExW(server.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING);
+         },
+         // The server goes back whatever happens: later tests of this prefix need it.
+         [&] {
+             MoveFileExW(aside.c_str(), server.c_str(), MOVEFILE_REPLACE_EXISTING);
+             DeleteFileW(windowsCopy.c_str());
+         },
+         L"", true, WindowsDir()},
+        {"a server that asks the window something", setVariable(L"TANDREL_SUITE_ASK", L"Daskel.dll"),
+         setVariable(L"TANDREL_SUITE_ASK", nullptr), L"", true, SystemDir(),
+         L"Daskel.dll Answered \"" + SystemDir() + L"regsvr32\" /s \"" + SystemDir() + L"Daskel.dll\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        bool ran = c.damage() && tandrel.Start() && tandrel.ClickAndWait(104);
+        std::vector<std::wstring> expected;
+        for (const wchar_t* file : ComponentFiles) {
+            if (file != c.failed || c.failedStarts)
+                expected.push_back(StartedLine(file, c.serverDir));
+        }
+        if (!c.extraLine.empty())
+            expected.push_back(c.extraLine);
+        std::sort(expected.begin(), expected.end());
+        auto lines = SuiteLog(ran ? expected.size() : 0);
+        // A start for a file that must not start would show up late.
+        if (ran && !c.failedStarts) {
+            Sleep(1000);
+            lines = SuiteLog(expected.size());
+        }
+        std::wstring log = ran ? tandrel.LogText() : L"";
+        c.repair();
+        TearDown();
+        ASSERT_TRUE(ran);
+        EXPECT_EQ(log, L"Vestrel Path: " + InstallDir + L"\r\n" + CreateReport({c.failed}));
+        EXPECT_EQ(lines, expected);
     }
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(SuiteLog(8), expected);
-}
-
-TEST_F(RoundTrip, AMissingLibraryFailsAndNothingIsStartedForIt)
-{
-    DeleteFileW((SystemDir() + L"Wrenna.dll").c_str());
-    ASSERT_TRUE(tandrel.Start());
-    ASSERT_TRUE(tandrel.ClickAndWait(104));
-    EXPECT_EQ(tandrel.LogText(), L"Vestrel Path: " + InstallDir + L"\r\n" + CreateReport(L"Wrenna.dll"));
-    std::vector<std::wstring> expected;
-    for (const wchar_t* file : ComponentFiles) {
-        if (std::wstring(file) != L"Wrenna.dll")
-            expected.push_back(StartedLine(file, SystemDir()));
-    }
-    std::sort(expected.begin(), expected.end());
-    SuiteLog(8);
-    // A start for the missing library would show up late, as a ninth line.
-    Sleep(1000);
-    EXPECT_EQ(SuiteLog(8), expected);
-}
-
-// The server ran but could not register the library (its exit code 5): that
-// is a failure, and the other eight are still created.
-TEST_F(RoundTrip, ALibraryTheServerFailsToRegisterIsAnError)
-{
-    SetEnvironmentVariableW(L"TANDREL_SUITE_FAIL", L"Daskel.dll");
-    ASSERT_TRUE(tandrel.Start());
-    ASSERT_TRUE(tandrel.ClickAndWait(104));
-    EXPECT_EQ(tandrel.LogText(), L"Vestrel Path: " + InstallDir + L"\r\n" + CreateReport(L"Daskel.dll"));
-    std::vector<std::wstring> expected;
-    for (const wchar_t* file : ComponentFiles)
-        expected.push_back(StartedLine(file, SystemDir()));
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(SuiteLog(9), expected);
 }
 
 // From a script: no window, the window's log text in a UTF-8 file, and an
@@ -339,7 +364,7 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     const std::string tandrelExe = "\"" + UiAutomation::OwnFolder() + "Tandrel.exe\"";
     const std::string logPath = UiAutomation::OwnFolder() + "unattended.log";
     const std::string logSwitch = " /log \"" + logPath + "\"";
-    const std::wstring start = L"Vestrel Path: " + InstallDir + L"\r\n";
+    const std::wstring start = L"Log file: " + Narrow(logPath) + L"\r\nVestrel Path: " + InstallDir + L"\r\n";
 
     ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " -CREATE" + logSwitch), 0);
     EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + CreateReport());
@@ -357,32 +382,95 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
               ERROR_SUCCESS);
     RegCloseKey(progId);
 
+    // A switch, a device and a link to a folder are refused, with the reason.
+    const std::string folderLink = UiAutomation::OwnFolder() + "fixtures-link";
+    DeleteFileA("\\load");
+    const std::pair<std::string, std::string> refused[] = {
+        {" /log /load", "/log needs the name of a file, not the switch /load."},
+        {" /load /log NUL", "Cannot use the log file \\\\.\\NUL: it is a device or a pipe, not a file on a disk."},
+        {" /load /log \"" + folderLink + "\"",
+         "Cannot use the log file " + folderLink + ": it is a symbolic link or a mount point"},
+    };
+    for (const auto& [arguments, reason] : refused) {
+        std::string output;
+        EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + arguments, 60000, nullptr, &output), 2) << arguments;
+        EXPECT_EQ(output.rfind(reason, 0), 0u) << output;
+    }
+    EXPECT_EQ(GetFileAttributesA("\\load"), INVALID_FILE_ATTRIBUTES);
+
     ASSERT_TRUE(DeleteFileW((SystemDir() + L"Wrenna.dll").c_str()));
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /create" + logSwitch), 1);
-    EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + CreateReport(L"Wrenna.dll"));
+    EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + CreateReport({L"Wrenna.dll"}));
+
+    // While a library hangs in its registration, its heading is already in the file.
+    SetEnvironmentVariableW(L"TANDREL_SUITE_HANG", L"Glimmet.ocx");
+    STARTUPINFOA startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    std::string line = tandrelExe + " /create" + logSwitch;
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup, &process));
+    const std::wstring heading = start + Separator + L"\r\nCreating registry entry for Glimmet.ocx's classes\r\n";
+    DWORD begun = GetTickCount();
+    while (UiAutomation::Utf8FileText(logPath) != heading && GetTickCount() - begun < 5000)
+        Sleep(50);
+    EXPECT_EQ(UiAutomation::Utf8FileText(logPath), heading);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "no longer hanging";
+    DWORD code = 0;
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    EXPECT_EQ(code, 1u);
+    EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + CreateReport({L"Glimmet.ocx", L"Wrenna.dll"}));
     DeleteFileA(logPath.c_str());
 }
 
-TEST_F(RoundTrip, WithoutTheServerInTheSystemDirectoryItIsLookedForInTheWindowsDirectory)
+// Without an App Paths entry the suite's programs are looked for only beside
+// Tandrel: a Corvane.exe planted in the current folder is never started, and
+// a Tandrel copied into the suite's own folder starts the suite from there.
+TEST_F(RoundTrip, WithoutAnInstallDirectoryOnlyTandrelsOwnFolderIsLookedIn)
 {
-    std::wstring server = SystemDir() + L"regsvr32.exe";
-    std::wstring aside = SystemDir() + L"regsvr32.exe.aside";
-    std::wstring windowsCopy = WindowsDir() + L"regsvr32.exe";
-    ASSERT_TRUE(CopyFileW(server.c_str(), windowsCopy.c_str(), FALSE));
-    ASSERT_TRUE(MoveFileExW(server.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING));
-    // The server goes back whatever happens: later tests of this prefix need it.
-    bool started = tandrel.Start() && tandrel.ClickAndWait(104);
-    auto lines = SuiteLog(started ? 9 : 0);
-    MoveFileExW(aside.c_str(), server.c_str(), MOVEFILE_REPLACE_EXISTING);
-    DeleteFileW(windowsCopy.c_str());
-    ASSERT_TRUE(started);
+    UiAutomation::SetVestrelAppPath(0, "");
+    const std::string planted = UiAutomation::OwnFolder() + "planted";
+    const std::string logPath = UiAutomation::OwnFolder() + "unattended.log";
+    const std::wstring copied = InstallDir + L"Tandrel.exe";
+    CreateDirectoryA(planted.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW((builtSuite + L"Corvane.exe").c_str(), (Narrow(planted) + L"\\Corvane.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((Narrow(UiAutomation::OwnFolder()) + L"Tandrel.exe").c_str(), copied.c_str(), FALSE));
 
-    EXPECT_EQ(tandrel.LogText(), L"Vestrel Path: " + InstallDir + L"\r\n" + CreateReport());
+    int fromBuild = UiAutomation::RunAndWait("\"" + UiAutomation::OwnFolder() + "Tandrel.exe\" /create /log \"" +
+                                                 logPath + "\"",
+                                             60000, planted.c_str());
+    std::wstring buildLog = UiAutomation::Utf8FileText(logPath);
+    SuiteLog(3);
+    Sleep(1000);  // a planted program would show up late
+    std::vector<std::wstring> buildLines = SuiteLog(3);
+    DeleteFileW(logFile.c_str());
+    int fromSuite = UiAutomation::RunAndWait("\"" + std::string(copied.begin(), copied.end()) + "\" /create /log \"" +
+                                                 logPath + "\"",
+                                             60000, planted.c_str());
+    std::vector<std::wstring> suiteLines = SuiteLog(9);
+    DeleteFileW(copied.c_str());
+    DeleteFileW((Narrow(planted) + L"\\Corvane.exe").c_str());
+    RemoveDirectoryA(planted.c_str());
+    DeleteFileA(logPath.c_str());
+
+    EXPECT_EQ(fromBuild, 1);
+    EXPECT_EQ(buildLog, L"Log file: " + Narrow(logPath) + L"\r\nVestrel Path: \r\n" +
+                            CreateReport({L"Corvane.exe", L"Sulvary.exe", L"Brenlow.exe", L"Ladrisk.exe",
+                                          L"Omberly.exe", L"Vestrel.exe"}));
     std::vector<std::wstring> expected;
-    for (const wchar_t* file : ComponentFiles)
-        expected.push_back(StartedLine(file, WindowsDir()));
+    std::vector<std::wstring> libraryLines;
+    for (const wchar_t* file : ComponentFiles) {
+        expected.push_back(StartedLine(file, SystemDir()));
+        if (IsLibrary(file))
+            libraryLines.push_back(expected.back());
+    }
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(lines, expected);
+    std::sort(libraryLines.begin(), libraryLines.end());
+    EXPECT_EQ(buildLines, libraryLines);
+    EXPECT_EQ(fromSuite, 0);
+    EXPECT_EQ(suiteLines, expected);
 }
 
 }  // namespace

@@ -243,36 +243,13 @@ bool SaveScreenshot(HWND window, const std::wstring& path)
     return saved;
 }
 
-int RunAndWait(const std::string& commandLine, DWORD timeoutMs)
-{
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string line = commandLine;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &process))
-        return -1;
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &code);
-    else
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return static_cast<int>(code);
-}
-
-bool ImportFixture(const std::string& name)
-{
-    return RunAndWait("reg.exe import \"" + OwnFolder() + "fixtures\\" + name + "\"") == 0;
-}
-
 namespace {
 
 std::string ReadWholeFile(const std::string& path)
 {
     std::string content;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return content;
     char buffer[65536];
@@ -284,6 +261,48 @@ std::string ReadWholeFile(const std::string& path)
 }
 
 }  // namespace
+
+int RunAndWait(const std::string& commandLine, DWORD timeoutMs, const char* folder, std::string* output)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    const std::string outputFile = OwnFolder() + "run-output.txt";
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE out = output ? CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+                                      0, nullptr)
+                        : INVALID_HANDLE_VALUE;
+    if (out != INVALID_HANDLE_VALUE) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = out;
+        startup.hStdError = out;
+    }
+    PROCESS_INFORMATION process{};
+    std::string line = commandLine;
+    bool started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, out != INVALID_HANDLE_VALUE,
+                                  CREATE_NO_WINDOW, nullptr, folder, &startup, &process);
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    if (!started)
+        return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    if (output) {
+        *output = ReadWholeFile(outputFile);
+        DeleteFileA(outputFile.c_str());
+    }
+    return static_cast<int>(code);
+}
+
+bool ImportFixture(const std::string& name)
+{
+    return RunAndWait("reg.exe import \"" + OwnFolder() + "fixtures\\" + name + "\"") == 0;
+}
+
 
 void RemoveFixtureKeys(const std::string& name)
 {

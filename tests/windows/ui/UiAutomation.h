@@ -77,8 +77,10 @@ private:
 bool SaveScreenshot(HWND window, const std::wstring& path);
 
 // Runs a program of this prefix and waits for it; returns its exit code, or
-// -1 when it could not be started.
-int RunAndWait(const std::string& commandLine, DWORD timeoutMs = 60000);
+// -1 when it could not be started. With `folder`, that is its current folder;
+// with `output`, its standard output is collected there.
+int RunAndWait(const std::string& commandLine, DWORD timeoutMs = 60000, const char* folder = nullptr,
+               std::string* output = nullptr);
 
 // Imports a registry file from the fixtures folder beside this program with
 // reg.exe, which writes the registry view that Tandrel sees.
