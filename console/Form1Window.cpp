@@ -160,8 +160,8 @@ void Form1Window::OnSize(HWND window, int width, int height)
     for (const ControlDesign& design : Controls) {
         PixelRect rect = ScaleRect(design.rect, PixelSize{width, height});
         if (positions)
-            positions = DeferWindowPos(positions, GetDlgItem(window, design.id), nullptr, rect.left, rect.top, rect.width,
-                                       rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
+            positions = DeferWindowPos(positions, GetDlgItem(window, design.id), nullptr, rect.left, rect.top,
+                                       rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (positions)
         EndDeferWindowPos(positions);

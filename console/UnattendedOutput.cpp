@@ -53,7 +53,7 @@ void UnattendedOutput::Write(const std::wstring& text)
     if (long code = log_.Write(Utf8(text))) {
         logFailed_ = true;
         if (console_ != FileHandle::None && !consoleFailed_)
-            (void)WriteConsole(L"ERROR: Writing the log file " + log_.FullPath() + L": " + FilePlatform::ErrorText(code) +
-                               L"\r\n");
+            (void)WriteConsole(L"ERROR: Writing the log file " + log_.FullPath() + L": " +
+                               FilePlatform::ErrorText(code) + L"\r\n");
     }
 }

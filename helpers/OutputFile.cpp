@@ -68,9 +68,11 @@ long OutputFile::Write(std::string_view bytes)
 {
     if (!file_)
         return 6;  // ERROR_INVALID_HANDLE
-    return WriteInFull(bytes.size(), FilePiece, [this, bytes](std::size_t offset, std::size_t count, std::uint32_t& written) {
-        return FilePlatform::Write(file_.get(), bytes.data() + offset, static_cast<std::uint32_t>(count), written);
-    });
+    return WriteInFull(bytes.size(), FilePiece,
+                       [this, bytes](std::size_t offset, std::size_t count, std::uint32_t& written) {
+                           return FilePlatform::Write(file_.get(), bytes.data() + offset,
+                                                      static_cast<std::uint32_t>(count), written);
+                       });
 }
 
 long WriteInFull(std::size_t size, std::size_t piece, const PartialWrite& write)

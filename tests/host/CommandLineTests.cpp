@@ -91,7 +91,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         CommandLine line = ParseCommandLine(c.arguments);
         // A log file that cannot be used is found out only by opening it.
         bool readsWrong = c.exitCode == ExitCode::UsageError && !c.files;
-        EXPECT_EQ(line.error.rfind(readsWrong ? c.error : L"", 0), 0u) << std::string(line.error.begin(), line.error.end());
+        EXPECT_EQ(line.error.rfind(readsWrong ? c.error : L"", 0), 0u)
+            << std::string(line.error.begin(), line.error.end());
         EXPECT_EQ(line.error.empty(), !readsWrong);
         EXPECT_EQ(line.logFile, c.logFile ? std::optional<std::wstring>(c.logFile) : std::nullopt);
         EXPECT_EQ(line.help, c.arguments == std::vector<std::wstring>{L"/?"});

@@ -81,7 +81,8 @@ TEST_F(CreateTest, EachFileIsStartedFromWhereItBelongsAndJudgedAlone)
     };
     const Case cases[] = {
         {"all present, before any Load", [](Form1&, FakeProcesses&) {}, {}, {}},
-        {"a missing program", [](Form1&, FakeProcesses& p) { p.files.erase(L"c:\\program files\\vestrel\\corvane.exe"); },
+        {"a missing program",
+         [](Form1&, FakeProcesses& p) { p.files.erase(L"c:\\program files\\vestrel\\corvane.exe"); },
          {L"Corvane.exe"}, {}},
         // The silent server says nothing about a file it cannot find.
         {"a missing library", [](Form1&, FakeProcesses& p) { p.files.erase(L"c:\\windows\\system32\\daskel.dll"); },
