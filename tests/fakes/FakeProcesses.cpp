@@ -1,20 +1,8 @@
 #include "tests/fakes/FakeProcesses.h"
 
-#include <cwctype>
-
 #include "helpers/ProcessPlatform.h"
 #include "tests/fakes/CallFault.h"
-
-namespace {
-
-std::wstring Lower(std::wstring text)
-{
-    for (auto& c : text)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
-
-}  // namespace
+#include "tests/fakes/FakeText.h"
 
 FakeProcesses& FakeProcesses::Instance()
 {

@@ -1,27 +1,24 @@
 #include "tests/fakes/FakeSystem.h"
 
 #include <algorithm>
-#include <cwctype>
 
 #include "helpers/AnsiBuffer.h"
+#include "helpers/FuncLib.h"
 #include "helpers/SystemPlatform.h"
+#include "tests/fakes/FakeRegistry.h"
 
 namespace {
 
-std::wstring Upper(std::wstring text)
-{
-    for (auto& c : text)
-        c = static_cast<wchar_t>(std::towupper(c));
-    return text;
-}
-
+// The single-byte code page is the registry's.
 std::string Encode(const std::wstring& text)
 {
+    if (!FakeSystem::Instance().doubleByteCodePage)
+        return FakeRegistry::ToLatin1(text);
     std::string bytes;
     for (wchar_t c : text) {
         auto code = static_cast<std::uint32_t>(c);
-        if (code <= 0x7F || !FakeSystem::Instance().doubleByteCodePage) {
-            bytes.push_back(static_cast<char>(code <= 0xFF ? code : '?'));
+        if (code <= 0x7F) {
+            bytes.push_back(static_cast<char>(code));
         } else {
             bytes.push_back(static_cast<char>(0x80 | ((code >> 8) & 0x7F)));
             bytes.push_back(static_cast<char>(code & 0xFF));
@@ -32,10 +29,12 @@ std::string Encode(const std::wstring& text)
 
 std::wstring Decode(const std::string& bytes)
 {
+    if (!FakeSystem::Instance().doubleByteCodePage)
+        return FakeRegistry::FromLatin1(bytes);
     std::wstring text;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte > 0x7F && FakeSystem::Instance().doubleByteCodePage && i + 1 < bytes.size())
+        if (byte > 0x7F && i + 1 < bytes.size())
             text.push_back(static_cast<wchar_t>(((byte & 0x7F) << 8) | static_cast<unsigned char>(bytes[++i])));
         else
             text.push_back(static_cast<wchar_t>(byte));
@@ -110,7 +109,7 @@ std::optional<std::wstring> ExpandStrings(const std::wstring& source)
         std::wstring name = source.substr(open + 1, close - open - 1);
         bool found = false;
         for (const auto& [variable, value] : system.environment) {
-            if (Upper(variable) == Upper(name)) {
+            if (EqualsIgnoringCase(variable, name)) {
                 result += value;
                 found = true;
                 break;

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
 
 #include "console/Form1.h"
 #include "registry/RegFuncs.h"
-#include "tests/fakes/FakeRegistry.h"
-#include "tests/fakes/FakeSystem.h"
 #include "tests/host/FakeView.h"
 #include "tests/host/SuiteFixture.h"
 
@@ -157,24 +157,21 @@ TEST_F(DeleteTreeTest, ALinkInsideTheTreeOrAtItsTopIsRemovedAloneAndItsTargetSta
     CloseRegKey(parent);
 }
 
-const std::wstring Separator = L"\r\n----------------------------------------\r\n";
-const std::wstring ClosingLine = L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.\r\n";
 const std::wstring Prompt = L"Are you sure you want to delete registry entries for Vestrel Classes";
 
 class DeleteCommandTest : public ::testing::Test {
 protected:
     FakeRegistry& registry = FakeRegistry::Instance();
     std::vector<SuiteClass> suite = SuiteClasses();
+    const std::wstring closing = ClosingLine(L"DELETING");
     FakeView view;
     Form1 form{view};
 
+    // The suite beside registrations that are not the suite's: those must
+    // survive every Delete.
     void SetUp() override
     {
-        registry.Reset();
-        FakeSystem::Instance().Reset();
-        for (const auto& c : suite)
-            Register(registry, c);
-        // Registrations that are not the suite's must survive every Delete.
+        Prepare(Machine::SuiteInstalled);
         registry.SetString(L"Software\\Classes\\Other.App", L"", L"Other");
         registry.SetString(L"Software\\Classes\\CLSID\\{0THER000-0000-0000-0000-000000000000}\\InprocServer32", L"",
                            L"other.dll");
@@ -205,15 +202,43 @@ protected:
                L"Deleting Class: " + progId + L"\r\n" + progIdResult;
     }
 
-    // The block of class i when its keys are all there.
-    std::wstring Deleted(std::size_t i, bool typeLibShared) const
+    // The block of class i when its CLSID and ProgID keys are deleted.
+    std::wstring WithTypeLib(std::size_t i, const std::wstring& typeLibResult) const
     {
-        const auto& c = suite[i];
-        return Block(c.progId, typeLibShared ? L"\tAlready deleted.\r\n" : L"\tDeleted " + c.typeLib + L"\r\n",
-                     L"\tDeleted " + c.clsid + L"\r\n", L"\tDeleted " + c.progId + L"\r\n");
+        return Block(suite[i].progId, typeLibResult, L"\tDeleted " + suite[i].clsid + L"\r\n",
+                     L"\tDeleted " + suite[i].progId + L"\r\n");
     }
 
-    bool SharesPrevious(std::size_t i) const { return i > 0 && suite[i].typeLib == suite[i - 1].typeLib; }
+    // Delete's report when the classes not in `blocks` are deleted whole;
+    // neighbours that share a type library find it deleted already.
+    std::wstring Report(const std::map<std::size_t, std::wstring>& blocks) const
+    {
+        std::wstring report = Separator;
+        for (std::size_t i = 0; i < suite.size(); ++i) {
+            bool shared = i > 0 && suite[i].typeLib == suite[i - 1].typeLib;
+            report += blocks.count(i) ? blocks.at(i)
+                                      : WithTypeLib(i, shared ? L"\tAlready deleted.\r\n"
+                                                              : L"\tDeleted " + suite[i].typeLib + L"\r\n");
+        }
+        return report;
+    }
+
+    // What is left of the suite's ProgID, CLSID and TypeLib trees below
+    // Software\Classes: of each, one subkey if it is still there, else its key.
+    std::set<std::wstring> SuiteKeysLeft() const
+    {
+        std::set<std::wstring> left;
+        for (const auto& c : suite) {
+            for (std::wstring key : {c.progId + L"\\CLSID", L"CLSID\\" + c.clsid + L"\\InprocServer32",
+                                     L"TypeLib\\" + c.typeLib + L"\\1.0"}) {
+                if (!registry.KeyExists(L"Software\\Classes\\" + key))
+                    key.erase(key.rfind(L'\\'));
+                if (registry.KeyExists(L"Software\\Classes\\" + key))
+                    left.insert(key);
+            }
+        }
+        return left;
+    }
 };
 
 TEST_F(DeleteCommandTest, AnsweringNoChangesNothing)
@@ -229,22 +254,93 @@ TEST_F(DeleteCommandTest, AnsweringNoChangesNothing)
     EXPECT_TRUE(registry.Calls().empty());
 }
 
-TEST_F(DeleteCommandTest, ASuiteFoundByLoadIsRemovedWholeAndNothingElse)
+// One way of changing the suite before Load, and what Delete then reports and leaves.
+struct Change {
+    const char* name;
+    std::function<void(FakeRegistry&)> apply;
+    std::map<std::size_t, std::wstring> blocks = {};  // by class; the others are deleted whole
+    bool failed;                                      // the closing line follows
+    std::set<std::wstring> left = {};                 // as SuiteKeysLeft() gives them
+};
+
+TEST_F(DeleteCommandTest, EachClassIsDeletedByTheIdentifiersLoadFoundAndNothingElse)
 {
-    std::wstring before = Load();
-    form.cmdDelete_Click();
-    std::wstring expected = Separator;
-    for (std::size_t i = 0; i < suite.size(); ++i)
-        expected += Deleted(i, SharesPrevious(i));
-    EXPECT_EQ(view.log, before + expected);
-    EXPECT_FALSE(form.DeleteFailed);
-    for (const auto& c : suite) {
-        EXPECT_FALSE(registry.KeyExists(L"Software\\Classes\\" + c.progId));
-        EXPECT_FALSE(registry.KeyExists(L"Software\\Classes\\CLSID\\" + c.clsid));
-        EXPECT_FALSE(registry.KeyExists(L"Software\\Classes\\TypeLib\\" + c.typeLib));
+    const std::wstring daskel = L"{A0000000-0000-4000-8000-000000000001}";
+    std::map<std::size_t, std::wstring> daskelRefused;
+    for (std::size_t i = 1; i < 6; ++i)
+        daskelRefused[i] = WithTypeLib(i, L"\tERROR: Deleting " + daskel + L"\r\n");
+    const Change changes[] = {
+        {.name = "the suite as installed", .apply = [](FakeRegistry&) {}, .failed = false},
+        // Before any type library was deleted, "" equals the last deleted ID;
+        // after one was, "" is a blank ID.
+        {.name = "classes without ProgID",
+         .apply = [](FakeRegistry& r) {
+             r.DeleteTree(L"Software\\Classes\\Glimmet.ctlGlimmet");
+             r.DeleteTree(L"Software\\Classes\\Wrenna.clsIFace");
+         },
+         .blocks = {{0, Block(L"Glimmet.ctlGlimmet", L"\tAlready deleted.\r\n", L"\tERROR: CLSID is blank.\r\n",
+                              L"\tERROR: Deleting Glimmet.ctlGlimmet\r\n")},
+                    {6, Block(L"Wrenna.clsIFace", L"\tERROR: Typelib ID is blank.\r\n", L"\tERROR: CLSID is blank.\r\n",
+                              L"\tERROR: Deleting Wrenna.clsIFace\r\n")}},
+         .failed = true,
+         .left = {L"CLSID\\{C0000000-0000-4000-8000-000000000000}\\InprocServer32",
+                  L"TypeLib\\{A0000000-0000-4000-8000-000000000000}\\1.0",
+                  L"CLSID\\{C0000000-0000-4000-8000-000000000006}\\InprocServer32",
+                  L"TypeLib\\{A0000000-0000-4000-8000-000000000002}\\1.0"}},
+        // Daskel.clsEntity names Glimmet's library again, after Daskel's was
+        // deleted; Daskel.clsXFields names Daskel's in lower case. Failed
+        // attempts are not remembered: Daskel's is still the last deleted.
+        {.name = "only the last deleted type library counts, and letter case matters",
+         .apply = [](FakeRegistry& r) {
+             r.SetString(L"Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000003}\\TypeLib", L"",
+                         L"{A0000000-0000-4000-8000-000000000000}");
+             r.SetString(L"Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000004}\\TypeLib", L"",
+                         L"{a0000000-0000-4000-8000-000000000001}");
+         },
+         .blocks = {{3, WithTypeLib(3, L"\tERROR: Deleting {A0000000-0000-4000-8000-000000000000}\r\n")},
+                    {4, WithTypeLib(4, L"\tERROR: Deleting {a0000000-0000-4000-8000-000000000001}\r\n")}},
+         .failed = true},
+        // Its versions went; the refused key itself stays.
+        {.name = "a type library that cannot be deleted is tried for each class naming it",
+         .apply = [&daskel](FakeRegistry& r) {
+             r.Fail(Call::Delete, L"Software\\Classes\\TypeLib\\" + daskel, RegError::AccessDenied);
+         },
+         .blocks = daskelRefused,
+         .failed = true, .left = {L"TypeLib\\" + daskel}},
+        // With a backslash an identifier names a key further down, reached
+        // through keys that are not the class's: it is refused and both stay.
+        {.name = "identifiers holding a backslash",
+         .apply = [](FakeRegistry& r) {
+             r.SetString(L"Software\\Classes\\Daskel.clsEntity\\CLSID", L"",
+                         L"{C0000000-0000-4000-8000-000000000003}\\InprocServer32");
+             r.SetString(L"Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000009}\\TypeLib", L"",
+                         L"{A0000000-0000-4000-8000-000000000005}\\1.0");
+         },
+         .blocks = {{3, Block(L"Daskel.clsEntity", L"\tERROR: Typelib ID is blank.\r\n",
+                              L"\tERROR: Deleting {C0000000-0000-4000-8000-000000000003}\\InprocServer32\r\n",
+                              L"\tDeleted Daskel.clsEntity\r\n")},
+                    {9, WithTypeLib(9, L"\tERROR: Deleting {A0000000-0000-4000-8000-000000000005}\\1.0\r\n")}},
+         .failed = true,
+         .left = {L"CLSID\\{C0000000-0000-4000-8000-000000000003}\\InprocServer32",
+                  L"TypeLib\\{A0000000-0000-4000-8000-000000000005}\\1.0"}},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.name);
+        SetUp();
+        change.apply(registry);
+        FakeView shown;
+        Form1 deleter{shown};
+        deleter.cmdLoad_Click();
+        const std::wstring before = shown.log;
+        const auto clsids = *deleter.ClsidList;
+        deleter.cmdDelete_Click();
+        EXPECT_EQ(shown.log, before + Report(change.blocks) + (change.failed ? closing : L""));
+        EXPECT_EQ(deleter.DeleteFailed, change.failed);
+        EXPECT_EQ(SuiteKeysLeft(), change.left);
+        // The lists keep the identifiers until the next Load.
+        EXPECT_EQ(*deleter.ClsidList, clsids);
+        TearDown();
     }
-    // The lists keep the identifiers until the next Load.
-    EXPECT_EQ((*form.ClsidList)[0], suite[0].clsid);
 }
 
 TEST_F(DeleteCommandTest, ASecondDeleteWithoutLoadFailsOnEveryKey)
@@ -254,77 +350,12 @@ TEST_F(DeleteCommandTest, ASecondDeleteWithoutLoadFailsOnEveryKey)
     std::wstring before = view.log;
     form.cmdDelete_Click();
     std::wstring expected = Separator;
-    for (std::size_t i = 0; i < suite.size(); ++i) {
-        const auto& c = suite[i];
-        expected += Block(c.progId, L"\tERROR: Deleting " + c.typeLib + L"\r\n", L"\tERROR: Deleting " + c.clsid + L"\r\n",
-                          L"\tERROR: Deleting " + c.progId + L"\r\n");
+    for (const auto& c : suite) {
+        expected += Block(c.progId, L"\tERROR: Deleting " + c.typeLib + L"\r\n",
+                          L"\tERROR: Deleting " + c.clsid + L"\r\n", L"\tERROR: Deleting " + c.progId + L"\r\n");
     }
-    EXPECT_EQ(view.log, before + expected + ClosingLine);
+    EXPECT_EQ(view.log, before + expected + closing);
     EXPECT_TRUE(form.DeleteFailed);
-}
-
-TEST_F(DeleteCommandTest, AClassWithoutProgIdHasBlankIdentifiers)
-{
-    registry.DeleteTree(L"Software\\Classes\\Glimmet.ctlGlimmet");
-    registry.DeleteTree(L"Software\\Classes\\Wrenna.clsIFace");
-    std::wstring before = Load();
-    form.cmdDelete_Click();
-    std::wstring expected = Separator;
-    // Before any type library was deleted, "" equals the last deleted ID.
-    expected += Block(L"Glimmet.ctlGlimmet", L"\tAlready deleted.\r\n", L"\tERROR: CLSID is blank.\r\n",
-                      L"\tERROR: Deleting Glimmet.ctlGlimmet\r\n");
-    for (std::size_t i = 1; i < 6; ++i)
-        expected += Deleted(i, SharesPrevious(i));
-    // After one was, "" is a blank ID.
-    expected += Block(L"Wrenna.clsIFace", L"\tERROR: Typelib ID is blank.\r\n", L"\tERROR: CLSID is blank.\r\n",
-                      L"\tERROR: Deleting Wrenna.clsIFace\r\n");
-    for (std::size_t i = 7; i < suite.size(); ++i)
-        expected += Deleted(i, SharesPrevious(i));
-    EXPECT_EQ(view.log, before + expected + ClosingLine);
-}
-
-TEST_F(DeleteCommandTest, OnlyTheLastDeletedTypeLibraryCountsAndLetterCaseMatters)
-{
-    // Daskel.clsEntity names Glimmet's library again, after Daskel's was
-    // deleted; Daskel.clsXFields names Daskel's in lower case.
-    auto& entity = suite[3];
-    registry.SetString(L"Software\\Classes\\CLSID\\" + entity.clsid + L"\\TypeLib", L"", suite[0].typeLib);
-    std::wstring lowerDaskel = suite[4].typeLib;
-    std::transform(lowerDaskel.begin(), lowerDaskel.end(), lowerDaskel.begin(), ::towlower);
-    registry.SetString(L"Software\\Classes\\CLSID\\" + suite[4].clsid + L"\\TypeLib", L"", lowerDaskel);
-    std::wstring before = Load();
-    form.cmdDelete_Click();
-
-    std::wstring expected = Separator + Deleted(0, false) + Deleted(1, false) + Deleted(2, true);
-    expected += Block(entity.progId, L"\tERROR: Deleting " + suite[0].typeLib + L"\r\n",
-                      L"\tDeleted " + entity.clsid + L"\r\n", L"\tDeleted " + entity.progId + L"\r\n");
-    expected += Block(suite[4].progId, L"\tERROR: Deleting " + lowerDaskel + L"\r\n",
-                      L"\tDeleted " + suite[4].clsid + L"\r\n", L"\tDeleted " + suite[4].progId + L"\r\n");
-    // Failed attempts are not remembered: Daskel's is still the last deleted.
-    expected += Deleted(5, true);
-    for (std::size_t i = 6; i < suite.size(); ++i)
-        expected += Deleted(i, SharesPrevious(i));
-    EXPECT_EQ(view.log, before + expected + ClosingLine);
-}
-
-TEST_F(DeleteCommandTest, ATypeLibraryThatCannotBeDeletedIsTriedForEachClassNamingIt)
-{
-    const std::wstring daskel = suite[1].typeLib;
-    registry.Fail(Call::Delete, L"Software\\Classes\\TypeLib\\" + daskel, RegError::AccessDenied);
-    std::wstring before = Load();
-    form.cmdDelete_Click();
-    std::wstring expected = Separator + Deleted(0, false);
-    for (std::size_t i = 1; i < 6; ++i) {
-        const auto& c = suite[i];
-        expected += Block(c.progId, L"\tERROR: Deleting " + daskel + L"\r\n", L"\tDeleted " + c.clsid + L"\r\n",
-                          L"\tDeleted " + c.progId + L"\r\n");
-    }
-    for (std::size_t i = 6; i < suite.size(); ++i)
-        expected += Deleted(i, SharesPrevious(i));
-    EXPECT_EQ(view.log, before + expected + ClosingLine);
-    // Its versions went; the refused key itself stays.
-    EXPECT_TRUE(registry.KeyExists(L"Software\\Classes\\TypeLib\\" + daskel));
-    EXPECT_FALSE(registry.KeyExists(L"Software\\Classes\\TypeLib\\" + daskel + L"\\1.0"));
 }
 
 TEST_F(DeleteCommandTest, AMissingTypeLibKeyIsReportedPerClassWithoutTheClosingLineButARefusedOneFails)
@@ -334,11 +365,9 @@ TEST_F(DeleteCommandTest, AMissingTypeLibKeyIsReportedPerClassWithoutTheClosingL
     form.LoadFailed = false;
     form.cmdDelete_Click();
     std::wstring expected = Separator;
-    for (const auto& c : suite) {
-        expected += Block(c.progId,
-                          L"ERROR: Could not locate the key in the Registry.\r\nSoftware\\CLASSES\\TypeLib\r\n",
-                          L"\tDeleted " + c.clsid + L"\r\n", L"\tDeleted " + c.progId + L"\r\n");
-    }
+    for (std::size_t i = 0; i < suite.size(); ++i)
+        expected += WithTypeLib(i, L"ERROR: Could not locate the key in the Registry.\r\n"
+                                   L"Software\\CLASSES\\TypeLib\r\n");
     EXPECT_EQ(view.log, before + expected);
     EXPECT_FALSE(form.DeleteFailed);
     EXPECT_TRUE(form.LoadFailed);
@@ -349,7 +378,7 @@ TEST_F(DeleteCommandTest, AMissingTypeLibKeyIsReportedPerClassWithoutTheClosingL
     view.log.clear();
     form.cmdDelete_Click();
     EXPECT_TRUE(form.DeleteFailed);
-    EXPECT_EQ(view.log.substr(view.log.size() - ClosingLine.size()), ClosingLine);
+    EXPECT_EQ(view.log.substr(view.log.size() - closing.size()), closing);
 }
 
 TEST_F(DeleteCommandTest, DeleteDoesNotTouchThePointer)

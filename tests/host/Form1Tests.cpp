@@ -1,23 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "console/Form1.h"
-#include "tests/fakes/FakeRegistry.h"
-#include "tests/fakes/FakeSystem.h"
 #include "tests/host/FakeView.h"
+#include "tests/host/SuiteFixture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-const std::wstring AppPathsKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vestrel.exe";
+using SuiteFixture::AppPathsKey;
 
 class Form1Test : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        FakeRegistry::Instance().Reset();
-        FakeSystem::Instance().Reset();
-    }
+    void SetUp() override { SuiteFixture::ResetFakes(); }
 
     // A clock that moves only when the test says so.
     std::chrono::steady_clock::time_point now{};
@@ -27,10 +21,7 @@ protected:
 
 TEST_F(Form1Test, StartsWithNoListsNoFailuresAndNoDirectories)
 {
-    EXPECT_FALSE(form.ClassList.has_value());
-    EXPECT_FALSE(form.FileList.has_value());
-    EXPECT_FALSE(form.ClsidList.has_value());
-    EXPECT_FALSE(form.TypeLibList.has_value());
+    EXPECT_FALSE(form.ClassList || form.FileList || form.ClsidList || form.TypeLibList);
     EXPECT_FALSE(form.LoadFailed || form.DeleteFailed || form.CreateFailed);
     EXPECT_EQ(view.log, L"");
 }

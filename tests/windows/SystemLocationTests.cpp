@@ -1,17 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cwctype>
-
 #include "helpers/FuncLib.h"
+#include "tests/fakes/FakeText.h"
 
 namespace {
-
-std::wstring Lower(std::wstring text)
-{
-    for (auto& c : text)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
 
 TEST(SystemLocationsUnderWine, TheWindowsAndSystemDirectoriesEndInOneSeparator)
 {
