@@ -1,14 +1,6 @@
 #include "tests/fakes/FakeFiles.h"
 
 #include <algorithm>
-#include <vector>
-
-namespace {
-
-constexpr std::uintptr_t ConsoleHandle = 0x7;
-std::vector<std::wstring> openPaths{L""};  // index = handle value - 0x100
-
-}  // namespace
 
 FakeFiles& FakeFiles::Instance()
 {
@@ -20,11 +12,7 @@ namespace FilePlatform {
 
 long FullPath(const std::wstring& path, std::wstring& fullPath)
 {
-    if (path.empty())
-        return 123;  // ERROR_INVALID_NAME
-    fullPath = path.find(L':') == std::wstring::npos && path.rfind(L"\\\\", 0) != 0
-                   ? FakeFiles::Instance().currentFolder + path
-                   : path;
+    fullPath = path.find(L':') == std::wstring::npos ? FakeFiles::Instance().currentFolder + path : path;
     return 0;
 }
 
@@ -32,52 +20,40 @@ long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& ref
 {
     auto& files = FakeFiles::Instance();
     refusal = files.refusals.count(path) ? files.refusals[path] : FileRefusal::None;
-    if (refusal != FileRefusal::None)
-        return 0;
-    if (files.openErrors.count(path))
-        return files.openErrors[path];
+    if (refusal != FileRefusal::None || files.openErrors.count(path))
+        return refusal != FileRefusal::None ? 0 : files.openErrors[path];
     files.contents[path].clear();
-    openPaths.push_back(path);
-    ++files.openHandles;
-    file = static_cast<FileHandle>(0x100 + openPaths.size() - 1);
+    std::uintptr_t handle = 0x100 + files.open.size() + files.contents.size();
+    files.open[handle] = path;
+    file = static_cast<FileHandle>(handle);
     return 0;
 }
 
 long Write(FileHandle file, const char* data, std::uint32_t size, std::uint32_t& written)
 {
     auto& files = FakeFiles::Instance();
-    written = 0;
-    if (static_cast<std::uintptr_t>(file) == ConsoleHandle) {
-        files.console += std::wstring(data, data + std::min(size, files.maxConsoleWrite));
-        written = std::min(size, files.maxConsoleWrite);
-        return 0;
-    }
-    std::string& content = files.contents[openPaths.at(static_cast<std::uintptr_t>(file) - 0x100)];
+    std::string& content = files.contents[files.open.at(static_cast<std::uintptr_t>(file))];
     std::size_t room = files.failAfter > content.size() ? files.failAfter - content.size() : 0;
-    if (room == 0)
-        return files.failCode;
     written = static_cast<std::uint32_t>(std::min<std::size_t>({size, files.maxWrite, room}));
     content.append(data, written);
-    return 0;
+    return room == 0 ? 112 : 0;  // ERROR_DISK_FULL
 }
 
-bool Close(FileHandle)
+bool Close(FileHandle file)
 {
-    --FakeFiles::Instance().openHandles;
-    return true;
+    return FakeFiles::Instance().open.erase(static_cast<std::uintptr_t>(file)) == 1;
 }
 
+// The fake's console is always a real one, which takes text.
 FileHandle StandardOutput(bool& isConsole)
 {
-    auto& files = FakeFiles::Instance();
-    isConsole = files.consoleIsTerminal;
-    return files.hasConsole ? static_cast<FileHandle>(ConsoleHandle) : FileHandle::None;
+    isConsole = true;
+    return FakeFiles::Instance().hasConsole ? static_cast<FileHandle>(7) : FileHandle::None;
 }
 
 long WriteConsoleText(FileHandle, const wchar_t* text, std::uint32_t count, std::uint32_t& written)
 {
     auto& files = FakeFiles::Instance();
-    files.largestConsoleWrite = std::max(files.largestConsoleWrite, count);
     written = std::min(count, files.maxConsoleWrite);
     files.console.append(text, written);
     return 0;

@@ -107,7 +107,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         EXPECT_EQ(RunCommandLine(c.arguments), c.exitCode);
         const std::wstring& console = files.console;
         EXPECT_NE(console.find(c.output), std::wstring::npos) << std::string(console.begin(), console.end());
-        EXPECT_EQ(files.openHandles, 0);
+        EXPECT_TRUE(files.open.empty());
         if (c.exitCode == ExitCode::UsageError) {
             EXPECT_EQ(console.rfind(c.error, 0), 0u) << std::string(console.begin(), console.end());
             EXPECT_NE(console.find(L"\r\nUsage: "), std::wstring::npos);

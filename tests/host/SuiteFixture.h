@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "console/Tables.h"
 #include "tests/fakes/FakeFiles.h"
 #include "tests/fakes/FakeProcesses.h"
 #include "tests/fakes/FakeRegistry.h"
@@ -20,9 +21,7 @@ inline const std::wstring AppDir = L"C:\\Program Files\\Vestrel\\";
 inline const std::wstring SysDir = L"C:\\WINDOWS\\system32\\";
 inline const std::wstring AppPathsKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vestrel.exe";
 // In the order Create walks them: the libraries, then the executables.
-inline const std::vector<std::wstring> Files = {L"Glimmet.ocx", L"Daskel.dll",  L"Wrenna.dll",
-                                                L"Corvane.exe", L"Sulvary.exe", L"Brenlow.exe",
-                                                L"Ladrisk.exe", L"Omberly.exe", L"Vestrel.exe"};
+inline const std::vector<std::wstring> Files(ComponentTable.begin(), ComponentTable.end());
 
 // "LOADING", "DELETING" or "CREATING".
 inline std::wstring ClosingLine(const std::wstring& command)
@@ -44,24 +43,17 @@ inline std::wstring Guid(int n, wchar_t kind)
     return text;
 }
 
+// Each class's type library is that of its file, which its ProgID names.
 inline std::vector<SuiteClass> SuiteClasses()
 {
-    const std::pair<const wchar_t*, const wchar_t*> classes[] = {
-        {L"Glimmet.ctlGlimmet", L"Glimmet"}, {L"Daskel.clsDaskel", L"Daskel"},
-        {L"Daskel.clsEntities", L"Daskel"},  {L"Daskel.clsEntity", L"Daskel"},
-        {L"Daskel.clsXFields", L"Daskel"},   {L"Daskel.clsXField", L"Daskel"},
-        {L"Wrenna.clsIFace", L"Wrenna"},     {L"Corvane.clsMail", L"Corvane"},
-        {L"Sulvary.clsPhone", L"Sulvary"},   {L"Brenlow.clsIFace", L"Brenlow"},
-        {L"Ladrisk.clsIFace", L"Ladrisk"},   {L"Omberly.clsOmberly", L"Omberly"},
-        {L"Vestrel.clsIFace", L"Vestrel"},   {L"Vestrel.clsEMailIFace", L"Vestrel"},
-        {L"Vestrel.clsLinkIFace", L"Vestrel"},
-    };
     std::vector<SuiteClass> suite;
-    for (int i = 0; i < 15; ++i) {
-        int library = 0;
-        while (Files[library].substr(0, Files[library].find(L'.')) != classes[i].second)
-            ++library;
-        suite.push_back({classes[i].first, Guid(i, L'C'), Guid(library, L'A'), classes[i].second});
+    for (int i = 0; i < static_cast<int>(ClassTable.size()); ++i) {
+        std::wstring progId = ClassTable[i];
+        std::wstring library = progId.substr(0, progId.find(L'.'));
+        int file = 0;
+        while (Files[file].substr(0, Files[file].find(L'.')) != library)
+            ++file;
+        suite.push_back({progId, Guid(i, L'C'), Guid(file, L'A'), library});
     }
     return suite;
 }

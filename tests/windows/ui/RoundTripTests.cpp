@@ -130,24 +130,19 @@ protected:
     // line: wait until every class's last key is there.
     static bool WaitRegistered(DWORD timeoutMs = 30000)
     {
-        DWORD start = GetTickCount();
-        for (;;) {
-            bool all = true;
-            for (const auto& c : SuiteClasses) {
-                HKEY key = nullptr;
-                std::wstring path = L"Software\\Classes\\CLSID\\" + Text(c.clsid) + L"\\Programmable";
-                if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-                    all = false;
-                    break;
-                }
-                RegCloseKey(key);
-            }
-            if (all)
-                return true;
+        auto registered = [](const SuiteClassInfo& c) {
+            HKEY key = nullptr;
+            std::wstring path = L"Software\\Classes\\CLSID\\" + Text(c.clsid) + L"\\Programmable";
+            bool opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
+            RegCloseKey(key);
+            return opened;
+        };
+        for (DWORD start = GetTickCount(); !std::all_of(std::begin(SuiteClasses), std::end(SuiteClasses), registered);
+             Sleep(50)) {
             if (GetTickCount() - start > timeoutMs)
                 return false;
-            Sleep(50);
         }
+        return true;
     }
 
     // The lines the started components wrote, sorted: they run side by side.
@@ -157,22 +152,10 @@ protected:
         DWORD start = GetTickCount();
         do {
             lines.clear();
-            std::string content;
-            HANDLE file = CreateFileW(logFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
-            if (file != INVALID_HANDLE_VALUE) {
-                char buffer[8192];
-                DWORD read = 0;
-                while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-                    content.append(buffer, read);
-                CloseHandle(file);
-            }
-            for (std::size_t pos = 0, end; (end = content.find("\r\n", pos)) != std::string::npos; pos = end + 2)
-                lines.push_back(Narrow(content.substr(pos, end - pos)));
-            if (lines.size() >= expected)
-                break;
-            Sleep(100);
-        } while (GetTickCount() - start < timeoutMs);
+            std::wstring content = UiAutomation::Utf8FileText(std::string(logFile.begin(), logFile.end()));
+            for (std::size_t pos = 0, end; (end = content.find(L"\r\n", pos)) != std::wstring::npos; pos = end + 2)
+                lines.push_back(content.substr(pos, end - pos));
+        } while (lines.size() < expected && GetTickCount() - start < timeoutMs && (Sleep(100), true));
         std::sort(lines.begin(), lines.end());
         return lines;
     }
@@ -432,43 +415,33 @@ TEST_F(RoundTrip, WithoutAnInstallDirectoryOnlyTandrelsOwnFolderIsLookedIn)
 {
     UiAutomation::SetVestrelAppPath(0, "");
     const std::string planted = UiAutomation::OwnFolder() + "planted";
-    const std::string logPath = UiAutomation::OwnFolder() + "unattended.log";
-    const std::wstring copied = InstallDir + L"Tandrel.exe";
+    const std::wstring copy = InstallDir + L"Tandrel.exe";
     CreateDirectoryA(planted.c_str(), nullptr);
     ASSERT_TRUE(CopyFileW((builtSuite + L"Corvane.exe").c_str(), (Narrow(planted) + L"\\Corvane.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW((Narrow(UiAutomation::OwnFolder()) + L"Tandrel.exe").c_str(), copied.c_str(), FALSE));
-
-    int fromBuild = UiAutomation::RunAndWait("\"" + UiAutomation::OwnFolder() + "Tandrel.exe\" /create /log \"" +
-                                                 logPath + "\"",
-                                             60000, planted.c_str());
-    std::wstring buildLog = UiAutomation::Utf8FileText(logPath);
-    SuiteLog(3);
-    Sleep(1000);  // a planted program would show up late
-    std::vector<std::wstring> buildLines = SuiteLog(3);
-    DeleteFileW(logFile.c_str());
-    int fromSuite = UiAutomation::RunAndWait("\"" + std::string(copied.begin(), copied.end()) + "\" /create /log \"" +
-                                                 logPath + "\"",
-                                             60000, planted.c_str());
-    std::vector<std::wstring> suiteLines = SuiteLog(9);
-    DeleteFileW(copied.c_str());
+    ASSERT_TRUE(CopyFileW((Narrow(UiAutomation::OwnFolder()) + L"Tandrel.exe").c_str(), copy.c_str(), FALSE));
+    auto create = [&](const std::string& tandrelExe, std::size_t lines) {
+        int code = UiAutomation::RunAndWait("\"" + tandrelExe + "\" /create", 60000, planted.c_str());
+        SuiteLog(lines);
+        Sleep(1000);  // a program that should not have started would show up late
+        auto started = SuiteLog(lines);
+        DeleteFileW(logFile.c_str());
+        return std::make_pair(code, started);
+    };
+    auto [fromBuild, buildLines] = create(UiAutomation::OwnFolder() + "Tandrel.exe", 3);
+    auto [fromSuite, suiteLines] = create(std::string(copy.begin(), copy.end()), 9);
+    DeleteFileW(copy.c_str());
     DeleteFileW((Narrow(planted) + L"\\Corvane.exe").c_str());
     RemoveDirectoryA(planted.c_str());
-    DeleteFileA(logPath.c_str());
 
-    EXPECT_EQ(fromBuild, 1);
-    EXPECT_EQ(buildLog, L"Log file: " + Narrow(logPath) + L"\r\nVestrel Path: \r\n" +
-                            CreateReport({L"Corvane.exe", L"Sulvary.exe", L"Brenlow.exe", L"Ladrisk.exe",
-                                          L"Omberly.exe", L"Vestrel.exe"}));
     std::vector<std::wstring> expected;
-    std::vector<std::wstring> libraryLines;
-    for (const wchar_t* file : ComponentFiles) {
-        expected.push_back(StartedLine(file, SystemDir()));
-        if (IsLibrary(file))
-            libraryLines.push_back(expected.back());
-    }
+    std::vector<std::wstring> libraries;
+    for (const wchar_t* file : ComponentFiles)
+        (IsLibrary(file) ? libraries : expected).push_back(StartedLine(file, SystemDir()));
+    std::sort(libraries.begin(), libraries.end());
+    EXPECT_EQ(fromBuild, 1);
+    EXPECT_EQ(buildLines, libraries);
+    expected.insert(expected.end(), libraries.begin(), libraries.end());
     std::sort(expected.begin(), expected.end());
-    std::sort(libraryLines.begin(), libraryLines.end());
-    EXPECT_EQ(buildLines, libraryLines);
     EXPECT_EQ(fromSuite, 0);
     EXPECT_EQ(suiteLines, expected);
 }
