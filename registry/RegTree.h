@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A registry value exactly as stored: its name ("" for the default value),
+// its type number and its bytes, as the wide registry calls give them.
+struct RegValueData {
+    std::wstring name;
+    std::uint32_t type = 0;
+    std::string bytes;
+    bool operator==(const RegValueData&) const = default;
+};
+
+// One key of a tree, named by its full path as the 64-bit view names it:
+// "HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Wow6432Node\CLSID\{...}" for a 32-bit
+// class key on 64-bit Windows. A registry link is kept as a link: it has a
+// target and no values.
+struct RegKeyData {
+    std::wstring path;
+    std::vector<RegValueData> values;
+    std::wstring linkTarget;  // "" unless the key is a registry link
+    bool operator==(const RegKeyData&) const = default;
+};
