@@ -15,7 +15,22 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
         if (line.error.empty())
             line.error = reason;
     };
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::size_t i = 0;
+    // "/log /load" names no file: the switch is not taken for one.
+    auto takeFile = [&](const std::wstring& name, std::optional<std::wstring>& file) {
+        if (i + 1 >= arguments.size() || arguments[i + 1].empty())
+            fail(name + L" needs the name of a file.");
+        else if (arguments[i + 1][0] == L'/' || arguments[i + 1][0] == L'-')
+            fail(name + L" needs the name of a file, not the switch " + arguments[i + 1] + L".");
+        else if (file)
+            fail(name + L" is given twice.");
+        else {
+            file = arguments[++i];
+            return true;
+        }
+        return false;
+    };
+    for (; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
         bool isSwitch = argument.size() > 1 && (argument[0] == L'/' || argument[0] == L'-');
         auto is = [&](const wchar_t* name) { return isSwitch && EqualsIgnoringCase(argument.substr(1), name); };
@@ -34,15 +49,12 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
         } else if (is(L"yes")) {
             yes = true;
         } else if (is(L"log")) {
-            // "/log /load" names no file: the switch is not taken for one.
-            if (i + 1 >= arguments.size() || arguments[i + 1].empty())
-                fail(L"/log needs the name of a file.");
-            else if (arguments[i + 1][0] == L'/' || arguments[i + 1][0] == L'-')
-                fail(L"/log needs the name of a file, not the switch " + arguments[i + 1] + L".");
-            else if (line.logFile)
-                fail(L"/log is given twice.");
-            else
-                line.logFile = arguments[++i];
+            takeFile(L"/log", line.logFile);
+        } else if (is(L"backup")) {
+            takeFile(L"/backup", line.backupFile);
+        } else if (is(L"restore")) {
+            if (takeFile(L"/restore", line.restoreFile))
+                line.commands.push_back(UnattendedCommand::Restore);
         } else {
             fail(L"Unknown argument: " + argument);
         }
@@ -53,19 +65,29 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
                    line.commands.end();
     if (deletes && !yes)
         line.error = L"/delete needs /yes: nobody is there to answer its question.";
+    else if (line.backupFile && !deletes)
+        line.error = L"/backup goes with /delete: it names where Delete's backup goes.";
+    else if (line.restoreFile && line.commands.size() > 1)
+        line.error = L"/restore runs alone: give it with /log only.";
     else if (line.commands.empty() && !line.help)
-        line.error = L"Nothing to do: give /load, /delete /yes or /create.";
+        line.error = L"Nothing to do: give /load, /delete /yes, /create or /restore FILE.";
     return line;
 }
 
 std::wstring UsageText()
 {
-    return L"Usage: Tandrel.exe [/load] [/delete /yes] [/create] [/log FILE]\r\n"
-           L"  /load     print how each class of the Vestrel suite is registered\r\n"
-           L"  /delete   remove that registration (runs /load first when none came before)\r\n"
-           L"  /yes      answer Yes to the question of /delete\r\n"
-           L"  /create   register the suite again from its files\r\n"
-           L"  /log FILE write the log to FILE (UTF-8), replacing it\r\n"
+    return L"Usage: Tandrel.exe [/load] [/delete /yes [/backup FILE]] [/create] [/log FILE]\r\n"
+           L"       Tandrel.exe /restore FILE [/log FILE]\r\n"
+           L"  /load         print how each class of the Vestrel suite is registered\r\n"
+           L"  /delete       remove that registration (runs /load first when none came before),\r\n"
+           L"                after writing all it removes to a backup file\r\n"
+           L"  /yes          answer Yes to the question of /delete\r\n"
+           L"  /backup FILE  write Delete's backup to FILE instead of a new file in\r\n"
+           L"                %LOCALAPPDATA%\\Tandrel\\Backups\r\n"
+           L"  /create       register the suite again from its files\r\n"
+           L"  /restore FILE put back the keys of a registry file (a backup) under\r\n"
+           L"                HKEY_LOCAL_MACHINE\\Software\\Classes\r\n"
+           L"  /log FILE     write the log to FILE (UTF-8), replacing it\r\n"
            L"Commands run in the order given, with no window. Exit code: 0 when every\r\n"
            L"command succeeded, 1 when one reported errors, 2 for a wrong command line.\r\n"
            L"Without arguments Tandrel opens its window.\r\n";

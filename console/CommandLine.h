@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
-// Unattended use: Tandrel.exe [/load] [/delete /yes] [/create] [/log FILE].
-// Without arguments the program is the window, as ever.
-enum class UnattendedCommand { Load, Delete, Create };
+// Unattended use: Tandrel.exe [/load] [/delete /yes [/backup FILE]] [/create]
+// [/log FILE], or Tandrel.exe /restore FILE [/log FILE]. Without arguments the
+// program is the window, as ever.
+enum class UnattendedCommand { Load, Delete, Create, Restore };
 
 namespace ExitCode {
 inline constexpr int Success = 0;
@@ -19,6 +20,8 @@ struct CommandLine {
     // Delete works on what the last Load found.
     std::vector<UnattendedCommand> commands;
     std::optional<std::wstring> logFile;
+    std::optional<std::wstring> backupFile;   // where Delete's backup goes
+    std::optional<std::wstring> restoreFile;  // the registry file that Restore reads
     bool help = false;
     // Why the command line cannot be run; empty when it can.
     std::wstring error;

@@ -3,6 +3,7 @@
 #include <cwctype>
 #include <string_view>
 
+#include "console/DeleteBackup.h"
 #include "console/Tables.h"
 #include "helpers/Foreground.h"
 #include "helpers/FuncLib.h"
@@ -174,7 +175,8 @@ bool Form1::DeleteTreeLogged(RegKey parent, const std::wstring& name)
 {
     // An identifier read from the registry names one key: with a backslash it
     // would name a key further down, reached through whatever lies between.
-    if (name.find(L'\\') == std::wstring::npos && DeleteRegKeyTree(parent, name)) {
+    // A tree that the backup could not hold whole stays.
+    if (name.find(L'\\') == std::wstring::npos && !notBackedUp_.count(name) && DeleteRegKeyTree(parent, name)) {
         AddMsg(L"\tDeleted " + name);
         return true;
     }
@@ -193,6 +195,18 @@ void Form1::cmdDelete_Click()
 
     AddMsg(std::wstring(Separator));
     DeleteFailed = false;
+    // Nothing goes that is not in the backup, and nothing at all without one.
+    DeleteBackup backup = BackUpForDelete(*ClassList, *ClsidList, *TypeLibList, view_.BackupFile());
+    if (!backup.error.empty()) {
+        DeleteFailed = true;
+        AddMsg(L"\r\nERROR: Backup not written: " + backup.error);
+        AddMsg(L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.");
+        FlushLog();
+        return;
+    }
+    if (!backup.path.empty())
+        AddMsg(L"\r\nBackup: " + backup.path);
+    notBackedUp_ = backup.unread;
     std::wstring lastDeletedTypeLib;
 
     for (std::size_t i = 0; i < ClassList->size(); ++i) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,8 @@ private:
     // result; a failure sets DeleteFailed.
     bool DeleteTreeLogged(RegKey parent, const std::wstring& name);
 
+    // Trees of the running Delete that its backup could not read whole.
+    std::set<std::wstring> notBackedUp_;
     FormView& view_;
     Clock clock_;
     std::wstring pendingLog_;

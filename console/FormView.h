@@ -25,6 +25,8 @@ public:
     // A modal Yes/No question with a question-mark icon, Yes the default,
     // under the application's title. True for Yes.
     virtual bool AskYesNo(const std::wstring& prompt) = 0;
+    // Where a Delete's backup goes; "" for a new file in the usual folder.
+    [[nodiscard]] virtual std::wstring BackupFile() const { return L""; }
     // Closes the window, which ends the program.
     virtual void Close() = 0;
 };

@@ -1,14 +1,15 @@
 #include "console/Unattended.h"
 
 #include "console/Form1.h"
+#include "console/Restore.h"
 #include "console/UnattendedOutput.h"
 
-int RunUnattended(FormView& view, const std::vector<UnattendedCommand>& commands)
+int RunUnattended(FormView& view, const CommandLine& line)
 {
     Form1 form(view);
     form.Form_Load();
     bool failed = false;
-    for (UnattendedCommand command : commands) {
+    for (UnattendedCommand command : line.commands) {
         // Each flag is set exactly when its command ends with the closing line.
         switch (command) {
         case UnattendedCommand::Load:
@@ -22,6 +23,11 @@ int RunUnattended(FormView& view, const std::vector<UnattendedCommand>& commands
         case UnattendedCommand::Create:
             form.cmdCreate_Click();
             failed = failed || form.CreateFailed;
+            break;
+        case UnattendedCommand::Restore:
+            failed = !RestoreRegFile(*line.restoreFile, [&form](const std::wstring& entry) { form.AddMsg(entry); }) ||
+                     failed;
+            form.FlushLog();
             break;
         }
     }
@@ -46,8 +52,8 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
     }
     if (logOpen)
         output.Write(L"Log file: " + output.LogPath() + L"\r\n");
-    UnattendedView view([&output](const std::wstring& text) { output.Write(text); });
-    int code = RunUnattended(view, line.commands);
+    UnattendedView view([&output](const std::wstring& text) { output.Write(text); }, line.backupFile.value_or(L""));
+    int code = RunUnattended(view, line);
     // A log that lacks entries must not pass for a clean run.
     return code == ExitCode::Success && !output.LogComplete() ? ExitCode::CommandFailed : code;
 }

@@ -10,7 +10,10 @@
 // it, and Delete's question is answered Yes, which the command line asked for.
 class UnattendedView final : public FormView {
 public:
-    explicit UnattendedView(std::function<void(const std::wstring&)> write) : write_(std::move(write)) {}
+    explicit UnattendedView(std::function<void(const std::wstring&)> write, std::wstring backupFile = L"")
+        : write_(std::move(write)), backupFile_(std::move(backupFile))
+    {
+    }
 
     void AppendLog(const std::wstring& text) override { write_(text); }
     [[nodiscard]] bool TakesEntriesAtOnce() const override { return true; }
@@ -19,14 +22,16 @@ public:
     void BringToFront() override {}
     bool AskYesNo(const std::wstring&) override { return true; }
     void Close() override {}
+    [[nodiscard]] std::wstring BackupFile() const override { return backupFile_; }
 
 private:
     std::function<void(const std::wstring&)> write_;
+    std::wstring backupFile_;
 };
 
-// Runs start-up and then `commands` in order through the window's logic.
-// ExitCode::CommandFailed when any of them wrote its closing error line.
-[[nodiscard]] int RunUnattended(FormView& view, const std::vector<UnattendedCommand>& commands);
+// Runs start-up and then the line's commands in order through the window's
+// logic. ExitCode::CommandFailed when any of them wrote its closing error line.
+[[nodiscard]] int RunUnattended(FormView& view, const CommandLine& line);
 
 // The whole unattended run for the words after the program's name: the
 // command line read, the log file opened, the commands run. Its exit code.

@@ -19,10 +19,22 @@ namespace FilePlatform {
 // GetFullPathNameW: `path` resolved against the current folder.
 [[nodiscard]] long FullPath(const std::wstring& path, std::wstring& fullPath);
 
-// Opens `path` for writing and empties it, creating it when it is not there.
+// Opens `path` for writing and empties it, creating it when it is not there;
+// with `newOnly`, only creates it (ERROR_FILE_EXISTS when anything is there).
 // A link at the name itself is opened as the link, never followed; when
 // `refusal` comes back set, nothing was opened and nothing was changed.
-[[nodiscard]] long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal);
+[[nodiscard]] long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal,
+                                  bool newOnly = false);
+
+// FlushFileBuffers: what was written is on the disk when this returns.
+[[nodiscard]] long Flush(FileHandle file);
+
+// Creates the folder `path` when it is not there; a link is refused as for a file.
+[[nodiscard]] long CreateFolder(const std::wstring& path, FileRefusal& refusal);
+
+// The whole of a plain file on a disk, at most `limit` bytes (ERROR_FILE_TOO_LARGE beyond).
+[[nodiscard]] long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal,
+                                std::size_t limit);
 
 // WriteFile. `written` is what the call reports, which may fall short.
 [[nodiscard]] long Write(FileHandle file, const char* data, std::uint32_t size, std::uint32_t& written);

@@ -23,6 +23,39 @@ FileRefusal RefusalOf(DWORD attributes)
     return FileRefusal::None;
 }
 
+// Asked by name first as well: some systems show a link to a folder only
+// there, and a folder would otherwise fail to open as "access denied".
+FileRefusal RefusalByName(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES ? FileRefusal::None : RefusalOf(attributes);
+}
+
+// Opens `path` without following a link at its end, and keeps it only when it
+// is a plain file on a disk; otherwise `refusal` says what it is.
+HANDLE OpenDiskFile(const std::wstring& path, DWORD access, DWORD disposition, FileRefusal& refusal, DWORD& code)
+{
+    refusal = RefusalByName(path);
+    code = ERROR_SUCCESS;
+    if (refusal != FileRefusal::None)
+        return INVALID_HANDLE_VALUE;
+    HANDLE opened = CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        code = GetLastError();
+        return opened;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileType(opened) != FILE_TYPE_DISK || !GetFileInformationByHandle(opened, &information))
+        refusal = FileRefusal::NotDisk;
+    else
+        refusal = RefusalOf(information.dwFileAttributes);
+    if (refusal == FileRefusal::None)
+        return opened;
+    CloseHandle(opened);
+    return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 namespace FilePlatform {
@@ -43,31 +76,15 @@ long FullPath(const std::wstring& path, std::wstring& fullPath)
     return ERROR_FILENAME_EXCED_RANGE;
 }
 
-long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal)
+long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal, bool newOnly)
 {
-    // Asked by name first as well: some systems show a link to a folder only
-    // there, and a folder would otherwise fail to open as "access denied".
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    refusal = attributes == INVALID_FILE_ATTRIBUTES ? FileRefusal::None : RefusalOf(attributes);
-    if (refusal != FileRefusal::None)
-        return ERROR_SUCCESS;
-
     // Opened, not created anew: nothing is emptied before it has been looked at.
-    HANDLE opened = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    DWORD code = ERROR_SUCCESS;
+    HANDLE opened = OpenDiskFile(path, GENERIC_WRITE, newOnly ? CREATE_NEW : OPEN_ALWAYS, refusal, code);
     if (opened == INVALID_HANDLE_VALUE)
-        return static_cast<long>(GetLastError());
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (GetFileType(opened) != FILE_TYPE_DISK || !GetFileInformationByHandle(opened, &information))
-        refusal = FileRefusal::NotDisk;
-    else
-        refusal = RefusalOf(information.dwFileAttributes);
-    if (refusal != FileRefusal::None) {
-        CloseHandle(opened);
-        return ERROR_SUCCESS;
-    }
+        return static_cast<long>(code);
     if (!SetEndOfFile(opened)) {
-        DWORD code = GetLastError();
+        code = GetLastError();
         CloseHandle(opened);
         return static_cast<long>(code);
     }
@@ -81,6 +98,47 @@ long Write(FileHandle file, const char* data, std::uint32_t size, std::uint32_t&
     BOOL ok = WriteFile(ToHandle(file), data, size, &count, nullptr);
     written = count;
     return ok ? ERROR_SUCCESS : static_cast<long>(GetLastError());
+}
+
+long Flush(FileHandle file)
+{
+    return FlushFileBuffers(ToHandle(file)) ? ERROR_SUCCESS : static_cast<long>(GetLastError());
+}
+
+long CreateFolder(const std::wstring& path, FileRefusal& refusal)
+{
+    refusal = FileRefusal::None;
+    if (CreateDirectoryW(path.c_str(), nullptr))
+        return ERROR_SUCCESS;
+    DWORD code = GetLastError();
+    if (code != ERROR_ALREADY_EXISTS)
+        return static_cast<long>(code);
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        refusal = FileRefusal::Link;
+    else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return ERROR_ALREADY_EXISTS;
+    return ERROR_SUCCESS;
+}
+
+long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal, std::size_t limit)
+{
+    DWORD code = ERROR_SUCCESS;
+    HANDLE opened = OpenDiskFile(path, GENERIC_READ, OPEN_EXISTING, refusal, code);
+    if (opened == INVALID_HANDLE_VALUE)
+        return static_cast<long>(code);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(opened, &size) || static_cast<unsigned long long>(size.QuadPart) > limit) {
+        code = size.QuadPart > 0 ? ERROR_FILE_TOO_LARGE : GetLastError();
+        CloseHandle(opened);
+        return static_cast<long>(code);
+    }
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    BOOL ok = bytes.empty() || ReadFile(opened, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    code = ok ? (read == bytes.size() ? ERROR_SUCCESS : ERROR_HANDLE_EOF) : GetLastError();
+    CloseHandle(opened);
+    return static_cast<long>(code);
 }
 
 bool Close(FileHandle file)

@@ -9,7 +9,9 @@ constexpr int StalledWritesAllowed = 3;
 // WriteFile takes 32-bit sizes; pieces stay well below that.
 constexpr std::size_t FilePiece = 1u << 20;
 
-std::wstring RefusalText(FileRefusal refusal)
+}  // namespace
+
+std::wstring OutputFile::RefusalText(FileRefusal refusal)
 {
     switch (refusal) {
     case FileRefusal::Link:
@@ -23,6 +25,8 @@ std::wstring RefusalText(FileRefusal refusal)
     }
     return L"";
 }
+
+namespace {
 
 void AppendUtf8(std::string& out, std::uint32_t code)
 {
@@ -45,17 +49,23 @@ void AppendUtf8(std::string& out, std::uint32_t code)
 
 }  // namespace
 
-bool OutputFile::Open(const std::wstring& path, std::wstring& error)
+bool OutputFile::Open(const std::wstring& path, std::wstring& error, bool newOnly)
+{
+    long code = 0;
+    return Open(path, error, newOnly, code);
+}
+
+bool OutputFile::Open(const std::wstring& path, std::wstring& error, bool newOnly, long& code)
 {
     file_.reset();
     fullPath_ = path;
-    if (long code = FilePlatform::FullPath(path, fullPath_)) {
+    if ((code = FilePlatform::FullPath(path, fullPath_)) != 0) {
         error = path + L": " + FilePlatform::ErrorText(code);
         return false;
     }
     FileHandle opened = FileHandle::None;
     FileRefusal refusal = FileRefusal::None;
-    long code = FilePlatform::OpenForWriting(fullPath_, opened, refusal);
+    code = FilePlatform::OpenForWriting(fullPath_, opened, refusal, newOnly);
     if (code == 0 && refusal == FileRefusal::None) {
         file_.reset(opened);
         return true;

@@ -14,13 +14,20 @@
 class OutputFile {
 public:
     // Resolves `path` against the current folder, then creates or replaces the
-    // file. On failure `error` names the full path and says why.
-    [[nodiscard]] bool Open(const std::wstring& path, std::wstring& error);
+    // file; with `newOnly` it only creates one. On failure `error` names the
+    // full path and says why, and `code` is the system's code (0 for a refusal).
+    [[nodiscard]] bool Open(const std::wstring& path, std::wstring& error, bool newOnly = false);
+    [[nodiscard]] bool Open(const std::wstring& path, std::wstring& error, bool newOnly, long& code);
     [[nodiscard]] bool IsOpen() const { return static_cast<bool>(file_); }
     [[nodiscard]] const std::wstring& FullPath() const { return fullPath_; }
 
     // Writes all of `bytes`; 0, or the Windows code of the failure.
     [[nodiscard]] long Write(std::string_view bytes);
+    // Puts what was written on the disk, for a file that must survive a crash.
+    [[nodiscard]] long Flush() { return file_ ? FilePlatform::Flush(file_.get()) : 6; }
+
+    // "it is a folder." and the like, for what was found at a name.
+    [[nodiscard]] static std::wstring RefusalText(FileRefusal refusal);
 
 private:
     UniqueHandle<FileHandle, &FilePlatform::Close> file_;

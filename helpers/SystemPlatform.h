@@ -16,6 +16,15 @@ namespace SystemPlatform {
 // The folder that holds the running program's file (GetModuleFileNameA).
 [[nodiscard]] std::optional<std::wstring> ProgramFolder();
 
+// The current user's local application-data folder (CSIDL_LOCAL_APPDATA).
+[[nodiscard]] std::optional<std::wstring> LocalAppDataFolder();
+
+// The local date and time, to the second.
+struct LocalTime {
+    int year, month, day, hour, minute, second;
+};
+[[nodiscard]] LocalTime Now();
+
 // ExpandEnvironmentStringsA: the whole expansion, however long.
 [[nodiscard]] std::optional<std::wstring> ExpandStrings(const std::wstring& source);
 

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <shlobj.h>
 
 #include "helpers/AnsiBuffer.h"
 #include "helpers/AnsiText.h"
@@ -52,6 +53,21 @@ std::optional<std::wstring> ProgramFolder()
         path.assign(path.size() * 2, '\0');
     }
     return std::nullopt;
+}
+
+std::optional<std::wstring> LocalAppDataFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return std::nullopt;
+    return std::wstring(path);
+}
+
+LocalTime Now()
+{
+    SYSTEMTIME time{};
+    GetLocalTime(&time);
+    return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
 }
 
 std::optional<std::wstring> ExpandStrings(const std::wstring& source)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "registry/RegTree.h"
 #include "registry/RegTypes.h"
 
 // The registry calls of the platform, one function per Windows call. The
@@ -37,5 +38,25 @@ namespace RegistryPlatform {
 
 // NtDeleteKey: deletes the key that `key` itself refers to, a link included.
 [[nodiscard]] long DeleteOpenKey(RegKey key);
+
+// The wide calls below pass names and data as they are stored, with no code page in between.
+
+// RegOpenKeyExW with REG_OPTION_OPEN_LINK and KEY_READ; `isLink` and failures as for OpenKeyNoFollow.
+[[nodiscard]] long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key, bool& isLink);
+
+// RegEnumKeyExW: the subkey's whole name, whatever its length.
+[[nodiscard]] long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name);
+
+// RegEnumValueW: the value's name, type and exact bytes, whatever their size.
+[[nodiscard]] long EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value);
+
+// NtQueryKey's name of the key, where it physically is, as "HKEY_LOCAL_MACHINE\..."; a predefined root fails.
+[[nodiscard]] long KeyPath(RegKey key, std::wstring& path);
+
+// RegCreateKeyExW below HKEY_LOCAL_MACHINE by the 64-bit view's names, open to set values and create subkeys.
+[[nodiscard]] long CreateKey64(const std::wstring& subPath, RegKey& key);
+
+// RegSetValueExW with the value's bytes as they are.
+[[nodiscard]] long SetValueWide(RegKey key, const RegValueData& value);
 
 }  // namespace RegistryPlatform

@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <cwchar>
+#include <vector>
+
 #include "helpers/AnsiText.h"
 #include "registry/RegistryPlatform.h"
 
@@ -15,6 +18,30 @@ HKEY ToHkey(RegKey key)
 RegKey FromHkey(HKEY key)
 {
     return static_cast<RegKey>(reinterpret_cast<std::uintptr_t>(key));
+}
+
+// Not in the documented API, but the only calls that remove a link rather than its target or name a key where it
+// physically is; looked up at run time so that nothing more is imported.
+template <typename Proc>
+Proc NtdllProc(const char* name)
+{
+    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
+}
+
+using ToDosErrorProc = ULONG(WINAPI*)(LONG);
+
+// Hands out a key opened as a link only once it is known whether it is one.
+LONG CheckLink(HKEY opened, RegKey& key, bool& isLink)
+{
+    DWORD type = REG_NONE;
+    LONG query = RegQueryValueExW(opened, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
+    if (query != ERROR_SUCCESS && query != ERROR_FILE_NOT_FOUND) {
+        RegCloseKey(opened);
+        return query;
+    }
+    isLink = query == ERROR_SUCCESS && type == REG_LINK;
+    key = FromHkey(opened);
+    return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -37,18 +64,8 @@ long OpenKeyNoFollow(RegKey parent, const std::wstring& name, RegKey& key, bool&
     // exactly when it opens for reading.
     LONG code = RegOpenKeyExA(ToHkey(parent), AnsiText::FromWide(name).c_str(), REG_OPTION_OPEN_LINK,
                               MAXIMUM_ALLOWED, &opened);
-    if (code != ERROR_SUCCESS)
-        return code;
     // A key that cannot say whether it is a link is not deleted by name.
-    DWORD type = REG_NONE;
-    LONG query = RegQueryValueExA(opened, "SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
-    if (query != ERROR_SUCCESS && query != ERROR_FILE_NOT_FOUND) {
-        RegCloseKey(opened);
-        return query;
-    }
-    isLink = query == ERROR_SUCCESS && type == REG_LINK;
-    key = FromHkey(opened);
-    return ERROR_SUCCESS;
+    return code == ERROR_SUCCESS ? CheckLink(opened, key, isLink) : code;
 }
 
 long CloseKey(RegKey key)
@@ -97,19 +114,116 @@ long DeleteKey(RegKey parent, const std::wstring& name)
 
 long DeleteOpenKey(RegKey key)
 {
-    // Not in the documented API, but the only call that removes a link rather
-    // than its target; looked up at run time so that nothing more is imported.
     using NtDeleteKeyProc = LONG(WINAPI*)(HANDLE);
-    using ToDosErrorProc = ULONG(WINAPI*)(LONG);
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    auto deleteKey = reinterpret_cast<NtDeleteKeyProc>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtDeleteKey")));
-    auto toDosError = reinterpret_cast<ToDosErrorProc>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+    auto deleteKey = NtdllProc<NtDeleteKeyProc>("NtDeleteKey");
+    auto toDosError = NtdllProc<ToDosErrorProc>("RtlNtStatusToDosError");
     if (deleteKey == nullptr || toDosError == nullptr)
         return ERROR_CALL_NOT_IMPLEMENTED;
     LONG status = deleteKey(ToHkey(key));
     return status == 0 ? ERROR_SUCCESS : static_cast<long>(toDosError(status));
+}
+
+long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key, bool& isLink)
+{
+    HKEY opened = nullptr;
+    LONG code = RegOpenKeyExW(ToHkey(parent), name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &opened);
+    return code == ERROR_SUCCESS ? CheckLink(opened, key, isLink) : code;
+}
+
+long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name)
+{
+    // Windows keeps key names within 255 characters; the buffer still grows for a registry that does not.
+    std::wstring buffer(256, L'\0');
+    for (;;) {
+        DWORD length = static_cast<DWORD>(buffer.size());
+        LONG code = RegEnumKeyExW(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (code == ERROR_MORE_DATA && buffer.size() < 32768) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (code == ERROR_SUCCESS)
+            name = buffer.substr(0, length);
+        return code;
+    }
+}
+
+long EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value)
+{
+    // A value that grows between the two calls makes the first one's maxima too small: they are asked again.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD nameMax = 0;
+        DWORD dataMax = 0;
+        LONG code = RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     &nameMax, &dataMax, nullptr, nullptr);
+        if (code != ERROR_SUCCESS)
+            return code;
+        std::wstring name(nameMax + 1, L'\0');
+        std::string bytes(dataMax, '\0');
+        DWORD nameLength = nameMax + 1;
+        DWORD dataLength = dataMax;
+        DWORD type = REG_NONE;
+        code = RegEnumValueW(ToHkey(key), index, name.data(), &nameLength, nullptr, &type,
+                             reinterpret_cast<BYTE*>(bytes.data()), &dataLength);
+        if (code == ERROR_MORE_DATA)
+            continue;
+        if (code == ERROR_SUCCESS)
+            value = RegValueData{name.substr(0, nameLength), type, bytes.substr(0, dataLength)};
+        return code;
+    }
+    return ERROR_MORE_DATA;
+}
+
+long KeyPath(RegKey key, std::wstring& path)
+{
+    // A predefined root is a pseudo-handle that the kernel does not know.
+    if (key == RegKey::LocalMachine)
+        return ERROR_INVALID_HANDLE;
+    using NtQueryKeyProc = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    auto queryKey = NtdllProc<NtQueryKeyProc>("NtQueryKey");
+    auto toDosError = NtdllProc<ToDosErrorProc>("RtlNtStatusToDosError");
+    if (queryKey == nullptr || toDosError == nullptr)
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    constexpr int KeyNameInformation = 3;
+    constexpr LONG BufferOverflow = static_cast<LONG>(0x80000005);
+    constexpr LONG BufferTooSmall = static_cast<LONG>(0xC0000023);
+    // KEY_NAME_INFORMATION: the name's length in bytes, then the name without a NUL.
+    std::vector<ULONG> buffer(128);
+    LONG status = 0;
+    for (;;) {
+        ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
+        ULONG needed = 0;
+        status = queryKey(ToHkey(key), KeyNameInformation, buffer.data(), size, &needed);
+        if ((status != BufferOverflow && status != BufferTooSmall) || needed <= size)
+            break;
+        buffer.resize(needed / sizeof(ULONG) + 1);
+    }
+    if (status != 0)
+        return static_cast<long>(toDosError(status));
+    std::wstring name(reinterpret_cast<const wchar_t*>(buffer.data() + 1), buffer[0] / sizeof(wchar_t));
+    const std::wstring machine = L"\\REGISTRY\\MACHINE";
+    // Only a key of HKEY_LOCAL_MACHINE has a name that a restore can write back.
+    if (_wcsnicmp(name.c_str(), machine.c_str(), machine.size()) != 0 ||
+        (name.size() > machine.size() && name[machine.size()] != L'\\'))
+        return ERROR_INVALID_DATA;
+    path = L"HKEY_LOCAL_MACHINE" + name.substr(machine.size());
+    return ERROR_SUCCESS;
+}
+
+long CreateKey64(const std::wstring& subPath, RegKey& key)
+{
+    HKEY created = nullptr;
+    LONG code = RegCreateKeyExW(HKEY_LOCAL_MACHINE, subPath.c_str(), 0, nullptr, 0,
+                                KEY_WOW64_64KEY | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_QUERY_VALUE, nullptr,
+                                &created, nullptr);
+    if (code == ERROR_SUCCESS)
+        key = FromHkey(created);
+    return code;
+}
+
+long SetValueWide(RegKey key, const RegValueData& value)
+{
+    return RegSetValueExW(ToHkey(key), value.name.c_str(), 0, value.type,
+                          reinterpret_cast<const BYTE*>(value.bytes.data()), static_cast<DWORD>(value.bytes.size()));
 }
 
 }  // namespace RegistryPlatform

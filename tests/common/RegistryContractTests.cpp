@@ -2,11 +2,18 @@
 // registry and against the real registry API under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string_view>
+
 #include "helpers/FuncLib.h"
 #include "registry/RegFuncs.h"
+#include "registry/RegTreeRead.h"
+#include "registry/RegistryPlatform.h"
 #include "tests/common/TestRegistry.h"
 
 namespace {
+
+using namespace std::literals;
 
 const std::wstring Scratch = L"Software\\TandrelTest";
 const std::wstring AppPaths = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
@@ -41,6 +48,17 @@ protected:
         ok = GetRegString(key, valueName, value);
         CloseRegKey(key);
         return value;
+    }
+
+    // Reads the scratch tree, each key's values in name order (the systems order them differently).
+    long ReadScratchTree(std::vector<RegKeyData>& keys)
+    {
+        long handles = TestRegistry::OpenHandleCount();
+        long code = ReadRegTree(RegKey::LocalMachine, Scratch, keys);
+        EXPECT_EQ(TestRegistry::OpenHandleCount(), handles) << "a key was left open";
+        for (auto& key : keys)
+            std::ranges::sort(key.values, {}, &RegValueData::name);
+        return code;
     }
 
     std::wstring AppPathWith(std::uint32_t type, const std::string& data)
@@ -204,6 +222,71 @@ TEST_F(RegistryContract, AKeyDeletedThroughItsParentWhileOpenCanStillBeClosed)
     EXPECT_NE(EnumRegSubKey(doomed, 0, name), 0);
     EXPECT_TRUE(CloseRegKey(doomed));
     CloseRegKey(parent);
+}
+
+// Text in UTF-16LE, as the wide calls give it.
+std::string Wide(std::string_view text)
+{
+    std::string bytes;
+    for (char c : text)
+        bytes += {c, '\0'};
+    return bytes;
+}
+
+TEST_F(RegistryContract, ATreeIsReadWholeParentFirstWithItsValuesAsStoredAndWrittenBackReadsTheSame)
+{
+    const std::wstring cyrillic = L"\u041A\u043B\u044E\u0447";  // in no ANSI code page that has Latin letters
+    std::vector<RegValueData> top = {
+        {L"Sz", 1, Wide("text\0"sv)}, {L"Expand", 2, Wide("%SystemRoot%\0"sv)}, {L"Multi", 7, Wide("a\0b\0\0"sv)},
+        {L"Dword", 4, "\x2a\0\0\0"s}, {L"Qword", 11, "\1\2\3\4\5\6\7\x80"s}, {L"Binary", 3, "\0\xff"s},
+        {L"None", 0, "\1"s}, {L"Odd", 0x12345, "\7"s}, {L"Empty", 3, ""}, {L"\u540D\u524D", 1, Wide("x\0"sv)}};
+    for (const auto& value : top)
+        TestRegistry::SetValueWide(Scratch, value.name, value.type, value.bytes);
+    TestRegistry::SetValueWide(Scratch + L"\\" + cyrillic, L"", 4, "\1\0\0\0"s);
+    // Text stored through an "A" call reads back as UTF-16LE with its NUL.
+    TestRegistry::SetString(Scratch, L"", "top");
+    TestRegistry::SetString(Scratch + L"\\Child\\Leaf", L"leaf", "deep");
+    top.push_back({L"", 1, Wide("top\0"sv)});
+    std::ranges::sort(top, {}, &RegValueData::name);
+
+    std::vector<RegKeyData> keys;
+    ASSERT_EQ(ReadScratchTree(keys), 0);
+    ASSERT_FALSE(keys.empty());
+    // Where the key physically is: a 32-bit process on 64-bit Windows finds it below Software\Wow6432Node.
+    const std::wstring path = keys[0].path;
+    EXPECT_TRUE(path.starts_with(L"HKEY_LOCAL_MACHINE\\") && path.ends_with(L"\\TandrelTest")) << path;
+    EXPECT_EQ(keys, (std::vector<RegKeyData>{{path, top, L""}, {path + L"\\Child", {}, L""},
+                                             {path + L"\\Child\\Leaf", {{L"leaf", 1, Wide("deep\0"sv)}}, L""},
+                                             {path + L"\\" + cyrillic, {{L"", 4, "\1\0\0\0"s}}, L""}}));
+
+    // Written back through the 64-bit view by those names, as a restore does.
+    TestRegistry::DeleteTree(Scratch);
+    for (const auto& key : keys) {
+        RegKey created = RegKey::None;
+        ASSERT_EQ(RegistryPlatform::CreateKey64(key.path.substr(L"HKEY_LOCAL_MACHINE\\"sv.size()), created), 0);
+        for (const auto& value : key.values)
+            EXPECT_EQ(RegistryPlatform::SetValueWide(created, value), 0) << value.name;
+        EXPECT_TRUE(CloseRegKey(created));
+    }
+    std::vector<RegKeyData> again;
+    EXPECT_EQ(ReadScratchTree(again), 0);
+    EXPECT_EQ(again, keys);
+}
+
+TEST_F(RegistryContract, AMissingTreeGives2AndALinkIsReadAsItsTargetWithoutFollowingIt)
+{
+    std::vector<RegKeyData> keys(1);
+    EXPECT_EQ(ReadRegTree(RegKey::LocalMachine, Scratch + L"\\Missing", keys), 2);
+    EXPECT_TRUE(keys.empty());
+    TestRegistry::CreateLink(Scratch + L"\\Link", L"Software\\TandrelTestNowhere");
+    EXPECT_EQ(ReadScratchTree(keys), 0);
+    const std::wstring path = keys.empty() ? L"" : keys[0].path;
+    const std::wstring target = L"\\Registry\\Machine\\Software\\TandrelTestNowhere";
+    EXPECT_EQ(keys, (std::vector<RegKeyData>{{path, {}, L""}, {path + L"\\Link", {}, target}}));
+    // The fixture deletes by name, which follows a link: the link is removed here as itself.
+    RegKey scratch = Open();
+    EXPECT_TRUE(DeleteRegKeyTree(scratch, L"Link"));
+    CloseRegKey(scratch);
 }
 
 TEST_F(RegistryContract, CurrentVersionKeyNamesTheSystemKeyWithoutTrailingSeparator)

@@ -11,6 +11,12 @@ namespace TestRegistry {
 void CreateKey(const std::wstring& path);
 // `bytes` are stored as given: a text value carries its NUL only if written.
 void SetValue(const std::wstring& path, const std::wstring& name, std::uint32_t type, const std::string& bytes);
+// `bytes` as the wide calls store and read them: text in UTF-16LE. Names keep every character.
+void SetValueWide(const std::wstring& path, const std::wstring& name, std::uint32_t type, const std::string& bytes);
+// A registry link at `path` to the key `target` below HKEY_LOCAL_MACHINE, which need not exist.
+void CreateLink(const std::wstring& path, const std::wstring& target);
+// Handles the process holds open: the same before and after a call that leaves no key open.
+[[nodiscard]] long OpenHandleCount();
 void DeleteTree(const std::wstring& path);
 [[nodiscard]] bool KeyExists(const std::wstring& path);
 void SetEnvironment(const std::wstring& name, const std::wstring& value);

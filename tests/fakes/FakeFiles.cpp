@@ -16,12 +16,14 @@ long FullPath(const std::wstring& path, std::wstring& fullPath)
     return 0;
 }
 
-long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal)
+long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal, bool newOnly)
 {
     auto& files = FakeFiles::Instance();
     refusal = files.refusals.count(path) ? files.refusals[path] : FileRefusal::None;
     if (refusal != FileRefusal::None || files.openErrors.count(path))
         return refusal != FileRefusal::None ? 0 : files.openErrors[path];
+    if (newOnly && files.contents.count(path))
+        return 80;  // ERROR_FILE_EXISTS
     files.contents[path].clear();
     std::uintptr_t handle = 0x100 + files.open.size() + files.contents.size();
     files.open[handle] = path;
@@ -37,6 +39,32 @@ long Write(FileHandle file, const char* data, std::uint32_t size, std::uint32_t&
     written = static_cast<std::uint32_t>(std::min<std::size_t>({size, files.maxWrite, room}));
     content.append(data, written);
     return room == 0 ? 112 : 0;  // ERROR_DISK_FULL
+}
+
+long Flush(FileHandle)
+{
+    ++FakeFiles::Instance().flushes;
+    return 0;
+}
+
+long CreateFolder(const std::wstring& path, FileRefusal& refusal)
+{
+    auto& files = FakeFiles::Instance();
+    refusal = files.refusals.count(path) ? files.refusals[path] : FileRefusal::None;
+    if (files.openErrors.count(path))
+        return files.openErrors[path];
+    files.folders[path] = true;
+    return 0;
+}
+
+long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal, std::size_t limit)
+{
+    auto& files = FakeFiles::Instance();
+    refusal = files.refusals.count(path) ? files.refusals[path] : FileRefusal::None;
+    if (refusal != FileRefusal::None || files.openErrors.count(path) || !files.contents.count(path))
+        return refusal != FileRefusal::None ? 0 : files.openErrors.count(path) ? files.openErrors[path] : 2;
+    bytes = files.contents[path];
+    return bytes.size() > limit ? 223 : 0;  // ERROR_FILE_TOO_LARGE
 }
 
 bool Close(FileHandle file)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 #include "helpers/FilePlatform.h"
@@ -22,6 +23,8 @@ struct FakeFiles {
     std::wstring console;
     std::uint32_t maxConsoleWrite = 0xFFFFFFFF;
     std::map<std::uintptr_t, std::wstring> open;  // handle -> path
+    std::map<std::wstring, bool> folders;         // created or there: true when flushed files may go in
+    int flushes = 0;
 
     static FakeFiles& Instance();
     void Reset() { *this = FakeFiles(); }

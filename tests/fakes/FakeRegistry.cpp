@@ -41,8 +41,17 @@ const wchar_t* CallName(FakeRegistry::Call call)
     case FakeRegistry::Call::QuerySize: return L"QuerySize";
     case FakeRegistry::Call::QueryData: return L"QueryData";
     case FakeRegistry::Call::Delete: return L"Delete";
+    case FakeRegistry::Call::EnumValue: return L"EnumValue";
+    case FakeRegistry::Call::KeyPath: return L"KeyPath";
+    case FakeRegistry::Call::Create: return L"Create";
+    case FakeRegistry::Call::SetValue: return L"SetValue";
     }
     return L"?";
+}
+
+bool IsText(std::uint32_t type)
+{
+    return type == RegType::Sz || type == RegType::ExpandSz || type == RegType::MultiSz;
 }
 
 }  // namespace
@@ -89,6 +98,28 @@ std::wstring FakeRegistry::FromLatin1(const std::string& bytes)
     return text;
 }
 
+std::string FakeRegistry::WideBytes(std::uint32_t type, const std::string& held)
+{
+    if (!IsText(type))
+        return held;
+    std::string wide;
+    for (char c : held)
+        wide += std::string{c, '\0'};
+    return wide;
+}
+
+std::string FakeRegistry::HeldBytes(std::uint32_t type, const std::string& wide)
+{
+    if (!IsText(type))
+        return wide;
+    std::wstring text;
+    for (std::size_t i = 0; i < wide.size(); i += 2) {
+        unsigned high = i + 1 < wide.size() ? static_cast<unsigned char>(wide[i + 1]) : 0u;
+        text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(wide[i]) | high << 8));
+    }
+    return ToLatin1(text);
+}
+
 std::shared_ptr<FakeRegistry::Node> FakeRegistry::Find(const std::shared_ptr<Node>& from, const std::wstring& path,
                                                        long& error, bool openLink, int depth) const
 {
@@ -121,7 +152,7 @@ std::shared_ptr<FakeRegistry::Node> FakeRegistry::Find(const std::shared_ptr<Nod
     return node;
 }
 
-std::shared_ptr<FakeRegistry::Node> FakeRegistry::Make(const std::wstring& path)
+std::shared_ptr<FakeRegistry::Node> FakeRegistry::Make(const std::wstring& path, bool followLinks)
 {
     bool valid = true;
     auto parts = SplitPath(path, valid);
@@ -134,8 +165,23 @@ std::shared_ptr<FakeRegistry::Node> FakeRegistry::Make(const std::wstring& path)
             child->parent = node.get();
         }
         node = child;
+        if (followLinks && !node->linkTarget.empty()) {
+            long error = 0;
+            node = Find(root_, node->linkTarget, error);
+            if (!node)
+                return nullptr;
+        }
     }
     return node;
+}
+
+RegKey FakeRegistry::NewHandle(std::shared_ptr<Node> node)
+{
+    std::uintptr_t value = nextHandle_;
+    nextHandle_ += 4;
+    handles_[value] = Handle{std::move(node), true};
+    ++opened_;
+    return static_cast<RegKey>(value);
 }
 
 std::shared_ptr<FakeRegistry::Node> FakeRegistry::NodeOf(RegKey key, long& error) const
@@ -320,11 +366,7 @@ long FakeRegistry::OpenKey(RegKey root, const std::wstring& path, RegKey& key, b
         return error;
     if (auto fault = TakeFault(Call::Open, PathOf(*node)))
         return *fault;
-    std::uintptr_t value = nextHandle_;
-    nextHandle_ += 4;
-    handles_[value] = Handle{node, true};
-    ++opened_;
-    key = static_cast<RegKey>(value);
+    key = NewHandle(node);
     return RegError::Success;
 }
 
@@ -350,21 +392,29 @@ long FakeRegistry::CloseKey(RegKey key)
     return swept ? RegError::AccessDenied : RegError::Success;
 }
 
+std::shared_ptr<FakeRegistry::Node> FakeRegistry::SubKeyAt(RegKey key, std::uint32_t index, long& error)
+{
+    auto node = NodeOf(key, error);
+    if (Record(Call::Enum, (node ? PathOf(*node) : std::wstring(L"(bad)")) + L" " + std::to_wstring(index)))
+        error = RegError::AccessDenied;
+    else if (!node)
+        return nullptr;
+    else if (auto fault = TakeFault(Call::Enum, PathOf(*node), index))
+        error = *fault;
+    else if (index >= node->children.size())
+        error = RegError::NoMoreItems;
+    else
+        return std::next(node->children.begin(), index)->second;
+    return nullptr;
+}
+
 long FakeRegistry::EnumKey(RegKey key, std::uint32_t index, std::wstring& buffer)
 {
     long error = 0;
-    auto node = NodeOf(key, error);
-    if (Record(Call::Enum, (node ? PathOf(*node) : std::wstring(L"(bad)")) + L" " + std::to_wstring(index)))
-        return RegError::AccessDenied;
-    if (!node)
+    auto child = SubKeyAt(key, index, error);
+    if (!child)
         return error;
-    if (auto fault = TakeFault(Call::Enum, PathOf(*node), index))
-        return *fault;
-    if (index >= node->children.size())
-        return RegError::NoMoreItems;
-    auto it = node->children.begin();
-    std::advance(it, index);
-    const std::wstring& name = it->second->name;
+    const std::wstring& name = child->name;
     if (name.size() + 1 > buffer.size())
         return RegError::MoreData;
     buffer.replace(0, name.size() + 1, name + L'\0');
@@ -431,6 +481,81 @@ long FakeRegistry::DeleteOpenKey(RegKey key)
     return Remove(node);
 }
 
+long FakeRegistry::EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name)
+{
+    long error = 0;
+    if (auto child = SubKeyAt(key, index, error))
+        name = child->name;
+    return error;
+}
+
+long FakeRegistry::EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value)
+{
+    long error = 0;
+    auto node = NodeOf(key, error);
+    std::wstring path = node ? PathOf(*node) : std::wstring(L"(bad)");
+    if (Record(Call::EnumValue, path + L" " + std::to_wstring(index)))
+        return RegError::AccessDenied;
+    if (!node)
+        return error;
+    if (auto fault = TakeFault(Call::EnumValue, path, index))
+        return *fault;
+    if (index >= node->values.size())
+        return RegError::NoMoreItems;
+    const Value& held = std::next(node->values.begin(), index)->second;
+    value = RegValueData{held.name, held.type, WideBytes(held.type, held.data)};
+    return RegError::Success;
+}
+
+// The fake has one view: a key is where its stored path says.
+long FakeRegistry::KeyPath(RegKey key, std::wstring& path)
+{
+    long error = 0;
+    auto node = NodeOf(key, error);
+    std::wstring held = node ? PathOf(*node) : std::wstring(L"(bad)");
+    if (Record(Call::KeyPath, held))
+        return RegError::AccessDenied;
+    // A predefined root is no kernel handle.
+    if (!node || key == RegKey::LocalMachine)
+        return node ? RegError::InvalidHandle : error;
+    if (auto fault = TakeFault(Call::KeyPath, held))
+        return *fault;
+    path = held.empty() ? L"HKEY_LOCAL_MACHINE" : L"HKEY_LOCAL_MACHINE\\" + held;
+    return RegError::Success;
+}
+
+long FakeRegistry::CreateKey64(const std::wstring& subPath, RegKey& key)
+{
+    if (Record(Call::Create, subPath))
+        return RegError::AccessDenied;
+    if (auto fault = TakeFault(Call::Create, subPath))
+        return *fault;
+    bool valid = true;
+    SplitPath(subPath, valid);
+    if (!valid)
+        return RegError::BadPathname;
+    auto node = Make(subPath, true);
+    if (!node)
+        return RegError::FileNotFound;
+    key = NewHandle(node);
+    return RegError::Success;
+}
+
+long FakeRegistry::SetValueWide(RegKey key, const RegValueData& value)
+{
+    long error = 0;
+    auto node = NodeOf(key, error);
+    std::wstring path = node ? PathOf(*node) : std::wstring(L"(bad)");
+    if (Record(Call::SetValue, path + L":" + value.name))
+        return RegError::AccessDenied;
+    if (!node)
+        return error;
+    if (auto fault = TakeFault(Call::SetValue, path))
+        return *fault;
+    node->values[value.name] = Value{value.name, value.type, HeldBytes(value.type, value.bytes)};
+    return RegError::Success;
+}
+
 long FakeRegistry::Remove(const std::shared_ptr<Node>& node)
 {
     if (node == root_)
@@ -494,6 +619,37 @@ long QueryValue(RegKey key, const std::wstring& valueName, std::uint32_t& type, 
 long DeleteKey(RegKey parent, const std::wstring& name)
 {
     return FakeRegistry::Instance().DeleteKey(parent, name);
+}
+
+// The fake keeps no access rights: opening to read is opening as a link.
+long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key, bool& isLink)
+{
+    return OpenKeyNoFollow(parent, name, key, isLink);
+}
+
+long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name)
+{
+    return FakeRegistry::Instance().EnumKeyWide(key, index, name);
+}
+
+long EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value)
+{
+    return FakeRegistry::Instance().EnumValueWide(key, index, value);
+}
+
+long KeyPath(RegKey key, std::wstring& path)
+{
+    return FakeRegistry::Instance().KeyPath(key, path);
+}
+
+long CreateKey64(const std::wstring& subPath, RegKey& key)
+{
+    return FakeRegistry::Instance().CreateKey64(subPath, key);
+}
+
+long SetValueWide(RegKey key, const RegValueData& value)
+{
+    return FakeRegistry::Instance().SetValueWide(key, value);
 }
 
 }  // namespace RegistryPlatform

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "registry/RegTree.h"
 #include "tests/fakes/RegCodes.h"
 
 // The in-memory registry that the host build links in place of the Win32
@@ -17,10 +18,10 @@
 // no deletion of a key that has subkeys, registry links followed except when
 // opened as links, and deleted by name as their target), counts every handle,
 // and can make any single call fail. Value data is held as the bytes an "A" call returns;
-// its code page is Latin-1.
+// its code page is Latin-1. The wide calls see text (types 1, 2 and 7) as UTF-16LE.
 class FakeRegistry {
 public:
-    enum class Call { Open, Close, Enum, QuerySize, QueryData, Delete };
+    enum class Call { Open, Close, Enum, QuerySize, QueryData, Delete, EnumValue, KeyPath, Create, SetValue };
 
     static FakeRegistry& Instance();
 
@@ -41,9 +42,10 @@ public:
     [[nodiscard]] std::wstring Dump() const;
 
     // Makes `call` on the key at `path` return `error`, `times` times (or
-    // always when times < 0). For Open and Delete the path is the key being
-    // opened or deleted; for the others it is the key the handle refers to.
-    // With `index`, an Enum fault applies at that index only.
+    // always when times < 0). For Open, Create and Delete the path is the key
+    // being opened, created or deleted; for the others it is the key the
+    // handle refers to. With `index`, an Enum or EnumValue fault applies at
+    // that index only.
     void Fail(Call call, const std::wstring& path, long error, int times = -1,
               std::optional<std::uint32_t> index = std::nullopt);
     // Runs after every successful size query, before the data query.
@@ -59,7 +61,9 @@ public:
     [[nodiscard]] std::vector<std::wstring> OpenHandlePaths() const;
 
     // Every call made, as "Open Software\X", "Enum Software\X 3",
-    // "QuerySize Software\X:name", "Delete Software\X\Y", "Close Software\X".
+    // "QuerySize Software\X:name", "Delete Software\X\Y", "Close Software\X",
+    // "EnumValue Software\X 0", "KeyPath Software\X", "Create Software\X",
+    // "SetValue Software\X:name".
     [[nodiscard]] const std::vector<std::wstring>& Calls() const { return calls_; }
     [[nodiscard]] int CallCount(Call call) const;
     void ClearCalls() { calls_.clear(); }
@@ -72,9 +76,17 @@ public:
     long QueryValue(RegKey key, const std::wstring& valueName, std::uint32_t& type, std::wstring* data,
                     std::uint32_t& size);
     long DeleteKey(RegKey parent, const std::wstring& name);
+    long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name);
+    long EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value);
+    long KeyPath(RegKey key, std::wstring& path);
+    long CreateKey64(const std::wstring& subPath, RegKey& key);
+    long SetValueWide(RegKey key, const RegValueData& value);
 
     static std::string ToLatin1(const std::wstring& text);
     static std::wstring FromLatin1(const std::string& bytes);
+    // Value data as the wide calls see it, from the bytes held, and back.
+    static std::string WideBytes(std::uint32_t type, const std::string& held);
+    static std::string HeldBytes(std::uint32_t type, const std::string& wide);
 
 private:
     struct Node;
@@ -109,8 +121,12 @@ private:
     // Follows links on the way, and at the end too unless `openLink`.
     std::shared_ptr<Node> Find(const std::shared_ptr<Node>& from, const std::wstring& path, long& error,
                                bool openLink = false, int depth = 0) const;
-    std::shared_ptr<Node> Make(const std::wstring& path);
+    // With `followLinks`, as the create call does: null at a link that leads nowhere.
+    std::shared_ptr<Node> Make(const std::wstring& path, bool followLinks = false);
     std::shared_ptr<Node> NodeOf(RegKey key, long& error) const;
+    RegKey NewHandle(std::shared_ptr<Node> node);
+    // The subkey at `index`, or null with the error the enumeration gives.
+    std::shared_ptr<Node> SubKeyAt(RegKey key, std::uint32_t index, long& error);
     static std::wstring PathOf(const Node& node);
     std::optional<long> TakeFault(Call call, const std::wstring& path, std::optional<std::uint32_t> index = {});
     // Records the call; true when the sweep's fault is to fail it.

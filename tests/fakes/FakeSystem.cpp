@@ -90,6 +90,17 @@ std::optional<std::wstring> ProgramFolder()
     return Directory(FakeSystem::Instance().programFolder);
 }
 
+std::optional<std::wstring> LocalAppDataFolder()
+{
+    const std::wstring& folder = FakeSystem::Instance().localAppData;
+    return folder.empty() ? std::nullopt : std::optional<std::wstring>(folder);
+}
+
+LocalTime Now()
+{
+    return FakeSystem::Instance().now;
+}
+
 // %NAME% references to defined variables are replaced, names compared
 // without regard to case; anything else stays as written.
 std::optional<std::wstring> ExpandStrings(const std::wstring& source)

@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include "helpers/SystemPlatform.h"
+
 // The system directories and environment that the host build links in place
 // of the Win32 adapter. An empty directory makes its query fail. The "A"
 // calls fill byte buffers in a code page of their own: Latin-1, or a
@@ -12,6 +14,8 @@ struct FakeSystem {
     std::wstring windowsDirectory = L"C:\\WINDOWS";
     std::wstring systemDirectory = L"C:\\WINDOWS\\system32";
     std::wstring programFolder = L"C:\\Tools";
+    std::wstring localAppData = L"C:\\Users\\Admin\\AppData\\Local";
+    SystemPlatform::LocalTime now{2026, 12, 8, 9, 5, 7};
     std::map<std::wstring, std::wstring> environment;
     int expansionCalls = 0;
 

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "console/CommandLine.h"
+#include "console/RegFile.h"
 #include "console/Unattended.h"
 #include "tests/host/SuiteFixture.h"
 
@@ -15,8 +16,13 @@ std::string Letters(const std::vector<UnattendedCommand>& commands)
 {
     std::string letters;
     for (auto command : commands)
-        letters += command == UnattendedCommand::Load ? 'L' : command == UnattendedCommand::Delete ? 'D' : 'C';
+        letters += "LDCR"[static_cast<int>(command)];
     return letters;
+}
+
+std::wstring RegFile(const std::wstring& key)
+{
+    return L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" + key + L"]\r\n@=\"back\"\r\n\r\n";
 }
 
 std::wstring Utf8Text(const std::string& bytes)
@@ -74,6 +80,24 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {{L"/load", L"/log", L"full.log"}, "L",
          L"Cannot use the log file C:\\Work\\full.log: There is not enough space on the disk.", L"full.log",
          Machine::SuiteInstalled, 2, [](FakeFiles& f) { f.openErrors[L"C:\\Work\\full.log"] = 112; }},
+        {{L"/delete", L"/yes", L"/backup", L"b.reg"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0, nullptr,
+         L"\r\nBackup: C:\\Work\\b.reg\r\n"},
+        {{L"/load", L"/backup", L"b.reg"}, "L", L"/backup goes with /delete", nullptr, Machine::SuiteInstalled, 2},
+        {{L"/delete", L"/yes", L"/backup", L"/load"}, "LDL", L"/backup needs the name of a file, not the switch /load.",
+         nullptr, Machine::SuiteInstalled, 2},
+        {{L"/delete", L"/yes", L"/backup", L"X:\\b.reg"}, "LD", L"", nullptr, Machine::SuiteInstalled, 1,
+         [](FakeFiles& f) { f.openErrors[L"X:\\b.reg"] = 3; },
+         L"\r\nERROR: Backup not written: X:\\b.reg: Windows error 3\r\n"},
+        {{L"/restore", L"r.reg"}, "R", L"", nullptr, Machine::Bare, 1, nullptr,
+         L"\tERROR: Cannot restore C:\\Work\\r.reg: Windows error 2\r\n"},
+        {{L"/restore", L"r.reg", L"/load"}, "RL", L"/restore runs alone", nullptr, Machine::Bare, 2},
+        {{L"/restore", L"ok.reg"}, "R", L"", nullptr, Machine::Bare, 0,
+         [](FakeFiles& f) { f.contents[L"C:\\Work\\ok.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\X.Y")); },
+         L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\X.Y\r\n"},
+        // A file from outside is refused whole when it names any other key.
+        {{L"/restore", L"bad.reg"}, "R", L"", nullptr, Machine::Bare, 1,
+         [](FakeFiles& f) { f.contents[L"C:\\Work\\bad.reg"] = EncodeUtf16File(RegFile(L"Software\\Run")); },
+         L"\tERROR: Cannot restore C:\\Work\\bad.reg: line 3: "},
         // Short writes are carried on; a failed one leaves the run failed.
         {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 0, [](FakeFiles& f) {
              f.maxWrite = 7;
@@ -120,6 +144,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         }
         // What the console shows, the log file holds, as far as it could be written.
         for (const auto& [path, content] : files.contents) {
+            if (path.size() > 4 && path.substr(path.size() - 4) == L".reg")
+                continue;  // a backup: the Delete tests read those
             EXPECT_EQ(console.rfind(Utf8Text(content), 0), 0u) << std::string(path.begin(), path.end());
             EXPECT_EQ(content.size(), std::min(files.failAfter, console.size()));
         }

@@ -158,6 +158,7 @@ TEST_F(DeleteTreeTest, ALinkInsideTheTreeOrAtItsTopIsRemovedAloneAndItsTargetSta
 }
 
 const std::wstring Prompt = L"Are you sure you want to delete registry entries for Vestrel Classes";
+const std::wstring BackupPath = L"C:\\Users\\Admin\\AppData\\Local\\Tandrel\\Backups\\Delete-20261208-090507.reg";
 
 class DeleteCommandTest : public ::testing::Test {
 protected:
@@ -213,7 +214,7 @@ protected:
     // neighbours that share a type library find it deleted already.
     std::wstring Report(const std::map<std::size_t, std::wstring>& blocks) const
     {
-        std::wstring report = Separator;
+        std::wstring report = Separator + L"\r\nBackup: " + BackupPath + L"\r\n";
         for (std::size_t i = 0; i < suite.size(); ++i) {
             bool shared = i > 0 && suite[i].typeLib == suite[i - 1].typeLib;
             report += blocks.count(i) ? blocks.at(i)
@@ -309,6 +310,17 @@ TEST_F(DeleteCommandTest, EachClassIsDeletedByTheIdentifiersLoadFoundAndNothingE
          .failed = true, .left = {L"TypeLib\\" + daskel}},
         // With a backslash an identifier names a key further down, reached
         // through keys that are not the class's: it is refused and both stay.
+        // What the backup could not read whole is not deleted.
+        {.name = "a class key whose values cannot be read",
+         .apply = [](FakeRegistry& r) {
+             r.Fail(Call::EnumValue, L"Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000007}\\ProgID",
+                    RegError::AccessDenied);
+         },
+         .blocks = {{7, Block(L"Corvane.clsMail", L"\tDeleted {A0000000-0000-4000-8000-000000000003}\r\n",
+                              L"\tERROR: Deleting {C0000000-0000-4000-8000-000000000007}\r\n",
+                              L"\tDeleted Corvane.clsMail\r\n")}},
+         .failed = true,
+         .left = {L"CLSID\\{C0000000-0000-4000-8000-000000000007}\\InprocServer32"}},
         {.name = "identifiers holding a backslash",
          .apply = [](FakeRegistry& r) {
              r.SetString(L"Software\\Classes\\Daskel.clsEntity\\CLSID", L"",
@@ -343,6 +355,18 @@ TEST_F(DeleteCommandTest, EachClassIsDeletedByTheIdentifiersLoadFoundAndNothingE
     }
 }
 
+TEST_F(DeleteCommandTest, WithoutItsBackupNothingIsDeleted)
+{
+    std::wstring before = Load();
+    std::wstring registryBefore = registry.Dump();
+    FakeFiles::Instance().openErrors[BackupPath] = 5;
+    form.cmdDelete_Click();
+    EXPECT_EQ(view.log, before + Separator + L"\r\nERROR: Backup not written: " + BackupPath + L": Windows error 5\r\n" +
+                            closing);
+    EXPECT_TRUE(form.DeleteFailed);
+    EXPECT_EQ(registry.Dump(), registryBefore);
+}
+
 TEST_F(DeleteCommandTest, ASecondDeleteWithoutLoadFailsOnEveryKey)
 {
     Load();
@@ -364,7 +388,7 @@ TEST_F(DeleteCommandTest, AMissingTypeLibKeyIsReportedPerClassWithoutTheClosingL
     registry.DeleteTree(L"Software\\Classes\\TypeLib");
     form.LoadFailed = false;
     form.cmdDelete_Click();
-    std::wstring expected = Separator;
+    std::wstring expected = Separator + L"\r\nBackup: " + BackupPath + L"\r\n";
     for (std::size_t i = 0; i < suite.size(); ++i)
         expected += WithTypeLib(i, L"ERROR: Could not locate the key in the Registry.\r\n"
                                    L"Software\\CLASSES\\TypeLib\r\n");

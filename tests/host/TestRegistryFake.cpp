@@ -14,6 +14,21 @@ void SetValue(const std::wstring& path, const std::wstring& name, std::uint32_t 
     FakeRegistry::Instance().SetValue(path, name, type, bytes);
 }
 
+void SetValueWide(const std::wstring& path, const std::wstring& name, std::uint32_t type, const std::string& bytes)
+{
+    FakeRegistry::Instance().SetValue(path, name, type, FakeRegistry::HeldBytes(type, bytes));
+}
+
+void CreateLink(const std::wstring& path, const std::wstring& target)
+{
+    FakeRegistry::Instance().CreateLink(path, target);
+}
+
+long OpenHandleCount()
+{
+    return FakeRegistry::Instance().OpenHandleCount();
+}
+
 void DeleteTree(const std::wstring& path)
 {
     FakeRegistry::Instance().DeleteTree(path);

@@ -1,6 +1,8 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #include "helpers/AnsiText.h"
 #include "tests/common/TestRegistry.h"
@@ -15,7 +17,48 @@ void Check(LONG code, const char* what)
         throw std::runtime_error(std::string(what) + " failed with " + std::to_string(code));
 }
 
+void SetWide(const std::wstring& path, DWORD options, const std::wstring& name, DWORD type, const std::string& bytes)
+{
+    HKEY key = nullptr;
+    Check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS,
+                          nullptr, &key, nullptr),
+          "RegCreateKeyExW");
+    LONG code = RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                               static_cast<DWORD>(bytes.size()));
+    RegCloseKey(key);
+    Check(code, "RegSetValueExW");
+}
+
 }  // namespace
+
+void SetValueWide(const std::wstring& path, const std::wstring& name, std::uint32_t type, const std::string& bytes)
+{
+    SetWide(path, 0, name, type, bytes);
+}
+
+void CreateLink(const std::wstring& path, const std::wstring& target)
+{
+    std::wstring full = L"\\Registry\\Machine\\" + target;
+    SetWide(path, REG_OPTION_CREATE_LINK, L"SymbolicLinkValue", REG_LINK,
+            std::string(reinterpret_cast<const char*>(full.data()), full.size() * sizeof(wchar_t)));
+}
+
+long OpenHandleCount()
+{
+    // The system's handle table (class 16): a count, then an entry per handle, first the owner's process id.
+    struct Entry { ULONG process; BYTE type; BYTE flags; USHORT handle; void* object; ACCESS_MASK access; };
+    auto query = reinterpret_cast<LONG(WINAPI*)(int, void*, ULONG, ULONG*)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    std::vector<ULONG_PTR> table(1 << 14);
+    LONG status = 0;
+    while ((status = query(16, table.data(), static_cast<ULONG>(table.size() * sizeof(ULONG_PTR)), nullptr)) ==
+           static_cast<LONG>(0xC0000004))  // too small
+        table.resize(table.size() * 2);
+    Check(status, "NtQuerySystemInformation");
+    auto entries = reinterpret_cast<const Entry*>(table.data() + 1);
+    auto ours = [](const Entry& entry) { return entry.process == GetCurrentProcessId(); };
+    return static_cast<long>(std::count_if(entries, entries + table[0], ours));
+}
 
 void CreateKey(const std::wstring& path)
 {

@@ -69,12 +69,22 @@ TEST_F(DeleteWindow, AnsweringNoLeavesLogAndRegistryAsTheyWere)
     EXPECT_EQ(UiAutomation::ExportMachineKeys(false), before64);
 }
 
-TEST_F(DeleteWindow, AnsweringYesRemovesExactlyTheTreesItReports)
+TEST_F(DeleteWindow, AnsweringYesRemovesExactlyTheTreesItReportsAndEachWayBackRestoresThem)
 {
-    auto before64 = ToSet(UiAutomation::ExportMachineKeys(false));
-    auto before32 = ToSet(UiAutomation::ExportMachineKeys(true));
+    std::set<std::wstring> whole[2] = {ToSet(UiAutomation::ExportMachineKeys(false, true)),
+                                       ToSet(UiAutomation::ExportMachineKeys(true, true))};
+    std::set<std::wstring> before64;
+    std::set<std::wstring> before32;
+    for (bool view32 : {false, true}) {
+        for (const auto& line : whole[view32]) {
+            if (line.find(L'\t') == std::wstring::npos)
+                (view32 ? before32 : before64).insert(line);
+        }
+    }
     DeleteAnswering(IDYES);
     std::wstring log = tandrel.LogText();
+    std::string backup = UiAutomation::TakeBackupLine(log);
+    ASSERT_FALSE(backup.empty());
     EXPECT_EQ(log, loaded + UiAutomation::FixtureText("suite-deep-delete.txt"));
 
     auto setting = UiAutomation::TandrelSetting();
@@ -102,6 +112,24 @@ TEST_F(DeleteWindow, AnsweringYesRemovesExactlyTheTreesItReports)
             EXPECT_EQ(after.count(L"software\\classes\\typelib\\{e4f2ffff-6c3b-4d8e-9fa0-00000000ffff}\\1.0"), 1u);
         }
     }
+
+    // Tandrel's restore, the 32-bit reg import and the 64-bit registry editor
+    // (a double-click) each bring back every key and value, in both views.
+    const std::string tandrelExe = "\"" + UiAutomation::OwnFolder() + "Tandrel.exe\"";
+    const std::string again = UiAutomation::OwnFolder() + "delete-again.reg";
+    const std::string routes[] = {tandrelExe + " /restore \"" + backup + "\"", "reg.exe import \"" + again + "\"",
+                                  "C:\\windows\\regedit.exe /s \"" + again + "\""};
+    for (const std::string& route : routes) {
+        SCOPED_TRACE(route);
+        if (&route != &routes[0]) {
+            ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete /yes /backup \"" + again + "\""), 0);
+        }
+        EXPECT_EQ(UiAutomation::RunAndWait(route), 0);
+        for (bool view32 : {false, true})
+            EXPECT_EQ(ToSet(UiAutomation::ExportMachineKeys(view32, true)), whole[view32]);
+    }
+    DeleteFileA(backup.c_str());
+    DeleteFileA(again.c_str());
 }
 
 // Shapes that a damaged registry can hold: a key whose deletion is refused, a
@@ -253,8 +281,18 @@ TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported
         expected.replace(expected.find(deleted), deleted.size(), std::wstring(L"\tERROR: Deleting ") + clsid);
     }
     expected += L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.\r\n";
-    EXPECT_EQ(tandrel.LogText(), loaded + expected);
+    std::wstring log = tandrel.LogText();
+    std::string backup = UiAutomation::TakeBackupLine(log);
+    ASSERT_FALSE(backup.empty());
+    EXPECT_EQ(log, loaded + expected);
     EXPECT_TRUE(TargetIsWhole());
+    // The backup holds what stays as well, as it was read: the refused key,
+    // the odd name, and each link as a note.
+    std::wstring held = UiAutomation::Utf16FileText(backup);
+    DeleteFileA(backup.c_str());
+    for (const std::wstring& part : {std::wstring(L"\\{D3E10000-5B2A-4C7D-8E9F-000000000000}\\InprocServer32]\r\n"),
+                                     L"\\" + oddName + L"]\r\n", std::wstring(L"\r\n; Registry link ")})
+        EXPECT_NE(held.find(part), std::wstring::npos) << std::string(part.begin(), part.end());
 
     for (auto& key : stuck)
         CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
@@ -271,7 +309,7 @@ TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported
     auto setting = UiAutomation::TandrelSetting();
     for (bool view32 : {false, true}) {
         SCOPED_TRACE(view32 ? "32-bit view" : "64-bit view");
-        auto roots = RegistryViews::DeletedRoots(tandrel.LogText().substr(loaded.size()), setting, view32);
+        auto roots = RegistryViews::DeletedRoots(log.substr(loaded.size()), setting, view32);
         // The two class keys that stay are named as errors, not as deleted.
         for (const wchar_t* clsid : {L"{d3e10000-5b2a-4c7d-8e9f-000000000000}", L"{d3e10003-5b2a-4c7d-8e9f-000000000003}"})
             for (const auto& folder : RegistryViews::ClassKeyFolders(setting, view32))

@@ -332,31 +332,57 @@ std::wstring Utf8FileText(const std::string& path)
     return text;
 }
 
-std::vector<std::wstring> ExportMachineKeys(bool view32)
+std::wstring Utf16FileText(const std::string& path)
+{
+    std::string bytes = ReadWholeFile(path);
+    std::wstring text(bytes.size() / 2, L'\0');
+    std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+    return text;
+}
+
+std::string TakeBackupLine(std::wstring& log)
+{
+    const std::wstring marker = L"\r\nBackup: ";
+    std::size_t start = log.find(marker);
+    std::size_t end = start == std::wstring::npos ? start : log.find(L"\r\n", start + marker.size());
+    if (end == std::wstring::npos)
+        return "";
+    std::wstring file = log.substr(start + marker.size(), end - start - marker.size());
+    log.erase(start, end - start + 2);
+    bool fresh = file.find(L"\\Tandrel\\Backups\\Delete-") != std::wstring::npos && file.size() > 4 &&
+                 file.substr(file.size() - 4) == L".reg";
+    return fresh ? std::string(file.begin(), file.end()) : "";
+}
+
+std::vector<std::wstring> ExportMachineKeys(bool view32, bool withValues)
 {
     std::string file = OwnFolder() + (view32 ? "export-32.reg" : "export-64.reg");
     DeleteFileA(file.c_str());
     RunAndWait("reg.exe export HKLM \"" + file + "\" /y" + (view32 ? " /reg:32" : " /reg:64"), 300000);
-    std::string bytes = ReadWholeFile(file);
-    std::wstring text(bytes.size() / 2, L'\0');
-    std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
-    std::vector<std::wstring> keys;
-    const std::wstring root = L"[HKEY_LOCAL_MACHINE";
-    std::size_t pos = 0;
-    while ((pos = text.find(L"\n" + root, pos)) != std::wstring::npos) {
-        std::size_t start = pos + 1 + root.size();
-        std::size_t end = text.find(L"]\r\n", start);
-        if (end == std::wstring::npos)
-            break;
-        std::wstring key = text.substr(start, end - start);
-        if (!key.empty() && key[0] == L'\\')
-            key.erase(0, 1);
-        CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
-        keys.push_back(key);
-        pos = end;
-    }
+    std::wstring text = Utf16FileText(file);
     DeleteFileA(file.c_str());
-    return keys;
+    std::vector<std::wstring> lines;
+    const std::wstring root = L"[HKEY_LOCAL_MACHINE";
+    std::wstring key;
+    std::wstring line;
+    for (std::size_t pos = 0, end; (end = text.find(L"\r\n", pos)) != std::wstring::npos; pos = end + 2) {
+        // A value continued on the next lines is one value.
+        std::wstring piece = text.substr(pos, end - pos);
+        line += line.empty() ? piece : piece.substr(piece.find_first_not_of(L' '));
+        if (!line.empty() && line.back() == L'\\') {
+            line.pop_back();
+            continue;
+        }
+        if (line.rfind(root, 0) == 0 && line.back() == L']') {
+            key = line.substr(root.size() + 1, line.size() - root.size() - 2);
+            CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
+            lines.push_back(key);
+        } else if (withValues && !key.empty() && !line.empty()) {
+            lines.push_back(key + L"\t" + line);
+        }
+        line.clear();
+    }
+    return lines;
 }
 
 RegistryViews::Setting TandrelSetting()

@@ -89,12 +89,19 @@ bool ImportFixture(const std::string& name);
 void RemoveFixtureKeys(const std::string& name);
 // The text of a file in the fixtures folder.
 std::wstring FixtureText(const std::string& name);
-// The text of a UTF-8 file; "" when there is none.
+// The text of a UTF-8 file, or of a UTF-16 one (its byte-order mark kept);
+// "" when there is none.
 std::wstring Utf8FileText(const std::string& path);
+std::wstring Utf16FileText(const std::string& path);
+
+// Takes Delete's "Backup: FILE" line out of a log and gives FILE; "" when
+// there is none or FILE is not a new file in Tandrel's backups folder.
+std::string TakeBackupLine(std::wstring& log);
 
 // Every key of HKEY_LOCAL_MACHINE in one registry view (reg.exe export),
-// lower-cased, without the root's name.
-std::vector<std::wstring> ExportMachineKeys(bool view32);
+// lower-cased, without the root's name; with `withValues` also a line for
+// each value, as its key, a tab and the value's line in the export.
+std::vector<std::wstring> ExportMachineKeys(bool view32, bool withValues = false);
 
 // The bitness of the Tandrel.exe beside this program, read from its PE header,
 // and whether this Windows has a 32-bit view beside the 64-bit one.

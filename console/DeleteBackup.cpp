@@ -1,0 +1,105 @@
+#include "console/DeleteBackup.h"
+
+#include <cwchar>
+
+#include "console/RegFile.h"
+#include "helpers/FuncLib.h"
+#include "helpers/OutputFile.h"
+#include "helpers/SystemPlatform.h"
+#include "registry/RegKeyOwner.h"
+#include "registry/RegTreeRead.h"
+
+namespace {
+
+constexpr long FileExists = 80;  // ERROR_FILE_EXISTS
+constexpr int NamesTried = 99;
+
+// Tandrel\Backups below the user's local application data, made when missing.
+bool BackupFolder(std::wstring& folder, std::wstring& error)
+{
+    std::optional<std::wstring> base = SystemPlatform::LocalAppDataFolder();
+    if (!base) {
+        error = L"the local application data folder is not known.";
+        return false;
+    }
+    folder = *base;
+    for (const wchar_t* part : {L"Tandrel", L"Backups"}) {
+        folder = AddBackslash(folder) + part;
+        FileRefusal refusal = FileRefusal::None;
+        long code = FilePlatform::CreateFolder(folder, refusal);
+        if (code != 0 || refusal != FileRefusal::None) {
+            error = folder + L": " + (code != 0 ? FilePlatform::ErrorText(code) : OutputFile::RefusalText(refusal));
+            return false;
+        }
+    }
+    return true;
+}
+
+// The named file, or a new one whose name says when it was made: a backup
+// never replaces an earlier one.
+bool OpenBackup(OutputFile& out, const std::wstring& file, std::wstring& error)
+{
+    if (!file.empty())
+        return out.Open(file, error);
+    std::wstring folder;
+    if (!BackupFolder(folder, error))
+        return false;
+    SystemPlatform::LocalTime t = SystemPlatform::Now();
+    wchar_t stamp[40];
+    std::swprintf(stamp, 40, L"\\Delete-%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    for (int n = 1; n <= NamesTried; ++n) {
+        long code = 0;
+        if (out.Open(folder + stamp + (n > 1 ? L"-" + std::to_wstring(n) : L"") + L".reg", error, true, code))
+            return true;
+        if (code != FileExists)
+            return false;
+    }
+    return false;
+}
+
+}  // namespace
+
+DeleteBackup BackUpForDelete(const std::vector<std::wstring>& progIds, const std::vector<std::wstring>& clsids,
+                             const std::vector<std::wstring>& typeLibs, const std::wstring& file)
+{
+    DeleteBackup backup;
+    std::vector<RegKeyData> keys;
+    std::set<std::wstring> seen;
+    auto read = [&](const std::wstring& parentPath, const std::wstring& name) {
+        // What Delete refuses or has already named is not read again.
+        if (IsBlank(name) || name.find(L'\\') != std::wstring::npos || !seen.insert(parentPath + name).second)
+            return;
+        // A tree that could not be looked at is not deleted either.
+        RegKey opened = RegKey::None;
+        if (!OpenRegKey(RegKey::LocalMachine, parentPath, opened)) {
+            backup.unread.insert(name);
+            return;
+        }
+        RegKeyOwner parent(opened);
+        std::vector<RegKeyData> tree;
+        long code = ReadRegTree(parent.get(), name, tree);
+        if (code != 0 && code != 2)
+            backup.unread.insert(name);
+        keys.insert(keys.end(), tree.begin(), tree.end());
+    };
+    for (std::size_t i = 0; i < progIds.size(); ++i) {
+        read(L"Software\\CLASSES\\TypeLib", i < typeLibs.size() ? typeLibs[i] : L"");
+        read(L"Software\\CLASSES\\CLSID", i < clsids.size() ? clsids[i] : L"");
+        read(L"Software\\CLASSES", progIds[i]);
+    }
+    if (keys.empty())
+        return backup;
+
+    OutputFile out;
+    if (!OpenBackup(out, file, backup.error))
+        return backup;
+    long code = out.Write(EncodeUtf16File(FormatRegFile(keys)));
+    if (code == 0)
+        code = out.Flush();
+    if (code != 0)
+        backup.error = out.FullPath() + L": " + FilePlatform::ErrorText(code);
+    else
+        backup.path = out.FullPath();
+    return backup;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+// What a Delete keeps of the trees it is about to remove.
+struct DeleteBackup {
+    std::wstring path;               // the file written; "" when no tree was there to keep
+    std::wstring error;              // why the file could not be written; "" otherwise
+    std::set<std::wstring> unread;   // trees not read whole, by name: Delete must leave them
+};
+
+// Reads, whole and exactly as stored, every tree that deleting these classes
+// removes (the type library, class and ProgID trees that Delete names), and
+// writes them in the registry editor's format, on the disk before this
+// returns. With `file` empty the backup is a new file in the user's local
+// application data: Tandrel\Backups\Delete-YYYYMMDD-HHMMSS.reg.
+[[nodiscard]] DeleteBackup BackUpForDelete(const std::vector<std::wstring>& progIds,
+                                           const std::vector<std::wstring>& clsids,
+                                           const std::vector<std::wstring>& typeLibs, const std::wstring& file);

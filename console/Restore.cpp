@@ -1,0 +1,83 @@
+#include "console/Restore.h"
+
+#include "console/RegFile.h"
+#include "helpers/FilePlatform.h"
+#include "helpers/FuncLib.h"
+#include "helpers/OutputFile.h"
+#include "registry/RegKeyOwner.h"
+#include "registry/RegistryPlatform.h"
+
+namespace {
+
+constexpr std::wstring_view Machine = L"HKEY_LOCAL_MACHINE\\";
+constexpr std::wstring_view AllowedRoot = L"HKEY_LOCAL_MACHINE\\Software\\Classes";
+// A registry file this large is no backup of the suite.
+constexpr std::size_t LargestFile = 64u << 20;
+
+bool Below(const std::wstring& path, const std::wstring& top)
+{
+    return path.size() > top.size() && EqualsIgnoringCase(path.substr(0, top.size()), top) && path[top.size()] == L'\\';
+}
+
+// The first failure in writing one key and its values; "" when all went in.
+std::wstring WriteKey(const RegKeyData& key)
+{
+    RegKey created = RegKey::None;
+    if (long code = RegistryPlatform::CreateKey64(key.path.substr(Machine.size()), created))
+        return FilePlatform::ErrorText(code);
+    RegKeyOwner owner(created);
+    for (const RegValueData& value : key.values) {
+        if (long code = RegistryPlatform::SetValueWide(owner.get(), value))
+            return (value.name.empty() ? L"the default value" : L"the value " + value.name) + L": " +
+                   FilePlatform::ErrorText(code);
+    }
+    return L"";
+}
+
+}  // namespace
+
+bool RestoreRegFile(const std::wstring& path, const std::function<void(const std::wstring&)>& log)
+{
+    log(L"\r\n----------------------------------------");
+    std::wstring fullPath = path;
+    std::string bytes;
+    FileRefusal refusal = FileRefusal::None;
+    long code = FilePlatform::FullPath(path, fullPath);
+    if (code == 0)
+        code = FilePlatform::ReadDiskFile(fullPath, bytes, refusal, LargestFile);
+    log(L"\r\nRestoring from " + fullPath);
+    std::wstring error = code != 0 ? FilePlatform::ErrorText(code) : OutputFile::RefusalText(refusal);
+    std::optional<std::wstring> text;
+    if (error.empty() && !(text = DecodeUtf16File(bytes)))
+        error = L"it is not a registry file in UTF-16 with a byte-order mark.";
+    RegFileParse parsed;
+    if (error.empty()) {
+        parsed = ParseRegFile(*text, AllowedRoot);
+        if (parsed.errorLine != 0)
+            error = L"line " + std::to_wstring(parsed.errorLine) + L": " + parsed.error + L" Nothing was written.";
+    }
+    if (!error.empty()) {
+        log(L"\tERROR: Cannot restore " + fullPath + L": " + error);
+        log(L"\r\n*** ERROR IN RESTORING - Scroll back to see the Errors.");
+        return false;
+    }
+
+    // Each tree at the top of the file is reported once, with the first
+    // failure met anywhere in it.
+    bool failed = false;
+    for (std::size_t i = 0; i < parsed.keys.size();) {
+        const std::wstring& top = parsed.keys[i].path;
+        std::wstring firstError;
+        for (; i < parsed.keys.size() && (EqualsIgnoringCase(parsed.keys[i].path, top) || Below(parsed.keys[i].path, top));
+             ++i) {
+            std::wstring keyError = WriteKey(parsed.keys[i]);
+            if (firstError.empty() && !keyError.empty())
+                firstError = parsed.keys[i].path + L": " + keyError;
+        }
+        failed = failed || !firstError.empty();
+        log(firstError.empty() ? L"\tRestored " + top : L"\tERROR: Restoring " + top + L": " + firstError);
+    }
+    if (failed)
+        log(L"\r\n*** ERROR IN RESTORING - Scroll back to see the Errors.");
+    return !failed;
+}
