@@ -33,43 +33,50 @@ void Note(long& first, long code)
         first = code;
 }
 
-// All the values of `key` into `data`, or for a link only its target.
-long ReadValues(RegKey key, bool isLink, RegKeyData& data)
+// All the values of `key` into `data`; a registry link (opened as itself)
+// shows by its SymbolicLinkValue, and keeps only its target. Telling it from
+// the values read anyway saves a call for every key of the tree.
+long ReadValues(RegKey key, std::uint32_t count, RegKeyData& data, bool& isLink)
 {
     RegValueData value;
-    bool targetFound = false;
-    for (std::uint32_t index = 0;; ++index) {
+    for (std::uint32_t index = 0; index < count; ++index) {
         long code = RegistryPlatform::EnumValueWide(key, index, value);
         if (code == RegError::NoMoreItems)
             break;
         if (code != RegError::Success)
             return code;
-        if (!isLink) {
-            data.values.push_back(value);
-        } else if (value.type == RegLink && EqualsIgnoringCase(value.name, L"SymbolicLinkValue")) {
+        if (value.type == RegLink && EqualsIgnoringCase(value.name, L"SymbolicLinkValue")) {
             data.linkTarget = FromUtf16(value.bytes);
-            targetFound = true;
+            isLink = true;
         }
+        data.values.push_back(std::move(value));
     }
-    // A link whose value went away since it was opened would otherwise pass for an empty key.
-    return isLink && !targetFound ? RegError::FileNotFound : RegError::Success;
+    if (isLink)
+        data.values.clear();
+    return RegError::Success;
 }
 
-// Reads the open key `key` and everything below it into `keys`. A key is listed only when its name and all its
-// values were read, and always before the keys below it.
-long ReadKey(RegKey key, bool isLink, std::vector<RegKeyData>& keys)
+// Reads the open key `key`, whose path is `path`, and everything below it
+// into `keys`. A key is listed only when all its values were read, and always
+// before the keys below it.
+long ReadKey(RegKey key, const std::wstring& path, std::vector<RegKeyData>& keys)
 {
     RegKeyData data;
-    long first = RegistryPlatform::KeyPath(key, data.path);
+    data.path = path;
+    bool isLink = false;
+    // Counted first, so that no call is spent finding the end of a list.
+    std::uint32_t subKeys = 0;
+    std::uint32_t values = 0;
+    long first = RegistryPlatform::KeyCounts(key, subKeys, values);
     if (first == RegError::Success)
-        first = ReadValues(key, isLink, data);
+        first = ReadValues(key, values, data, isLink);
     if (first == RegError::Success)
         keys.push_back(std::move(data));
     if (isLink)
         return first;
 
     std::wstring name;
-    for (std::uint32_t index = 0;; ++index) {
+    for (std::uint32_t index = 0; index < subKeys; ++index) {
         long code = RegistryPlatform::EnumKeyWide(key, index, name);
         if (code != RegError::Success) {
             if (code != RegError::NoMoreItems)
@@ -77,8 +84,7 @@ long ReadKey(RegKey key, bool isLink, std::vector<RegKeyData>& keys)
             break;
         }
         RegKey opened = RegKey::None;
-        bool subIsLink = false;
-        code = RegistryPlatform::OpenKeyToRead(key, name, opened, subIsLink);
+        code = RegistryPlatform::OpenKeyToRead(key, name, opened);
         // A subkey removed since it was listed is no longer part of the tree.
         if (code == RegError::FileNotFound)
             continue;
@@ -87,7 +93,7 @@ long ReadKey(RegKey key, bool isLink, std::vector<RegKeyData>& keys)
             continue;
         }
         RegKeyOwner subKey(opened);
-        Note(first, ReadKey(subKey.get(), subIsLink, keys));
+        Note(first, ReadKey(subKey.get(), path + L"\\" + name, keys));
     }
     return first;
 }
@@ -98,10 +104,12 @@ long ReadRegTree(RegKey parent, const std::wstring& name, std::vector<RegKeyData
 {
     keys.clear();
     RegKey opened = RegKey::None;
-    bool isLink = false;
-    long code = RegistryPlatform::OpenKeyToRead(parent, name, opened, isLink);
+    long code = RegistryPlatform::OpenKeyToRead(parent, name, opened);
     if (code != RegError::Success)
         return code;
     RegKeyOwner key(opened);
-    return ReadKey(key.get(), isLink, keys);
+    // Only the top asks the kernel where it is; the names below follow from it.
+    std::wstring path;
+    code = RegistryPlatform::KeyPath(key.get(), path);
+    return code != RegError::Success ? code : ReadKey(key.get(), path, keys);
 }

@@ -41,8 +41,12 @@ namespace RegistryPlatform {
 
 // The wide calls below pass names and data as they are stored, with no code page in between.
 
-// RegOpenKeyExW with REG_OPTION_OPEN_LINK and KEY_READ; `isLink` and failures as for OpenKeyNoFollow.
-[[nodiscard]] long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key, bool& isLink);
+// RegOpenKeyExW with REG_OPTION_OPEN_LINK and KEY_READ: a link is opened as
+// itself, and shows as a value SymbolicLinkValue of type REG_LINK.
+[[nodiscard]] long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key);
+
+// RegQueryInfoKeyW: how many subkeys and values `key` has.
+[[nodiscard]] long KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values);
 
 // RegEnumKeyExW: the subkey's whole name, whatever its length.
 [[nodiscard]] long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name);

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <vector>
 
@@ -123,11 +124,24 @@ long DeleteOpenKey(RegKey key)
     return status == 0 ? ERROR_SUCCESS : static_cast<long>(toDosError(status));
 }
 
-long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key, bool& isLink)
+long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key)
 {
     HKEY opened = nullptr;
     LONG code = RegOpenKeyExW(ToHkey(parent), name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &opened);
-    return code == ERROR_SUCCESS ? CheckLink(opened, key, isLink) : code;
+    if (code == ERROR_SUCCESS)
+        key = FromHkey(opened);
+    return code;
+}
+
+long KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values)
+{
+    DWORD keyCount = 0;
+    DWORD valueCount = 0;
+    LONG code = RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, &keyCount, nullptr, nullptr, &valueCount,
+                                 nullptr, nullptr, nullptr, nullptr);
+    subKeys = keyCount;
+    values = valueCount;
+    return code;
 }
 
 long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name)
@@ -149,26 +163,30 @@ long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name)
 
 long EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value)
 {
-    // A value that grows between the two calls makes the first one's maxima too small: they are asked again.
+    // Small buffers first: Wine's cost grows with what is offered, and most
+    // values fit. Only a value that does not asks for the key's largest sizes.
+    std::wstring name(256, L'\0');
+    std::string bytes(512, '\0');
     for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        DWORD dataLength = static_cast<DWORD>(bytes.size());
+        DWORD type = REG_NONE;
+        LONG code = RegEnumValueW(ToHkey(key), index, name.data(), &nameLength, nullptr, &type,
+                                  reinterpret_cast<BYTE*>(bytes.data()), &dataLength);
+        if (code == ERROR_SUCCESS) {
+            value = RegValueData{name.substr(0, nameLength), type, bytes.substr(0, dataLength)};
+            return code;
+        }
+        if (code != ERROR_MORE_DATA)
+            return code;
         DWORD nameMax = 0;
         DWORD dataMax = 0;
-        LONG code = RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                     &nameMax, &dataMax, nullptr, nullptr);
+        code = RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &nameMax,
+                                &dataMax, nullptr, nullptr);
         if (code != ERROR_SUCCESS)
             return code;
-        std::wstring name(nameMax + 1, L'\0');
-        std::string bytes(dataMax, '\0');
-        DWORD nameLength = nameMax + 1;
-        DWORD dataLength = dataMax;
-        DWORD type = REG_NONE;
-        code = RegEnumValueW(ToHkey(key), index, name.data(), &nameLength, nullptr, &type,
-                             reinterpret_cast<BYTE*>(bytes.data()), &dataLength);
-        if (code == ERROR_MORE_DATA)
-            continue;
-        if (code == ERROR_SUCCESS)
-            value = RegValueData{name.substr(0, nameLength), type, bytes.substr(0, dataLength)};
-        return code;
+        name.resize(std::max<std::size_t>(name.size(), nameMax + 1));
+        bytes.resize(std::max<std::size_t>(bytes.size(), dataMax));
     }
     return ERROR_MORE_DATA;
 }

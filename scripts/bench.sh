@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the benchmarks under Wine on Xvfb and prints their tables:
-#   scripts/bench.sh [load|delete] ...
+#   scripts/bench.sh [load|delete|backup] ...
 # Figures vary between runs and machines; compare within one run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,4 +26,9 @@ if [ "$what" = all ] || [ "$what" = delete ]; then
   echo
   echo "Deleting one tree of 10,000 keys:"
   scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_delete.exe" 3
+fi
+if [ "$what" = all ] || [ "$what" = backup ]; then
+  echo
+  echo "Delete's backup of one tree of 20,000 keys, then its deletion, against the deletion alone:"
+  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_delete.exe" backup 3
 fi

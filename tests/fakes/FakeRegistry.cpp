@@ -489,6 +489,22 @@ long FakeRegistry::EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& na
     return error;
 }
 
+long FakeRegistry::KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values)
+{
+    long error = 0;
+    auto node = NodeOf(key, error);
+    std::wstring path = node ? PathOf(*node) : std::wstring(L"(bad)");
+    if (Record(Call::Enum, path + L" counts"))
+        return RegError::AccessDenied;
+    if (!node)
+        return error;
+    if (auto fault = TakeFault(Call::Enum, path))
+        return *fault;
+    subKeys = static_cast<std::uint32_t>(node->children.size());
+    values = static_cast<std::uint32_t>(node->values.size());
+    return RegError::Success;
+}
+
 long FakeRegistry::EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value)
 {
     long error = 0;
@@ -622,9 +638,14 @@ long DeleteKey(RegKey parent, const std::wstring& name)
 }
 
 // The fake keeps no access rights: opening to read is opening as a link.
-long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key, bool& isLink)
+long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key)
 {
-    return OpenKeyNoFollow(parent, name, key, isLink);
+    return FakeRegistry::Instance().OpenKey(parent, name, key, true);
+}
+
+long KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values)
+{
+    return FakeRegistry::Instance().KeyCounts(key, subKeys, values);
 }
 
 long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name)

@@ -76,6 +76,7 @@ public:
     long QueryValue(RegKey key, const std::wstring& valueName, std::uint32_t& type, std::wstring* data,
                     std::uint32_t& size);
     long DeleteKey(RegKey parent, const std::wstring& name);
+    long KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values);
     long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name);
     long EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value);
     long KeyPath(RegKey key, std::wstring& path);

@@ -1,14 +1,20 @@
 // Deleting one tree of 10,000 keys with DeleteRegKeyTree against the system's
-// RegDeleteTreeA on an identical tree, alternating, in one run.
-//   tandrel_bench_delete.exe [rounds]
+// RegDeleteTreeA on an identical tree, alternating, in one run; with "backup",
+// Delete's backup of a tree of 20,000 keys (read, format, write) and then its
+// deletion, against the deletion alone.
+//   tandrel_bench_delete.exe [backup] [rounds]
 #include <windows.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "console/RegFile.h"
+#include "helpers/OutputFile.h"
 #include "registry/RegFuncs.h"
+#include "registry/RegTreeRead.h"
 
 namespace {
 
@@ -16,15 +22,15 @@ using Clock = std::chrono::steady_clock;
 
 const char Parent[] = "Software\\TandrelBench";
 
-// 10 x 10 x 99 leaves plus the 110 keys above them: 10,000 keys.
-int BuildTree(const std::string& name)
+// 10 x twigs x 99 leaves plus the keys above them: 10,011 keys for 10 twigs.
+int BuildTree(const std::string& name, int twigs = 10)
 {
     int keys = 0;
     HKEY root = nullptr;
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(Parent) + "\\" + name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                     nullptr, &root, nullptr);
     for (int a = 0; a < 10; ++a) {
-        for (int b = 0; b < 10; ++b) {
+        for (int b = 0; b < twigs; ++b) {
             for (int c = 0; c < 99; ++c) {
                 HKEY key = nullptr;
                 std::string path = "Branch" + std::to_string(a) + "\\Twig" + std::to_string(b) + "\\Leaf" +
@@ -39,7 +45,7 @@ int BuildTree(const std::string& name)
         }
     }
     RegCloseKey(root);
-    return keys + 10 * 10 + 10 + 1;
+    return keys + 10 * twigs + 10 + 1;
 }
 
 double Seconds(Clock::time_point start)
@@ -49,14 +55,67 @@ double Seconds(Clock::time_point start)
 
 }  // namespace
 
+// Each part of a Delete with its backup, on one tree, against the deletion of
+// an identical tree alone.
+int BackupRounds(RegKey parentKey, int rounds)
+{
+    std::printf("| round | keys | read (s) | format (s) | write (s) | delete (s) | with backup (s) | "
+                "delete alone (s) | ratio |\n|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    double withTotal = 0;
+    double aloneTotal = 0;
+    int status = 0;
+    for (int round = 1; round <= rounds; ++round) {
+        int keys = BuildTree("Backed", 20);
+        BuildTree("Alone", 20);
+        auto start = Clock::now();
+        std::vector<RegKeyData> tree;
+        long read = ReadRegTree(parentKey, L"Backed", tree);
+        double reading = Seconds(start);
+        start = Clock::now();
+        std::string bytes = EncodeUtf16File(FormatRegFile(tree));
+        double formatting = Seconds(start);
+        start = Clock::now();
+        OutputFile file;
+        std::wstring error;
+        bool written = file.Open(L"bench-backup.reg", error) && file.Write(bytes) == 0 && file.Flush() == 0;
+        double writing = Seconds(start);
+        start = Clock::now();
+        bool deleted = DeleteRegKeyTree(parentKey, L"Backed");
+        double deleting = Seconds(start);
+        start = Clock::now();
+        bool alone = DeleteRegKeyTree(parentKey, L"Alone");
+        double aloneTime = Seconds(start);
+        if (read != 0 || static_cast<int>(tree.size()) != keys || !written || !deleted || !alone)
+            status = 1;
+        double with = reading + formatting + writing + deleting;
+        withTotal += with;
+        aloneTotal += aloneTime;
+        std::printf("| %d | %d | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", round, keys, reading, formatting,
+                    writing, deleting, with, aloneTime, with / aloneTime);
+        std::fflush(stdout);
+    }
+    std::printf("| all | | | | | | %.2f | %.2f | %.2f |\n", withTotal, aloneTotal, withTotal / aloneTotal);
+    DeleteFileA("bench-backup.reg");
+    return status;
+}
+
 int main(int argc, char** argv)
 {
-    int rounds = argc > 1 ? std::atoi(argv[1]) : 3;
+    bool backup = argc > 1 && std::string(argv[1]) == "backup";
+    int rounds = argc > (backup ? 2 : 1) ? std::atoi(argv[backup ? 2 : 1]) : 3;
     HKEY parent = nullptr;
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, Parent, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &parent, nullptr);
     RegKey parentKey = RegKey::None;
     if (!OpenRegKey(RegKey::LocalMachine, L"Software\\TandrelBench", parentKey))
         return 1;
+    if (backup) {
+        int status = BackupRounds(parentKey, rounds);
+        CloseRegKey(parentKey);
+        RegCloseKey(parent);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, Parent);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, Parent);
+        return status;
+    }
 
     std::printf("| round | keys | DeleteRegKeyTree (s) | RegDeleteTreeA (s) | ratio |\n|---:|---:|---:|---:|---:|\n");
     double ownTotal = 0;
