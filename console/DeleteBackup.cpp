@@ -50,8 +50,10 @@ bool OpenBackup(OutputFile& out, const std::wstring& file, std::wstring& error)
                   t.second);
     for (int n = 1; n <= NamesTried; ++n) {
         long code = 0;
-        if (out.Open(folder + stamp + (n > 1 ? L"-" + std::to_wstring(n) : L"") + L".reg", error, true, code))
+        if (out.Open(folder + stamp + (n > 1 ? L"-" + std::to_wstring(n) : L"") + L".reg", error, true, code)) {
+            error.clear();  // an earlier name was taken: that is no failure
             return true;
+        }
         if (code != FileExists)
             return false;
     }

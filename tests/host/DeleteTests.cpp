@@ -365,6 +365,14 @@ TEST_F(DeleteCommandTest, WithoutItsBackupNothingIsDeleted)
                             closing);
     EXPECT_TRUE(form.DeleteFailed);
     EXPECT_EQ(registry.Dump(), registryBefore);
+
+    // An earlier backup of the same second is never replaced.
+    FakeFiles::Instance().openErrors.clear();
+    FakeFiles::Instance().contents[BackupPath] = "earlier";
+    form.cmdDelete_Click();
+    EXPECT_NE(view.log.find(L"\r\nBackup: " + BackupPath.substr(0, BackupPath.size() - 4) + L"-2.reg\r\n"),
+              std::wstring::npos);
+    EXPECT_EQ(FakeFiles::Instance().contents[BackupPath], "earlier");
 }
 
 TEST_F(DeleteCommandTest, ASecondDeleteWithoutLoadFailsOnEveryKey)

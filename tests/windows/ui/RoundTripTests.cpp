@@ -367,7 +367,11 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     DeleteFileA(backup.c_str());
     ASSERT_TRUE(WaitRegistered());
 
-    // A wrong command line ends at once, touching nothing.
+    // A backup that cannot be written keeps Delete from removing anything; a
+    // wrong command line ends at once, touching nothing.
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete /yes /backup \"" + UiAutomation::OwnFolder() +
+                                       "no-such-folder\\b.reg\""),
+              1);
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete" + logSwitch), 2);
     EXPECT_EQ(UiAutomation::Utf8FileText(logPath).rfind(L"/delete needs /yes", 0), 0u);
     HKEY progId = nullptr;
