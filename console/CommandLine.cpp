@@ -46,6 +46,10 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
             loaded = true;
         } else if (is(L"create")) {
             line.commands.push_back(UnattendedCommand::Create);
+        } else if (is(L"check")) {
+            line.commands.push_back(UnattendedCommand::Check);
+        } else if (is(L"repair")) {
+            line.commands.push_back(UnattendedCommand::Repair);
         } else if (is(L"yes")) {
             yes = true;
         } else if (is(L"log")) {
@@ -63,14 +67,18 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
         return line;
     bool deletes = std::find(line.commands.begin(), line.commands.end(), UnattendedCommand::Delete) !=
                    line.commands.end();
+    auto has = [&line](UnattendedCommand command) {
+        return std::find(line.commands.begin(), line.commands.end(), command) != line.commands.end();
+    };
     if (deletes && !yes)
         line.error = L"/delete needs /yes: nobody is there to answer its question.";
-    else if (line.backupFile && !deletes)
-        line.error = L"/backup goes with /delete: it names where Delete's backup goes.";
-    else if (line.restoreFile && line.commands.size() > 1)
-        line.error = L"/restore runs alone: give it with /log only.";
+    else if (line.backupFile && !deletes && !has(UnattendedCommand::Repair))
+        line.error = L"/backup goes with /delete or /repair: it names where Delete's backup goes.";
+    else if (line.commands.size() > 1 &&
+             (has(UnattendedCommand::Restore) || has(UnattendedCommand::Check) || has(UnattendedCommand::Repair)))
+        line.error = L"/restore, /check and /repair each run alone: give them with /log only.";
     else if (line.commands.empty() && !line.help)
-        line.error = L"Nothing to do: give /load, /delete /yes, /create or /restore FILE.";
+        line.error = L"Nothing to do: give /load, /delete /yes, /create, /restore FILE, /check or /repair.";
     return line;
 }
 
@@ -78,6 +86,8 @@ std::wstring UsageText()
 {
     return L"Usage: Tandrel.exe [/load] [/delete /yes [/backup FILE]] [/create] [/log FILE]\r\n"
            L"       Tandrel.exe /restore FILE [/log FILE]\r\n"
+           L"       Tandrel.exe /check [/log FILE]\r\n"
+           L"       Tandrel.exe /repair [/backup FILE] [/log FILE]\r\n"
            L"  /load         print how each class of the Vestrel suite is registered\r\n"
            L"  /delete       remove that registration (runs /load first when none came before),\r\n"
            L"                after writing all it removes to a backup file\r\n"
@@ -85,6 +95,9 @@ std::wstring UsageText()
            L"  /backup FILE  write Delete's backup to FILE instead of a new file in\r\n"
            L"                %LOCALAPPDATA%\\Tandrel\\Backups\r\n"
            L"  /create       register the suite again from its files\r\n"
+           L"  /check        say whether each class is registered so that it can be created\r\n"
+           L"  /repair       when /check finds problems: /load, /delete /yes, /create, and\r\n"
+           L"                /check again until it finds none or a minute has passed\r\n"
            L"  /restore FILE put back the keys of a registry file (a backup) under\r\n"
            L"                HKEY_LOCAL_MACHINE\\Software\\Classes\r\n"
            L"  /log FILE     write the log to FILE (UTF-8), replacing it\r\n"

@@ -5,9 +5,9 @@
 #include <vector>
 
 // Unattended use: Tandrel.exe [/load] [/delete /yes [/backup FILE]] [/create]
-// [/log FILE], or Tandrel.exe /restore FILE [/log FILE]. Without arguments the
-// program is the window, as ever.
-enum class UnattendedCommand { Load, Delete, Create, Restore };
+// [/log FILE]; or /restore FILE, /check, or /repair [/backup FILE], each alone
+// with [/log FILE]. Without arguments the program is the window, as ever.
+enum class UnattendedCommand { Load, Delete, Create, Restore, Check, Repair };
 
 namespace ExitCode {
 inline constexpr int Success = 0;

@@ -1,7 +1,12 @@
 #include "console/Unattended.h"
 
+#include <cwchar>
+
+#include "console/Check.h"
 #include "console/Form1.h"
+#include "console/Repair.h"
 #include "console/Restore.h"
+#include "helpers/SystemPlatform.h"
 #include "console/UnattendedOutput.h"
 
 int RunUnattended(FormView& view, const CommandLine& line)
@@ -24,6 +29,15 @@ int RunUnattended(FormView& view, const CommandLine& line)
             form.cmdCreate_Click();
             failed = failed || form.CreateFailed;
             break;
+        case UnattendedCommand::Check:
+            failed = CheckSuite(form.AppPath, form.SystemPath,
+                                [&form](const std::wstring& entry) { form.AddMsg(entry); }) > 0 ||
+                     failed;
+            form.FlushLog();
+            break;
+        case UnattendedCommand::Repair:
+            failed = !RepairSuite(form) || failed;
+            break;
         case UnattendedCommand::Restore:
             failed = !RestoreRegFile(*line.restoreFile, [&form](const std::wstring& entry) { form.AddMsg(entry); }) ||
                      failed;
@@ -40,6 +54,15 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
     UnattendedOutput output;
     std::wstring logError;
     bool logOpen = line.logFile && output.OpenLog(*line.logFile, logError);
+    if (logOpen) {
+        // Logs of many machines are told apart by their first line.
+        SystemPlatform::LocalTime t = SystemPlatform::Now();
+        wchar_t stamp[32];
+        std::swprintf(stamp, 32, L"%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                      t.second);
+        output.WriteLog(L"Tandrel " TANDREL_VERSION L" on " + SystemPlatform::ComputerName() + L", " + stamp +
+                        L"\r\n");
+    }
     if (line.error.empty() && line.logFile && !logOpen)
         line.error = L"Cannot use the log file " + logError;
     if (!line.error.empty()) {

@@ -47,6 +47,11 @@ void UnattendedOutput::Write(const std::wstring& text)
                 logFailed_ = true;
         }
     }
+    WriteLog(text);
+}
+
+void UnattendedOutput::WriteLog(const std::wstring& text)
+{
     if (!log_.IsOpen() || logFailed_)
         return;
     // The report follows the entry that could not be written in full.

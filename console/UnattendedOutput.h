@@ -23,6 +23,8 @@ public:
     // last entry even when the run is cut short. A sink that fails is reported
     // to the other one and not written to again.
     void Write(const std::wstring& text);
+    // To the log file alone: what tells one machine's log from another's.
+    void WriteLog(const std::wstring& text);
     // False once a write to the log file has failed: the file is incomplete.
     [[nodiscard]] bool LogComplete() const { return !logFailed_; }
 

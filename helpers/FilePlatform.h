@@ -51,6 +51,9 @@ bool Close(FileHandle file);
 [[nodiscard]] long WriteConsoleText(FileHandle console, const wchar_t* text, std::uint32_t count,
                                     std::uint32_t& written);
 
+// Whether `a` and `b` are one existing file, by volume and file index: 0 with `same` set, or the first failure's code.
+[[nodiscard]] long SameFile(const std::wstring& a, const std::wstring& b, bool& same);
+
 // The system's text for a Windows code, without its line end.
 [[nodiscard]] std::wstring ErrorText(long code);
 

@@ -56,6 +56,19 @@ HANDLE OpenDiskFile(const std::wstring& path, DWORD access, DWORD disposition, F
     return INVALID_HANDLE_VALUE;
 }
 
+// Opened only to read attributes and shared fully, a file that a running program holds open can still be told.
+DWORD FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& information)
+{
+    constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE opened = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    DWORD code = GetFileInformationByHandle(opened, &information) ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(opened);
+    return code;
+}
+
 }  // namespace
 
 namespace FilePlatform {
@@ -164,6 +177,21 @@ long WriteConsoleText(FileHandle console, const wchar_t* text, std::uint32_t cou
     BOOL ok = WriteConsoleW(ToHandle(console), text, count, &done, nullptr);
     written = done;
     return ok ? ERROR_SUCCESS : static_cast<long>(GetLastError());
+}
+
+long SameFile(const std::wstring& a, const std::wstring& b, bool& same)
+{
+    same = false;
+    BY_HANDLE_FILE_INFORMATION first{};
+    BY_HANDLE_FILE_INFORMATION second{};
+    DWORD code = FileIdentity(a, first);
+    if (code == ERROR_SUCCESS)
+        code = FileIdentity(b, second);
+    if (code != ERROR_SUCCESS)
+        return static_cast<long>(code);
+    same = first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+    return ERROR_SUCCESS;
 }
 
 std::wstring ErrorText(long code)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,14 @@ struct LocalTime {
     int year, month, day, hour, minute, second;
 };
 [[nodiscard]] LocalTime Now();
+
+// GetComputerNameW: this machine's name; "" when it cannot be read.
+[[nodiscard]] std::wstring ComputerName();
+
+// Waits `milliseconds`; and a clock in milliseconds that only moves forward
+// (GetTickCount64), to wait against.
+void Pause(std::uint32_t milliseconds);
+[[nodiscard]] std::uint64_t Ticks();
 
 // ExpandEnvironmentStringsA: the whole expansion, however long.
 [[nodiscard]] std::optional<std::wstring> ExpandStrings(const std::wstring& source);

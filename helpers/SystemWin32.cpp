@@ -70,6 +70,23 @@ LocalTime Now()
     return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
 }
 
+std::wstring ComputerName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &size) ? std::wstring(name, size) : std::wstring();
+}
+
+void Pause(std::uint32_t milliseconds)
+{
+    Sleep(milliseconds);
+}
+
+std::uint64_t Ticks()
+{
+    return GetTickCount64();
+}
+
 std::optional<std::wstring> ExpandStrings(const std::wstring& source)
 {
     std::string ansiSource = AnsiText::FromWide(source);

@@ -2,6 +2,32 @@
 
 #include <algorithm>
 
+#include "helpers/FuncLib.h"
+#include "tests/fakes/FakeProcesses.h"
+#include "tests/fakes/FakeText.h"
+
+namespace {
+
+// The name a file of the fixture is kept by: doubled separators as one (a server's leading pair stays), and a
+// short name at the start as its long one.
+std::wstring LongPath(const std::wstring& path)
+{
+    std::wstring single = path.substr(0, 2);
+    for (std::size_t i = single.size(); i < path.size(); ++i) {
+        if (path[i] != L'\\' || single.back() != L'\\')
+            single += path[i];
+    }
+    for (const auto& [shortPath, longPath] : FakeFiles::Instance().shortNames) {
+        std::size_t length = shortPath.size();
+        if (single.size() >= length && EqualsIgnoringCase(single.substr(0, length), shortPath) &&
+            (single.size() == length || single[length] == L'\\'))
+            return longPath + single.substr(length);
+    }
+    return single;
+}
+
+}  // namespace
+
 FakeFiles& FakeFiles::Instance()
 {
     static FakeFiles files;
@@ -84,6 +110,19 @@ long WriteConsoleText(FileHandle, const wchar_t* text, std::uint32_t count, std:
     auto& files = FakeFiles::Instance();
     written = std::min(count, files.maxConsoleWrite);
     files.console.append(text, written);
+    return 0;
+}
+
+long SameFile(const std::wstring& a, const std::wstring& b, bool& same)
+{
+    same = false;
+    std::wstring first = LongPath(a);
+    std::wstring second = LongPath(b);
+    for (const std::wstring* path : {&first, &second}) {
+        if (!FakeProcesses::Instance().HasFile(*path))
+            return 2;  // ERROR_FILE_NOT_FOUND
+    }
+    same = Lower(first) == Lower(second);
     return 0;
 }
 

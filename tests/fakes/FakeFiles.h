@@ -25,6 +25,8 @@ struct FakeFiles {
     std::map<std::uintptr_t, std::wstring> open;  // handle -> path
     std::map<std::wstring, bool> folders;         // created or there: true when flushed files may go in
     int flushes = 0;
+    // Short path -> long path, for a whole path or its leading folders; compared without case.
+    std::map<std::wstring, std::wstring> shortNames;
 
     static FakeFiles& Instance();
     void Reset() { *this = FakeFiles(); }

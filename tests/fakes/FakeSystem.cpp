@@ -101,6 +101,21 @@ LocalTime Now()
     return FakeSystem::Instance().now;
 }
 
+std::wstring ComputerName()
+{
+    return FakeSystem::Instance().computerName;
+}
+
+void Pause(std::uint32_t milliseconds)
+{
+    FakeSystem::Instance().ticks += milliseconds;
+}
+
+std::uint64_t Ticks()
+{
+    return FakeSystem::Instance().ticks;
+}
+
 // %NAME% references to defined variables are replaced, names compared
 // without regard to case; anything else stays as written.
 std::optional<std::wstring> ExpandStrings(const std::wstring& source)

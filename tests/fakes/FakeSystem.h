@@ -16,6 +16,8 @@ struct FakeSystem {
     std::wstring programFolder = L"C:\\Tools";
     std::wstring localAppData = L"C:\\Users\\Admin\\AppData\\Local";
     SystemPlatform::LocalTime now{2026, 12, 8, 9, 5, 7};
+    std::wstring computerName = L"WORKSTATION7";
+    std::uint64_t ticks = 1000;  // moved only by Pause
     std::map<std::wstring, std::wstring> environment;
     int expansionCalls = 0;
 

@@ -16,7 +16,7 @@ std::string Letters(const std::vector<UnattendedCommand>& commands)
 {
     std::string letters;
     for (auto command : commands)
-        letters += "LDCR"[static_cast<int>(command)];
+        letters += "LDCRKP"[static_cast<int>(command)];
     return letters;
 }
 
@@ -90,7 +90,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          L"\r\nERROR: Backup not written: X:\\b.reg: Windows error 3\r\n"},
         {{L"/restore", L"r.reg"}, "R", L"", nullptr, Machine::Bare, 1, nullptr,
          L"\tERROR: Cannot restore C:\\Work\\r.reg: Windows error 2\r\n"},
-        {{L"/restore", L"r.reg", L"/load"}, "RL", L"/restore runs alone", nullptr, Machine::Bare, 2},
+        {{L"/restore", L"r.reg", L"/load"}, "RL", L"/restore, /check and /repair each run alone", nullptr, Machine::Bare,
+         2},
         {{L"/restore", L"ok.reg"}, "R", L"", nullptr, Machine::Bare, 0,
          [](FakeFiles& f) { f.contents[L"C:\\Work\\ok.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\X.Y")); },
          L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\X.Y\r\n"},
@@ -98,6 +99,12 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {{L"/restore", L"bad.reg"}, "R", L"", nullptr, Machine::Bare, 1,
          [](FakeFiles& f) { f.contents[L"C:\\Work\\bad.reg"] = EncodeUtf16File(RegFile(L"Software\\Run")); },
          L"\tERROR: Cannot restore C:\\Work\\bad.reg: line 3: "},
+        {{L"/check"}, "K", L"", nullptr, Machine::Bare, 1, nullptr,
+         L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"},
+        // Create's stand-ins register nothing here: the last check still fails.
+        {{L"/repair", L"/backup", L"r.reg"}, "P", L"", nullptr, Machine::FilesOnly, 1, nullptr,
+         L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"},
+        {{L"/check", L"/load"}, "KL", L"/restore, /check and /repair each run alone", nullptr, Machine::Bare, 2},
         // Short writes are carried on; a failed one leaves the run failed.
         {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 0, [](FakeFiles& f) {
              f.maxWrite = 7;
@@ -140,14 +147,20 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
             // The window's log text: start-up's line first, then the reports.
             EXPECT_NE(console.find(L"Vestrel Path: "), std::wstring::npos);
             EXPECT_EQ(c.exitCode == ExitCode::CommandFailed, console.find(L"\r\n*** ERROR IN ") != std::wstring::npos ||
-                                                                 console.find(L"ERROR: Writing") != std::wstring::npos);
+                                                                 console.find(L"ERROR: Writing") != std::wstring::npos ||
+                                                                 console.find(L" FOUND - Scroll") != std::wstring::npos);
         }
-        // What the console shows, the log file holds, as far as it could be written.
+        // What the console shows, the log file holds after a first line that
+        // names the version, the machine and the time, as far as it could be written.
         for (const auto& [path, content] : files.contents) {
             if (path.size() > 4 && path.substr(path.size() - 4) == L".reg")
                 continue;  // a backup: the Delete tests read those
-            EXPECT_EQ(console.rfind(Utf8Text(content), 0), 0u) << std::string(path.begin(), path.end());
-            EXPECT_EQ(content.size(), std::min(files.failAfter, console.size()));
+            std::size_t end = content.find("\r\n") + 2;
+            EXPECT_EQ(content.rfind("Tandrel ", 0), 0u);
+            EXPECT_EQ(content.substr(content.find(" on "), end - content.find(" on ")),
+                      " on WORKSTATION7, 2026-12-08T09:05:07\r\n");
+            EXPECT_EQ(console.rfind(Utf8Text(content.substr(end)), 0), 0u) << std::string(path.begin(), path.end());
+            EXPECT_EQ(content.size(), std::min(files.failAfter, end + console.size()));
         }
     }
 }

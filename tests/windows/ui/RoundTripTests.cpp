@@ -355,16 +355,33 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     const std::string logPath = UiAutomation::OwnFolder() + "unattended.log";
     const std::string logSwitch = " /log \"" + logPath + "\"";
     const std::wstring start = L"Log file: " + Narrow(logPath) + L"\r\nVestrel Path: " + InstallDir + L"\r\n";
+    // The file's first line names the version, the machine and the time; the log text follows.
+    auto logText = [&logPath] {
+        std::wstring text = UiAutomation::Utf8FileText(logPath);
+        std::size_t end = text.find(L"\r\n");
+        bool named = text.rfind(L"Tandrel ", 0) == 0 && text.substr(0, end).find(L" on ") != std::wstring::npos;
+        return named ? text.substr(end + 2) : text;
+    };
 
     ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " -CREATE" + logSwitch), 0);
-    EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + CreateReport());
+    EXPECT_EQ(logText(), start + CreateReport());
     ASSERT_TRUE(WaitRegistered());
 
+    // The registered suite checks clean; after Delete every class has a
+    // problem; a repair mends them all, and the check after it is clean.
     const std::string backup = UiAutomation::OwnFolder() + "unattended.reg";
-    ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /load /delete /yes /backup \"" + backup + "\" /create" + logSwitch),
-              0);
-    EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + LoadReport() + DeleteReport(backup) + CreateReport());
-    DeleteFileA(backup.c_str());
+    const std::string backupSwitch = " /backup \"" + backup + "\"";
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0);
+    ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete /yes" + backupSwitch), 0);
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check" + logSwitch), 1);
+    std::wstring report = logText();
+    EXPECT_EQ(report.find(L"\tOK\r\n"), std::wstring::npos);
+    EXPECT_NE(report.find(L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"), std::wstring::npos);
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + backupSwitch, 120000), 0);
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0);
+
+    ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /load /delete /yes" + backupSwitch + " /create" + logSwitch), 0);
+    EXPECT_EQ(logText(), start + LoadReport() + DeleteReport(backup) + CreateReport());
     ASSERT_TRUE(WaitRegistered());
 
     // A backup that cannot be written keeps Delete from removing anything; a
@@ -373,7 +390,7 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
                                        "no-such-folder\\b.reg\""),
               1);
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete" + logSwitch), 2);
-    EXPECT_EQ(UiAutomation::Utf8FileText(logPath).rfind(L"/delete needs /yes", 0), 0u);
+    EXPECT_EQ(logText().rfind(L"/delete needs /yes", 0), 0u);
     HKEY progId = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\Glimmet.ctlGlimmet", 0, KEY_READ, &progId),
               ERROR_SUCCESS);
@@ -397,7 +414,7 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
 
     ASSERT_TRUE(DeleteFileW((SystemDir() + L"Wrenna.dll").c_str()));
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /create" + logSwitch), 1);
-    EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + CreateReport({L"Wrenna.dll"}));
+    EXPECT_EQ(logText(), start + CreateReport({L"Wrenna.dll"}));
 
     // While a library hangs in its registration, its heading is already in the file.
     SetEnvironmentVariableW(L"TANDREL_SUITE_HANG", L"Glimmet.ocx");
@@ -409,9 +426,9 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
                                &startup, &process));
     const std::wstring heading = start + Separator + L"\r\nCreating registry entry for Glimmet.ocx's classes\r\n";
     DWORD begun = GetTickCount();
-    while (UiAutomation::Utf8FileText(logPath) != heading && GetTickCount() - begun < 5000)
+    while (logText() != heading && GetTickCount() - begun < 5000)
         Sleep(50);
-    EXPECT_EQ(UiAutomation::Utf8FileText(logPath), heading);
+    EXPECT_EQ(logText(), heading);
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "no longer hanging";
     DWORD code = 0;
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), static_cast<DWORD>(WAIT_OBJECT_0));
@@ -419,8 +436,20 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     EXPECT_EQ(code, 1u);
-    EXPECT_EQ(UiAutomation::Utf8FileText(logPath), start + CreateReport({L"Glimmet.ocx", L"Wrenna.dll"}));
+    EXPECT_EQ(logText(), start + CreateReport({L"Glimmet.ocx", L"Wrenna.dll"}));
+    SetEnvironmentVariableW(L"TANDREL_SUITE_HANG", nullptr);
+
+    // With a library gone, the repair cannot succeed: its first check names
+    // the library, and its last one finds that class still missing.
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + backupSwitch + logSwitch, 180000), 1);
+    report = logText();
+    EXPECT_NE(report.find(L"\\Wrenna.dll, which is missing.\r\n"), std::wstring::npos);
+    EXPECT_NE(report.rfind(L"Checking Class: Wrenna.clsIFace\r\n"
+                           L"\tPROBLEM: Software\\CLASSES\\Wrenna.clsIFace is missing.\r\n"),
+              std::wstring::npos);
+    EXPECT_EQ(report.substr(report.size() - 50), L"\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n");
     DeleteFileA(logPath.c_str());
+    DeleteFileA(backup.c_str());
 }
 
 // Without an App Paths entry the suite's programs are looked for only beside
