@@ -213,7 +213,12 @@ private:
         std::optional<std::wstring> locale = FirstSubKey(versionKey, L"locale", IsLocale);
         if (!locale)
             return;
-        const std::wstring win32Key = versionKey + L"\\" + *locale + L"\\win32";
+        // The suite's 32-bit libraries are registered under "win32"; a 64-bit
+        // build of them, such as the tests' x86_64 path installs, under "win64".
+        std::wstring win32Key = versionKey + L"\\" + *locale + L"\\win32";
+        const std::wstring win64Key = versionKey + L"\\" + *locale + L"\\win64";
+        if (RegKeyMissing(RegKey::LocalMachine, win32Key) && !RegKeyMissing(RegKey::LocalMachine, win64Key))
+            win32Key = win64Key;
         if (std::optional<std::wstring> path = ReadDefault(win32Key))
             CheckFile(win32Key, NamedFile(*path, false), L"");
     }
