@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "helpers/FuncLib.h"
+#include "helpers/Utf16.h"
 
 namespace {
 
@@ -15,67 +16,6 @@ constexpr std::uint32_t RegDword = 4;
 constexpr std::size_t MaxLine = 80;
 constexpr std::wstring_view CannotHold = L", which this file format cannot hold\r\n";
 constexpr std::wstring_view OnlyAdds = L"; this file may only add keys and values.";
-
-// On a 32-bit wchar_t, characters above U+FFFF become surrogate pairs; a lone half stays as it is.
-std::u16string ToUtf16(std::wstring_view text)
-{
-    std::u16string units;
-    units.reserve(text.size());
-    for (wchar_t c : text) {
-        auto code = static_cast<std::uint32_t>(c);
-        if (code < 0x10000) {
-            units.push_back(static_cast<char16_t>(code));
-        } else if (code <= 0x10FFFF) {
-            units.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
-            units.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-        } else {
-            units.push_back(u'\xFFFD');
-        }
-    }
-    return units;
-}
-
-// The reverse of ToUtf16; `valid` turns false at a lone half of a surrogate pair, which is kept.
-std::wstring FromUtf16(std::u16string_view units, bool& valid)
-{
-    std::wstring text;
-    text.reserve(units.size());
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        std::uint32_t unit = units[i];
-        bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-                    units[i + 1] <= 0xDFFF;
-        if (!pair) {
-            valid = valid && (unit < 0xD800 || unit > 0xDFFF);
-            text.push_back(static_cast<wchar_t>(unit));
-        } else if constexpr (sizeof(wchar_t) == 2) {
-            text.push_back(static_cast<wchar_t>(unit));
-            text.push_back(static_cast<wchar_t>(units[++i]));
-        } else {
-            text.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (units[++i] - 0xDC00u)));
-        }
-    }
-    return text;
-}
-
-std::u16string UnitsOf(std::string_view bytes)
-{
-    std::u16string units;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                              static_cast<unsigned char>(bytes[i + 1]) << 8));
-    return units;
-}
-
-std::string BytesOf(std::u16string_view units)
-{
-    std::string bytes;
-    bytes.reserve(units.size() * 2);
-    for (char16_t unit : units) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-}
 
 std::wstring Hex(std::uint32_t number, std::size_t width)
 {

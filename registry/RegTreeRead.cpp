@@ -3,28 +3,13 @@
 #include <cstdint>
 
 #include "helpers/FuncLib.h"
+#include "helpers/Utf16.h"
 #include "registry/RegKeyOwner.h"
 #include "registry/RegistryPlatform.h"
 
 namespace {
 
 constexpr std::uint32_t RegLink = 6;
-
-// A link's target is stored as UTF-16 without a NUL; where wchar_t is 32-bit a surrogate pair becomes one character.
-std::wstring FromUtf16(const std::string& bytes)
-{
-    std::wstring text;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        auto unit = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]) |
-                                               static_cast<unsigned char>(bytes[i + 1]) << 8);
-        auto last = text.empty() ? 0u : static_cast<std::uint32_t>(text.back());
-        if (sizeof(wchar_t) == 4 && unit >= 0xDC00 && unit <= 0xDFFF && last >= 0xD800 && last <= 0xDBFF)
-            text.back() = static_cast<wchar_t>(0x10000 + ((last - 0xD800) << 10) + (unit - 0xDC00));
-        else
-            text.push_back(static_cast<wchar_t>(unit));
-    }
-    return text;
-}
 
 // Keeps the first failure: the read goes on so that `keys` holds all that can be read.
 void Note(long& first, long code)
@@ -46,7 +31,8 @@ long ReadValues(RegKey key, std::uint32_t count, RegKeyData& data, bool& isLink)
         if (code != RegError::Success)
             return code;
         if (value.type == RegLink && EqualsIgnoringCase(value.name, L"SymbolicLinkValue")) {
-            data.linkTarget = FromUtf16(value.bytes);
+            bool valid = true;
+            data.linkTarget = FromUtf16(UnitsOf(value.bytes), valid);
             isLink = true;
         }
         data.values.push_back(std::move(value));
