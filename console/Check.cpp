@@ -7,6 +7,7 @@
 #include "console/Tables.h"
 #include "helpers/FilePlatform.h"
 #include "helpers/FuncLib.h"
+#include "helpers/SystemPlatform.h"
 #include "registry/RegKeyOwner.h"
 #include "registry/RegistryPlatform.h"
 
@@ -213,14 +214,18 @@ private:
         std::optional<std::wstring> locale = FirstSubKey(versionKey, L"locale", IsLocale);
         if (!locale)
             return;
-        // The suite's 32-bit libraries are registered under "win32"; a 64-bit
-        // build of them, such as the tests' x86_64 path installs, under "win64".
-        std::wstring win32Key = versionKey + L"\\" + *locale + L"\\win32";
-        const std::wstring win64Key = versionKey + L"\\" + *locale + L"\\win64";
-        if (RegKeyMissing(RegKey::LocalMachine, win32Key) && !RegKeyMissing(RegKey::LocalMachine, win64Key))
-            win32Key = win64Key;
-        if (std::optional<std::wstring> path = ReadDefault(win32Key))
-            CheckFile(win32Key, NamedFile(*path, false), L"");
+        // The system loads a type library for a caller of its own bitness
+        // only: a 32-bit caller from "win32", a 64-bit one from "win64".
+        const bool bits64 = SystemPlatform::ProgramBits() == 64;
+        const std::wstring localeKey = versionKey + L"\\" + *locale;
+        const std::wstring fileKey = localeKey + (bits64 ? L"\\win64" : L"\\win32");
+        const std::wstring other = bits64 ? L"win32" : L"win64";
+        std::wstring reason;
+        if (RegKeyMissing(RegKey::LocalMachine, fileKey) &&
+            !RegKeyMissing(RegKey::LocalMachine, localeKey + L"\\" + other))
+            reason = L": the type library is registered only under " + other;
+        if (std::optional<std::wstring> path = ReadDefault(fileKey, reason))
+            CheckFile(fileKey, NamedFile(*path, false), L"");
     }
 
     const std::wstring& appPath_;

@@ -92,8 +92,8 @@ std::wstring UsageText()
            L"  /delete       remove that registration (runs /load first when none came before),\r\n"
            L"                after writing all it removes to a backup file\r\n"
            L"  /yes          answer Yes to the question of /delete\r\n"
-           L"  /backup FILE  write Delete's backup to FILE instead of a new file in\r\n"
-           L"                %LOCALAPPDATA%\\Tandrel\\Backups\r\n"
+           L"  /backup FILE  write Delete's backup to FILE (or, when FILE is there, to\r\n"
+           L"                FILE-2, FILE-3 ...) instead of %ProgramData%\\Tandrel\\Backups\r\n"
            L"  /create       register the suite again from its files\r\n"
            L"  /check        say whether each class is registered so that it can be created\r\n"
            L"  /repair       when /check finds problems: /load, /delete /yes, /create, and\r\n"
@@ -102,6 +102,7 @@ std::wstring UsageText()
            L"                HKEY_LOCAL_MACHINE\\Software\\Classes\r\n"
            L"  /log FILE     write the log to FILE (UTF-8), replacing it\r\n"
            L"Commands run in the order given, with no window. Exit code: 0 when every\r\n"
-           L"command succeeded, 1 when one reported errors, 2 for a wrong command line.\r\n"
+           L"command succeeded, 1 when one reported errors, 2 for a wrong command line,\r\n"
+           L"1618 when another Tandrel run is in progress on this computer.\r\n"
            L"Without arguments Tandrel opens its window.\r\n";
 }

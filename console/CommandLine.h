@@ -13,6 +13,8 @@ namespace ExitCode {
 inline constexpr int Success = 0;
 inline constexpr int CommandFailed = 1;  // a command wrote its closing error line
 inline constexpr int UsageError = 2;
+// What Windows' installer gives for the same case, and deployment tools retry.
+inline constexpr int AnotherRunInProgress = 1618;
 }  // namespace ExitCode
 
 struct CommandLine {

@@ -5,6 +5,7 @@
 #include "console/RegFile.h"
 #include "helpers/FuncLib.h"
 #include "helpers/OutputFile.h"
+#include "helpers/SecureFolder.h"
 #include "helpers/SystemPlatform.h"
 #include "registry/RegKeyOwner.h"
 #include "registry/RegTreeRead.h"
@@ -14,43 +15,31 @@ namespace {
 constexpr long FileExists = 80;  // ERROR_FILE_EXISTS
 constexpr int NamesTried = 99;
 
-// Tandrel\Backups below the user's local application data, made when missing.
+// Tandrel\Backups in the machine's program data: where every administrator
+// finds it, whoever ran the Delete, and where nobody else may change it.
 bool BackupFolder(std::wstring& folder, std::wstring& error)
 {
-    std::optional<std::wstring> base = SystemPlatform::LocalAppDataFolder();
+    std::optional<std::wstring> base = SystemPlatform::ProgramDataFolder();
     if (!base) {
-        error = L"the local application data folder is not known.";
+        error = L"the program data folder is not known.";
         return false;
     }
     folder = *base;
     for (const wchar_t* part : {L"Tandrel", L"Backups"}) {
         folder = AddBackslash(folder) + part;
-        FileRefusal refusal = FileRefusal::None;
-        long code = FilePlatform::CreateFolder(folder, refusal);
-        if (code != 0 || refusal != FileRefusal::None) {
-            error = folder + L": " + (code != 0 ? FilePlatform::ErrorText(code) : OutputFile::RefusalText(refusal));
+        if (!SecureFolder(folder, error))
             return false;
-        }
     }
     return true;
 }
 
-// The named file, or a new one whose name says when it was made: a backup
-// never replaces an earlier one.
-bool OpenBackup(OutputFile& out, const std::wstring& file, std::wstring& error)
+// A new file, `stem` + `extension` or, when that is taken, stem-2, stem-3 ...:
+// a backup never replaces anything, an earlier backup least of all.
+bool OpenNew(OutputFile& out, const std::wstring& stem, const std::wstring& extension, std::wstring& error)
 {
-    if (!file.empty())
-        return out.Open(file, error);
-    std::wstring folder;
-    if (!BackupFolder(folder, error))
-        return false;
-    SystemPlatform::LocalTime t = SystemPlatform::Now();
-    wchar_t stamp[40];
-    std::swprintf(stamp, 40, L"\\Delete-%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
     for (int n = 1; n <= NamesTried; ++n) {
         long code = 0;
-        if (out.Open(folder + stamp + (n > 1 ? L"-" + std::to_wstring(n) : L"") + L".reg", error, true, code)) {
+        if (out.Open(stem + (n > 1 ? L"-" + std::to_wstring(n) : L"") + extension, error, true, code)) {
             error.clear();  // an earlier name was taken: that is no failure
             return true;
         }
@@ -58,6 +47,26 @@ bool OpenBackup(OutputFile& out, const std::wstring& file, std::wstring& error)
             return false;
     }
     return false;
+}
+
+// The named file, or a new one in the backups folder whose name says when it was made.
+bool OpenBackup(OutputFile& out, const std::wstring& file, std::wstring& error)
+{
+    if (!file.empty()) {
+        std::size_t folderEnd = file.find_last_of(L"\\/:");
+        std::size_t dot = file.rfind(L'.');
+        if (dot == std::wstring::npos || (folderEnd != std::wstring::npos && dot < folderEnd))
+            dot = file.size();
+        return OpenNew(out, file.substr(0, dot), file.substr(dot), error);
+    }
+    std::wstring folder;
+    if (!BackupFolder(folder, error))
+        return false;
+    SystemPlatform::LocalTime t = SystemPlatform::Now();
+    wchar_t stamp[40];
+    std::swprintf(stamp, 40, L"\\Delete-%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return OpenNew(out, folder + stamp, L".reg", error);
 }
 
 }  // namespace

@@ -14,8 +14,9 @@ struct DeleteBackup {
 // Reads, whole and exactly as stored, every tree that deleting these classes
 // removes (the type library, class and ProgID trees that Delete names), and
 // writes them in the registry editor's format, on the disk before this
-// returns. With `file` empty the backup is a new file in the user's local
-// application data: Tandrel\Backups\Delete-YYYYMMDD-HHMMSS.reg.
+// returns. With `file` empty the backup is a new file in the machine's program
+// data: Tandrel\Backups\Delete-YYYYMMDD-HHMMSS.reg. A file that is there is
+// never replaced: the backup goes beside it as name-2.ext, name-3.ext ...
 [[nodiscard]] DeleteBackup BackUpForDelete(const std::vector<std::wstring>& progIds,
                                            const std::vector<std::wstring>& clsids,
                                            const std::vector<std::wstring>& typeLibs, const std::wstring& file);

@@ -185,6 +185,16 @@ bool Form1::DeleteTreeLogged(RegKey parent, const std::wstring& name)
     return false;
 }
 
+bool Form1::TakeRunLock(RunLock& lock)
+{
+    std::wstring message;
+    RunLock::Outcome outcome = lock.Take(message);
+    if (!message.empty())
+        AddMsg(message);
+    FlushLog();
+    return outcome == RunLock::Outcome::Taken || outcome == RunLock::Outcome::TakenOver;
+}
+
 void Form1::cmdDelete_Click()
 {
     // The button is enabled only once Load has built the lists.
@@ -194,11 +204,16 @@ void Form1::cmdDelete_Click()
         return;
 
     AddMsg(std::wstring(Separator));
+    RunLock lock;
+    if (!TakeRunLock(lock))
+        return;
     DeleteFailed = false;
+    BackupFailed = false;
     // Nothing goes that is not in the backup, and nothing at all without one.
     DeleteBackup backup = BackUpForDelete(*ClassList, *ClsidList, *TypeLibList, view_.BackupFile());
     if (!backup.error.empty()) {
         DeleteFailed = true;
+        BackupFailed = true;
         AddMsg(L"\r\nERROR: Backup not written: " + backup.error);
         AddMsg(L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.");
         FlushLog();
@@ -248,6 +263,18 @@ void Form1::cmdDelete_Click()
     FlushLog();
 }
 
+std::wstring Form1::ComponentPath(const std::wstring& file) const
+{
+    std::wstring extension = FileExtension(file, false);
+    // Without an install directory the suite is looked for only beside
+    // Tandrel, for a copy of Tandrel put into the suite's own folder.
+    if (EqualsIgnoringCase(extension, L"exe"))
+        return (AppPath.empty() ? ProgramDirectory() : AppPath) + file;
+    if (EqualsIgnoringCase(extension, L"dll") || EqualsIgnoringCase(extension, L"ocx"))
+        return SystemPath + file;
+    return L"";
+}
+
 void Form1::cmdCreate_Click()
 {
     constexpr int ShowNormal = 1;
@@ -257,6 +284,11 @@ void Form1::cmdCreate_Click()
     ShowBusyCursor(&view_);
     AddMsg(std::wstring(Separator));
     CreateFailed = false;
+    RunLock lock;
+    if (!TakeRunLock(lock)) {
+        ShowDefaultCursor(&view_);
+        return;
+    }
 
     // Before any Load the built-in table serves, exactly as after one.
     std::vector<std::wstring> files = FileList ? *FileList : std::vector<std::wstring>(ComponentTable.begin(),
@@ -273,16 +305,14 @@ void Form1::cmdCreate_Click()
         // name. Paths are also quoted in the command line.
         bool created = false;
         if (extension == L"exe") {
-            // Without an install directory the suite is looked for only beside
-            // Tandrel, for a copy of Tandrel put into the suite's own folder.
-            std::wstring program = (AppPath.empty() ? ProgramDirectory() : AppPath) + file;
+            std::wstring program = ComponentPath(file);
             // The entry is out before the step that may take long.
             FlushLog();
             // The suite's programs may stay open: they are not waited for.
             created = IsFullPath(program) &&
                       ProcessPlatform::StartProgram(program, L"\"" + program + L"\"", ShowNormal) != 0;
         } else if (extension == L"dll" || extension == L"ocx") {
-            std::wstring component = SystemPath + file;
+            std::wstring component = ComponentPath(file);
             // The silent server registers nothing for a missing file and says
             // nothing: a missing library is a failure, not a success.
             if (IsFullPath(component) && !IsBlank(ProcessPlatform::FindFile(component))) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console/FormView.h"
+#include "helpers/RunLock.h"
 #include "registry/RegKeyOwner.h"
 #include "registry/RegTypes.h"
 
@@ -24,6 +25,11 @@ public:
     void cmdDelete_Click();
     void cmdCreate_Click();
     void cmdClose_Click();
+
+    // Where Create takes the component file `file` from: a program from the
+    // main application's folder (or Tandrel's own), a library from the system
+    // folder; "" for a file of another kind.
+    [[nodiscard]] std::wstring ComponentPath(const std::wstring& file) const;
 
     // Opens `subKey` below `root` and reads its value `valueName` into
     // `value` ("" when there is none). A key that cannot be opened is logged
@@ -48,6 +54,8 @@ public:
     bool LoadFailed = false;
     bool DeleteFailed = false;
     bool CreateFailed = false;
+    // The last Delete needed a backup that it could not write, and so deleted nothing.
+    bool BackupFailed = false;
     std::wstring AppPath;
     std::wstring SystemPath;
 
@@ -63,6 +71,8 @@ private:
     // Deletes `name` below `parent` with everything under it and logs the
     // result; a failure sets DeleteFailed.
     bool DeleteTreeLogged(RegKey parent, const std::wstring& name);
+    // Takes `lock` for a command that changes the registry, logging why not.
+    bool TakeRunLock(RunLock& lock);
 
     // Trees of the running Delete that its backup could not read whole.
     std::set<std::wstring> notBackedUp_;

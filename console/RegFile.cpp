@@ -306,6 +306,7 @@ RegFileParse ParseRegFile(std::wstring_view text, std::wstring_view allowedRoot)
     std::vector<std::wstring_view> lines = SplitLines(text);
     auto fail = [&result](std::size_t index, std::wstring why) {
         result.keys.clear();
+        result.keyLines.clear();
         result.errorLine = index + 1;
         result.error = std::move(why);
         return result;
@@ -321,6 +322,7 @@ RegFileParse ParseRegFile(std::wstring_view text, std::wstring_view allowedRoot)
             if (auto why = ReadKey(line, allowedRoot, key.path); !why.empty())
                 return fail(i, why);
             result.keys.push_back(std::move(key));
+            result.keyLines.push_back(i + 1);
             continue;
         }
         if (result.keys.empty())

@@ -16,6 +16,7 @@
 
 struct RegFileParse {
     std::vector<RegKeyData> keys;  // in file order; empty on error
+    std::vector<std::size_t> keyLines;  // the 1-based line of each key
     std::size_t errorLine = 0;     // 1-based line of the first fault; 0 when the file is good
     std::wstring error;            // what is wrong there, for the log
 };

@@ -5,12 +5,32 @@
 
 #include "console/Check.h"
 #include "console/Form1.h"
+#include "console/Tables.h"
+#include "helpers/FuncLib.h"
+#include "helpers/ProcessPlatform.h"
 #include "helpers/SystemPlatform.h"
 
 namespace {
 
 constexpr std::uint64_t PatienceMs = 60000;
 constexpr std::uint32_t RecheckMs = 1000;
+constexpr wchar_t NothingChanged[] = L"\r\n*** NOTHING CHANGED - Scroll back to see why.";
+
+// Every file that Create needs and does not find where it looks: each of the
+// suite's files, and the registration server in the system folder.
+std::vector<std::wstring> MissingForCreate(const Form1& form)
+{
+    std::vector<std::wstring> needed;
+    for (const wchar_t* file : ComponentTable)
+        needed.push_back(form.ComponentPath(file));
+    needed.push_back(SystemDirectory() + L"regsvr32.exe");
+    std::vector<std::wstring> missing;
+    for (const std::wstring& path : needed) {
+        if (!IsFullPath(path) || IsBlank(ProcessPlatform::FindFile(path)))
+            missing.push_back(path);
+    }
+    return missing;
+}
 
 }  // namespace
 
@@ -21,8 +41,23 @@ bool RepairSuite(Form1& form)
         form.FlushLog();
         return true;
     }
+    // A registration that Create cannot put back is better left as it is,
+    // broken or working from another folder, than deleted.
+    std::vector<std::wstring> missing = MissingForCreate(form);
+    for (const std::wstring& path : missing)
+        form.AddMsg(L"\tMISSING: " + path);
+    if (!missing.empty()) {
+        form.AddMsg(NothingChanged);
+        form.FlushLog();
+        return false;
+    }
     form.cmdLoad_Click();
     form.cmdDelete_Click();
+    if (form.BackupFailed) {
+        form.AddMsg(NothingChanged);
+        form.FlushLog();
+        return false;
+    }
     form.cmdCreate_Click();
 
     std::vector<std::wstring> report;

@@ -2,9 +2,10 @@
 
 class Form1;
 
-// Checks the suite's registration and, when anything is wrong, runs Load,
-// Delete (answered Yes, with its backup) and Create through the window's
-// logic, then checks again. The suite's programs register while they start,
+// Checks the suite's registration and, when anything is wrong and Create
+// finds every file it needs, runs Load, Delete (answered Yes, with its
+// backup) and Create through the window's logic, then checks again. A file
+// missing, or a backup not written, ends it there with nothing changed. The suite's programs register while they start,
 // so the last check is repeated until it finds nothing or a minute has
 // passed; only its final report is logged. True when that check is clean, or
 // the first one was and nothing was changed.

@@ -5,6 +5,7 @@
 #include "helpers/FuncLib.h"
 #include "helpers/OutputFile.h"
 #include "registry/RegKeyOwner.h"
+#include "registry/RegLinkResolve.h"
 #include "registry/RegistryPlatform.h"
 
 namespace {
@@ -55,6 +56,20 @@ bool RestoreRegFile(const std::wstring& path, const std::function<void(const std
         parsed = ParseRegFile(*text, AllowedRoot);
         if (parsed.errorLine != 0)
             error = L"line " + std::to_wstring(parsed.errorLine) + L": " + parsed.error + L" Nothing was written.";
+    }
+    // A link already in the registry would carry a key, and all below it, to
+    // wherever it leads: each key is followed to where it would land first.
+    RegLinkResolver resolver;
+    for (std::size_t i = 0; error.empty() && i < parsed.keys.size(); ++i) {
+        const std::wstring& key = parsed.keys[i].path;
+        std::wstring landing;
+        std::wstring line = L"line " + std::to_wstring(parsed.keyLines[i]) + L": ";
+        if (long failed = resolver.Resolve(key, landing))
+            error = line + L"The key " + key + L" cannot be followed to where it would be written: " +
+                    FilePlatform::ErrorText(failed) + L" Nothing was written.";
+        else if (!Below(landing, std::wstring(AllowedRoot)))
+            error = line + L"The key " + key + L" lies below a registry link to " + landing + L", outside " +
+                    std::wstring(AllowedRoot) + L". Nothing was written.";
     }
     if (!error.empty()) {
         log(L"\tERROR: Cannot restore " + fullPath + L": " + error);

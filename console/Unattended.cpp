@@ -6,6 +6,7 @@
 #include "console/Form1.h"
 #include "console/Repair.h"
 #include "console/Restore.h"
+#include "helpers/RunLock.h"
 #include "helpers/SystemPlatform.h"
 #include "console/UnattendedOutput.h"
 
@@ -51,6 +52,13 @@ int RunUnattended(FormView& view, const CommandLine& line)
 int RunCommandLine(const std::vector<std::wstring>& arguments)
 {
     CommandLine line = ParseCommandLine(arguments);
+    // Taken before the log file is opened: the run that holds it may be
+    // writing that very file.
+    RunLock lock;
+    std::wstring lockMessage;
+    RunLock::Outcome locked = RunLock::Outcome::Taken;
+    if (line.error.empty() && !line.help)
+        locked = lock.Take(lockMessage);
     UnattendedOutput output;
     std::wstring logError;
     bool logOpen = line.logFile && output.OpenLog(*line.logFile, logError);
@@ -62,6 +70,10 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
                       t.second);
         output.WriteLog(L"Tandrel " TANDREL_VERSION L" on " + SystemPlatform::ComputerName() + L", " + stamp +
                         L"\r\n");
+    }
+    if (locked == RunLock::Outcome::Held) {
+        output.Write(lockMessage + L"\r\n");
+        return ExitCode::AnotherRunInProgress;
     }
     if (line.error.empty() && line.logFile && !logOpen)
         line.error = L"Cannot use the log file " + logError;
@@ -75,6 +87,10 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
     }
     if (logOpen)
         output.Write(L"Log file: " + output.LogPath() + L"\r\n");
+    if (!lockMessage.empty())
+        output.Write(lockMessage + L"\r\n");
+    if (locked == RunLock::Outcome::Failed)
+        return ExitCode::CommandFailed;
     UnattendedView view([&output](const std::wstring& text) { output.Write(text); }, line.backupFile.value_or(L""));
     int code = RunUnattended(view, line);
     // A log that lacks entries must not pass for a clean run.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A file or console handle without windows.h.
 enum class FileHandle : std::uintptr_t { None = 0 };
@@ -10,6 +11,19 @@ enum class FileHandle : std::uintptr_t { None = 0 };
 // written: writing through a link or to a device would put the bytes
 // somewhere other than the name says, with the rights of an elevated program.
 enum class FileRefusal { None, Link, Folder, NotDisk };
+
+// An account as a SID ("S-1-5-32-544") and, for the log, its name.
+struct Account {
+    std::wstring sid;
+    std::wstring name;
+};
+
+// Who owns a folder, and every account that an allowing entry of its list
+// gives a right to change it or what it holds (a null list: Everyone).
+struct FolderAccess {
+    Account owner;
+    std::vector<Account> writers;
+};
 
 // Files that the program writes and the console it writes to. The Windows
 // build links the Win32 adapter, the host build an in-memory stand-in.
@@ -23,14 +37,28 @@ namespace FilePlatform {
 // with `newOnly`, only creates it (ERROR_FILE_EXISTS when anything is there).
 // A link at the name itself is opened as the link, never followed; when
 // `refusal` comes back set, nothing was opened and nothing was changed.
+// Every open here asks for identification only: a pipe's server at the name
+// cannot act as the elevated user.
 [[nodiscard]] long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal,
                                   bool newOnly = false);
 
 // FlushFileBuffers: what was written is on the disk when this returns.
 [[nodiscard]] long Flush(FileHandle file);
 
-// Creates the folder `path` when it is not there; a link is refused as for a file.
+// GetFinalPathNameByHandleW: where the open file is, as the file system
+// resolved its name (WoW64's redirection included), without "\\?\".
+[[nodiscard]] long FinalPath(FileHandle file, std::wstring& path);
+
+// Creates the folder `path` when it is not there, with a protected descriptor
+// that gives Administrators and SYSTEM full control and nobody else anything;
+// an existing folder is left as it is. A link is refused as for a file.
 [[nodiscard]] long CreateFolder(const std::wstring& path, FileRefusal& refusal);
+
+// Reads the access of the folder `path` itself, never through a link.
+[[nodiscard]] long ReadFolderAccess(const std::wstring& path, FolderAccess& access);
+
+// Gives an existing folder the descriptor that CreateFolder gives a new one.
+[[nodiscard]] long ProtectFolder(const std::wstring& path);
 
 // The whole of a plain file on a disk, at most `limit` bytes (ERROR_FILE_TOO_LARGE beyond).
 [[nodiscard]] long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal,

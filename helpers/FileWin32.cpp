@@ -1,8 +1,23 @@
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include "helpers/FilePlatform.h"
+#include "helpers/Win32Handles.h"
 
 namespace {
+
+// Asked of every open: a pipe's server at the name may learn who connected,
+// but cannot act as the elevated user.
+constexpr DWORD IdentifyOnly = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Full control for Administrators and SYSTEM, inherited by all the folder
+// holds; nothing for anyone else, and nothing inherited from above.
+constexpr wchar_t AdministratorsOnly[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+// What lets an account change a folder or what it holds.
+constexpr DWORD ChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_DELETE_CHILD |
+                               FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                               GENERIC_ALL;
 
 HANDLE ToHandle(FileHandle file)
 {
@@ -14,9 +29,18 @@ FileHandle FromHandle(HANDLE handle)
     return static_cast<FileHandle>(reinterpret_cast<std::uintptr_t>(handle));
 }
 
-FileRefusal RefusalOf(DWORD attributes)
+// Only a name surrogate leads elsewhere: a symbolic link or a mount point. A
+// cloud placeholder, a deduplicated or a compressed file is a reparse point
+// too, and a plain file. Some systems show a link by its attribute alone,
+// with no tag: a reparse point whose tag is unknown is taken for a link.
+bool LeadsElsewhere(DWORD attributes, DWORD tag)
 {
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (tag == 0 || (tag & 0x20000000) != 0);
+}
+
+FileRefusal RefusalOf(DWORD attributes, DWORD tag)
+{
+    if (LeadsElsewhere(attributes, tag))
         return FileRefusal::Link;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return FileRefusal::Folder;
@@ -28,7 +52,36 @@ FileRefusal RefusalOf(DWORD attributes)
 FileRefusal RefusalByName(const std::wstring& path)
 {
     DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes == INVALID_FILE_ATTRIBUTES ? FileRefusal::None : RefusalOf(attributes);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return FileRefusal::None;
+    DWORD tag = 0;
+    // The search reads the tag; a name with wildcards would find another file.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && path.find_first_of(L"*?") == std::wstring::npos) {
+        WIN32_FIND_DATAW found{};
+        HANDLE search = FindFirstFileW(path.c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            tag = found.dwReserved0;
+            FindClose(search);
+        }
+    }
+    return RefusalOf(attributes, tag);
+}
+
+FileRefusal RefusalOf(HANDLE opened, FILE_ATTRIBUTE_TAG_INFO& information)
+{
+    if (GetFileType(opened) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandleEx(opened, FileAttributeTagInfo, &information, sizeof information))
+        return FileRefusal::NotDisk;
+    return RefusalOf(information.FileAttributes, information.ReparseTag);
+}
+
+bool SameIdentity(HANDLE a, HANDLE b)
+{
+    BY_HANDLE_FILE_INFORMATION first{};
+    BY_HANDLE_FILE_INFORMATION second{};
+    return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
 // Opens `path` without following a link at its end, and keeps it only when it
@@ -39,29 +92,78 @@ HANDLE OpenDiskFile(const std::wstring& path, DWORD access, DWORD disposition, F
     code = ERROR_SUCCESS;
     if (refusal != FileRefusal::None)
         return INVALID_HANDLE_VALUE;
-    HANDLE opened = CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) {
+    constexpr DWORD flags = FILE_ATTRIBUTE_NORMAL | IdentifyOnly;
+    UniqueFileHandle opened(
+        CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, flags | FILE_FLAG_OPEN_REPARSE_POINT,
+                    nullptr));
+    if (!opened) {
         code = GetLastError();
-        return opened;
+        return INVALID_HANDLE_VALUE;
     }
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (GetFileType(opened) != FILE_TYPE_DISK || !GetFileInformationByHandle(opened, &information))
-        refusal = FileRefusal::NotDisk;
+    FILE_ATTRIBUTE_TAG_INFO information{};
+    refusal = RefusalOf(opened.get(), information);
+    if (refusal != FileRefusal::None || !(information.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return refusal == FileRefusal::None ? opened.release() : INVALID_HANDLE_VALUE;
+    // A placeholder or a deduplicated file gives its data only when opened
+    // without the flag; it must still be the file that was looked at.
+    UniqueFileHandle plain(CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr));
+    if (!plain) {
+        code = GetLastError();
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!SameIdentity(opened.get(), plain.get()) || RefusalOf(plain.get(), information) != FileRefusal::None) {
+        refusal = FileRefusal::Link;
+        return INVALID_HANDLE_VALUE;
+    }
+    return plain.release();
+}
+
+// The folder itself, never what a link at its name leads to.
+UniqueFileHandle OpenFolder(const std::wstring& path, DWORD access)
+{
+    return UniqueFileHandle(CreateFileW(path.c_str(), access, ShareAll, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT | IdentifyOnly,
+                                        nullptr));
+}
+
+// The list of AdministratorsOnly; `owner` keeps it alive.
+DWORD AdministratorsOnlyList(UniqueLocalMemory& owner, PACL& list)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(AdministratorsOnly, SDDL_REVISION_1, &descriptor,
+                                                              nullptr))
+        return GetLastError();
+    owner.reset(descriptor);
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    return GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) ? ERROR_SUCCESS : GetLastError();
+}
+
+Account AccountOf(PSID sid)
+{
+    Account account;
+    LPWSTR text = nullptr;
+    if (ConvertSidToStringSidW(sid, &text)) {
+        account.sid = text;
+        LocalFree(text);
+    }
+    wchar_t name[256] = {};
+    wchar_t domain[256] = {};
+    DWORD nameSize = 256;
+    DWORD domainSize = 256;
+    SID_NAME_USE use{};
+    if (LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use))
+        account.name = domain[0] ? std::wstring(domain) + L"\\" + name : std::wstring(name);
     else
-        refusal = RefusalOf(information.dwFileAttributes);
-    if (refusal == FileRefusal::None)
-        return opened;
-    CloseHandle(opened);
-    return INVALID_HANDLE_VALUE;
+        account.name = account.sid;
+    return account;
 }
 
 // Opened only to read attributes and shared fully, a file that a running program holds open can still be told.
 DWORD FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& information)
 {
-    constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE opened = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+                                FILE_ATTRIBUTE_NORMAL | IdentifyOnly, nullptr);
     if (opened == INVALID_HANDLE_VALUE)
         return GetLastError();
     DWORD code = GetFileInformationByHandle(opened, &information) ? ERROR_SUCCESS : GetLastError();
@@ -118,20 +220,102 @@ long Flush(FileHandle file)
     return FlushFileBuffers(ToHandle(file)) ? ERROR_SUCCESS : static_cast<long>(GetLastError());
 }
 
+long FinalPath(FileHandle file, std::wstring& path)
+{
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int attempt = 0;; ++attempt) {
+        DWORD length = GetFinalPathNameByHandleW(ToHandle(file), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0)
+            return static_cast<long>(GetLastError());
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            break;
+        }
+        if (attempt == 2)
+            return ERROR_FILENAME_EXCED_RANGE;
+        buffer.assign(length, L'\0');
+    }
+    // The prefix only lifts the length limit; without it the path reads as people type it.
+    if (buffer.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        path = L"\\\\" + buffer.substr(8);
+    else if (buffer.rfind(L"\\\\?\\", 0) == 0)
+        path = buffer.substr(4);
+    else
+        path = buffer;
+    return ERROR_SUCCESS;
+}
+
 long CreateFolder(const std::wstring& path, FileRefusal& refusal)
 {
     refusal = FileRefusal::None;
-    if (CreateDirectoryW(path.c_str(), nullptr))
+    UniqueLocalMemory descriptor;
+    PACL unused = nullptr;
+    if (DWORD code = AdministratorsOnlyList(descriptor, unused))
+        return static_cast<long>(code);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+    if (CreateDirectoryW(path.c_str(), &attributes))
         return ERROR_SUCCESS;
     DWORD code = GetLastError();
     if (code != ERROR_ALREADY_EXISTS)
         return static_cast<long>(code);
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        refusal = FileRefusal::Link;
-    else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return ERROR_ALREADY_EXISTS;
+    DWORD found = GetFileAttributesW(path.c_str());
+    if (found == INVALID_FILE_ATTRIBUTES)
+        return static_cast<long>(GetLastError());
+    refusal = RefusalByName(path);
+    if (refusal == FileRefusal::Folder)
+        refusal = FileRefusal::None;
+    else if (refusal == FileRefusal::None)
+        return ERROR_ALREADY_EXISTS;  // a file of that name
     return ERROR_SUCCESS;
+}
+
+long ReadFolderAccess(const std::wstring& path, FolderAccess& access)
+{
+    UniqueFileHandle folder = OpenFolder(path, READ_CONTROL);
+    if (!folder)
+        return static_cast<long>(GetLastError());
+    PSID owner = nullptr;
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD code = GetSecurityInfo(folder.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                 &owner, nullptr, &list, nullptr, &descriptor);
+    if (code != ERROR_SUCCESS)
+        return static_cast<long>(code);
+    UniqueLocalMemory held(descriptor);
+    access.owner = AccountOf(owner);
+    access.writers.clear();
+    if (list == nullptr) {
+        access.writers.push_back({L"S-1-1-0", L"Everyone"});
+        return ERROR_SUCCESS;
+    }
+    for (DWORD i = 0; i < list->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(list, i, &entry))
+            return static_cast<long>(GetLastError());
+        // A conditional entry may allow as much as a plain one.
+        BYTE type = static_cast<ACE_HEADER*>(entry)->AceType;
+        if (type != ACCESS_ALLOWED_ACE_TYPE && type != ACCESS_ALLOWED_CALLBACK_ACE_TYPE)
+            continue;
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        if (allowed->Mask & ChangeRights)
+            access.writers.push_back(AccountOf(&allowed->SidStart));
+    }
+    return ERROR_SUCCESS;
+}
+
+long ProtectFolder(const std::wstring& path)
+{
+    UniqueFileHandle folder = OpenFolder(path, READ_CONTROL | WRITE_DAC);
+    if (!folder)
+        return static_cast<long>(GetLastError());
+    UniqueLocalMemory descriptor;
+    PACL list = nullptr;
+    if (DWORD code = AdministratorsOnlyList(descriptor, list))
+        return static_cast<long>(code);
+    return static_cast<long>(SetSecurityInfo(folder.get(), SE_FILE_OBJECT,
+                                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                             nullptr, list, nullptr));
 }
 
 long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal, std::size_t limit)

@@ -68,6 +68,10 @@ bool OutputFile::Open(const std::wstring& path, std::wstring& error, bool newOnl
     code = FilePlatform::OpenForWriting(fullPath_, opened, refusal, newOnly);
     if (code == 0 && refusal == FileRefusal::None) {
         file_.reset(opened);
+        // Named where it really is: a file that WoW64 redirected is not where its name says.
+        std::wstring finalPath;
+        if (FilePlatform::FinalPath(opened, finalPath) == 0 && !finalPath.empty())
+            fullPath_ = finalPath;
         return true;
     }
     error = fullPath_ + L": " + (code != 0 ? FilePlatform::ErrorText(code) : RefusalText(refusal));

@@ -19,6 +19,7 @@ public:
     [[nodiscard]] bool Open(const std::wstring& path, std::wstring& error, bool newOnly = false);
     [[nodiscard]] bool Open(const std::wstring& path, std::wstring& error, bool newOnly, long& code);
     [[nodiscard]] bool IsOpen() const { return static_cast<bool>(file_); }
+    // The full path; once open, the one the file system resolved.
     [[nodiscard]] const std::wstring& FullPath() const { return fullPath_; }
 
     // Writes all of `bytes`; 0, or the Windows code of the failure.

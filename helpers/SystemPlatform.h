@@ -8,6 +8,9 @@
 // build links the Win32 adapter and the host build an in-memory stand-in.
 // Each asks its "A" call again at the size it reports and hands back the
 // finished text; nothing when the call fails.
+// A lock handle without windows.h.
+enum class LockHandle : std::uintptr_t { None = 0 };
+
 namespace SystemPlatform {
 
 // GetWindowsDirectoryA and GetSystemDirectoryA.
@@ -17,8 +20,25 @@ namespace SystemPlatform {
 // The folder that holds the running program's file (GetModuleFileNameA).
 [[nodiscard]] std::optional<std::wstring> ProgramFolder();
 
-// The current user's local application-data folder (CSIDL_LOCAL_APPDATA).
-[[nodiscard]] std::optional<std::wstring> LocalAppDataFolder();
+// The machine's program-data folder (FOLDERID_ProgramData): the same for every
+// account, SYSTEM included, and not redirected for a 32-bit program.
+[[nodiscard]] std::optional<std::wstring> ProgramDataFolder();
+
+// The SID of the account the program runs as, "S-1-5-..."; "" when unknown.
+[[nodiscard]] std::wstring AccountSid();
+
+// 32 or 64: the bitness of this build, which decides what the system loads
+// for it (a type library's win32 or win64 file).
+[[nodiscard]] int ProgramBits();
+
+// Takes the machine-wide lock of Tandrel's runs without waiting: a named mutex
+// in the Global\ namespace that only Administrators and SYSTEM may open, so
+// that a standard user cannot take it first. 0 when taken, with `abandoned`
+// when its last holder ended without letting go; WAIT_TIMEOUT (258) when
+// another process holds it; otherwise the system's code.
+[[nodiscard]] long TakeRunLock(LockHandle& lock, bool& abandoned);
+// Lets go of the lock and closes its handle.
+void ReleaseRunLock(LockHandle lock);
 
 // The local date and time, to the second.
 struct LocalTime {

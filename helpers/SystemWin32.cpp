@@ -1,9 +1,12 @@
 #include <windows.h>
+#include <knownfolders.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include "helpers/AnsiBuffer.h"
 #include "helpers/AnsiText.h"
 #include "helpers/SystemPlatform.h"
+#include "helpers/Win32Handles.h"
 
 namespace {
 
@@ -55,12 +58,66 @@ std::optional<std::wstring> ProgramFolder()
     return std::nullopt;
 }
 
-std::optional<std::wstring> LocalAppDataFolder()
+std::optional<std::wstring> ProgramDataFolder()
 {
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
-        return std::nullopt;
-    return std::wstring(path);
+    PWSTR path = nullptr;
+    HRESULT result = SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &path);
+    std::optional<std::wstring> folder;
+    if (SUCCEEDED(result) && path)
+        folder = std::wstring(path);
+    CoTaskMemFree(path);
+    return folder;
+}
+
+std::wstring AccountSid()
+{
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened))
+        return L"";
+    UniqueKernelHandle token(opened);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::string buffer(size, '\0');
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
+        return L"";
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+        return L"";
+    std::wstring sid = text;
+    LocalFree(text);
+    return sid;
+}
+
+int ProgramBits()
+{
+    return static_cast<int>(sizeof(void*) * 8);
+}
+
+long TakeRunLock(LockHandle& lock, bool& abandoned)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;GA;;;BA)(A;;GA;;;SY)", SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return static_cast<long>(GetLastError());
+    UniqueLocalMemory held(descriptor);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    UniqueKernelHandle mutex(CreateMutexW(&attributes, FALSE, L"Global\\Tandrel.RunLock"));
+    if (!mutex)
+        return static_cast<long>(GetLastError());
+    DWORD waited = WaitForSingleObject(mutex.get(), 0);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+        abandoned = waited == WAIT_ABANDONED;
+        lock = static_cast<LockHandle>(reinterpret_cast<std::uintptr_t>(mutex.release()));
+        return ERROR_SUCCESS;
+    }
+    return waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : static_cast<long>(GetLastError());
+}
+
+void ReleaseRunLock(LockHandle lock)
+{
+    HANDLE mutex = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(lock));
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
 }
 
 LocalTime Now()

@@ -9,3 +9,4 @@ using UniqueKernelHandle = UniqueHandle<HANDLE, &CloseHandle>;
 using UniqueFileHandle = UniqueHandle<HANDLE, &CloseHandle, ~std::uintptr_t{0}>;  // INVALID_HANDLE_VALUE
 using UniqueFont = UniqueHandle<HFONT, &DeleteObject>;
 using UniqueWindow = UniqueHandle<HWND, &DestroyWindow>;
+using UniqueLocalMemory = UniqueHandle<HLOCAL, &LocalFree>;

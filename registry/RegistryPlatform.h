@@ -60,6 +60,14 @@ namespace RegistryPlatform {
 // RegCreateKeyExW below HKEY_LOCAL_MACHINE by the 64-bit view's names, open to set values and create subkeys.
 [[nodiscard]] long CreateKey64(const std::wstring& subPath, RegKey& key);
 
+// RegOpenKeyExW below HKEY_LOCAL_MACHINE by the 64-bit view's names, with
+// REG_OPTION_OPEN_LINK: a link at the end of `subPath` is opened as itself.
+[[nodiscard]] long OpenLink64(const std::wstring& subPath, RegKey& key);
+
+// RegQueryValueExW of SymbolicLinkValue: the target of a key opened as a link,
+// "\REGISTRY\MACHINE\..."; ERROR_FILE_NOT_FOUND for a key that is no link.
+[[nodiscard]] long LinkTarget(RegKey key, std::wstring& target);
+
 // RegSetValueExW with the value's bytes as they are.
 [[nodiscard]] long SetValueWide(RegKey key, const RegValueData& value);
 

@@ -238,6 +238,32 @@ long CreateKey64(const std::wstring& subPath, RegKey& key)
     return code;
 }
 
+long OpenLink64(const std::wstring& subPath, RegKey& key)
+{
+    HKEY opened = nullptr;
+    LONG code = RegOpenKeyExW(HKEY_LOCAL_MACHINE, subPath.c_str(), REG_OPTION_OPEN_LINK,
+                              KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened);
+    if (code == ERROR_SUCCESS)
+        key = FromHkey(opened);
+    return code;
+}
+
+long LinkTarget(RegKey key, std::wstring& target)
+{
+    // The target is a registry path, which the system keeps within 32,767 characters.
+    std::wstring buffer(32768, L'\0');
+    DWORD type = REG_NONE;
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    LONG code = RegQueryValueExW(ToHkey(key), L"SymbolicLinkValue", nullptr, &type,
+                                 reinterpret_cast<BYTE*>(buffer.data()), &size);
+    if (code != ERROR_SUCCESS)
+        return code;
+    if (type != REG_LINK)
+        return ERROR_FILE_NOT_FOUND;
+    target = buffer.substr(0, size / sizeof(wchar_t));
+    return ERROR_SUCCESS;
+}
+
 long SetValueWide(RegKey key, const RegValueData& value)
 {
     return RegSetValueExW(ToHkey(key), value.name.c_str(), 0, value.type,

@@ -8,6 +8,8 @@
 
 namespace {
 
+const Account Administrators{L"S-1-5-32-544", L"BUILTIN\\Administrators"};
+
 // The name a file of the fixture is kept by: doubled separators as one (a server's leading pair stays), and a
 // short name at the start as its long one.
 std::wstring LongPath(const std::wstring& path)
@@ -80,6 +82,35 @@ long CreateFolder(const std::wstring& path, FileRefusal& refusal)
     if (files.openErrors.count(path))
         return files.openErrors[path];
     files.folders[path] = true;
+    if (!files.access.count(path))
+        files.access[path] = {Administrators, {Administrators}};
+    return 0;
+}
+
+long ReadFolderAccess(const std::wstring& path, FolderAccess& access)
+{
+    auto& files = FakeFiles::Instance();
+    if (!files.access.count(path))
+        return 2;
+    access = files.access[path];
+    return 0;
+}
+
+long ProtectFolder(const std::wstring& path)
+{
+    auto& files = FakeFiles::Instance();
+    if (files.locked.count(path))
+        return files.locked[path];
+    files.access[path].writers = {Administrators, {L"S-1-5-18", L"NT AUTHORITY\\SYSTEM"}};
+    return 0;
+}
+
+long FinalPath(FileHandle file, std::wstring& path)
+{
+    auto& files = FakeFiles::Instance();
+    path = files.open.at(static_cast<std::uintptr_t>(file));
+    if (files.finalPaths.count(path))
+        path = files.finalPaths[path];
     return 0;
 }
 

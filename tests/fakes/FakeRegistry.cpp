@@ -673,4 +673,28 @@ long SetValueWide(RegKey key, const RegValueData& value)
     return FakeRegistry::Instance().SetValueWide(key, value);
 }
 
+long OpenLink64(const std::wstring& subPath, RegKey& key)
+{
+    return FakeRegistry::Instance().OpenKey(RegKey::LocalMachine, subPath, key, true);
+}
+
+// The query hands the stored bytes over one a character; the target is UTF-16 in them.
+long LinkTarget(RegKey key, std::wstring& target)
+{
+    auto& registry = FakeRegistry::Instance();
+    std::uint32_t type = RegType::None;
+    std::uint32_t size = 0;
+    if (long code = registry.QueryValue(key, L"SymbolicLinkValue", type, nullptr, size))
+        return code;
+    std::wstring bytes(size, L'\0');
+    if (long code = registry.QueryValue(key, L"SymbolicLinkValue", type, &bytes, size))
+        return code;
+    if (type != RegType::Link)
+        return RegError::FileNotFound;
+    target.clear();
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        target.push_back(static_cast<wchar_t>(bytes[i] | bytes[i + 1] << 8));
+    return RegError::Success;
+}
+
 }  // namespace RegistryPlatform

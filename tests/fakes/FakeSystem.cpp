@@ -1,6 +1,7 @@
 #include "tests/fakes/FakeSystem.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "helpers/AnsiBuffer.h"
 #include "helpers/FuncLib.h"
@@ -90,10 +91,39 @@ std::optional<std::wstring> ProgramFolder()
     return Directory(FakeSystem::Instance().programFolder);
 }
 
-std::optional<std::wstring> LocalAppDataFolder()
+std::optional<std::wstring> ProgramDataFolder()
 {
-    const std::wstring& folder = FakeSystem::Instance().localAppData;
+    const std::wstring& folder = FakeSystem::Instance().programData;
     return folder.empty() ? std::nullopt : std::optional<std::wstring>(folder);
+}
+
+std::wstring AccountSid()
+{
+    return FakeSystem::Instance().accountSid;
+}
+
+int ProgramBits()
+{
+    return FakeSystem::Instance().programBits;
+}
+
+long TakeRunLock(LockHandle& lock, bool& abandoned)
+{
+    auto& system = FakeSystem::Instance();
+    if (system.runLockError != 0)
+        return system.runLockError;
+    if (system.runLockHeldElsewhere || system.runLockHeld)
+        return 258;  // WAIT_TIMEOUT: a second take of this process is a fault of the program
+    abandoned = std::exchange(system.runLockAbandoned, false);
+    ++system.runLocksTaken;
+    system.runLockHeld = true;
+    lock = static_cast<LockHandle>(0x4C);
+    return 0;
+}
+
+void ReleaseRunLock(LockHandle)
+{
+    FakeSystem::Instance().runLockHeld = false;
 }
 
 LocalTime Now()

@@ -14,7 +14,17 @@ struct FakeSystem {
     std::wstring windowsDirectory = L"C:\\WINDOWS";
     std::wstring systemDirectory = L"C:\\WINDOWS\\system32";
     std::wstring programFolder = L"C:\\Tools";
-    std::wstring localAppData = L"C:\\Users\\Admin\\AppData\\Local";
+    std::wstring programData = L"C:\\ProgramData";
+    std::wstring accountSid = L"S-1-5-21-7-7-7-500";
+    int programBits = 32;
+    // The machine-wide lock: another process holds it, its last holder ended
+    // without letting go, or taking it fails with this code. `runLocksTaken`
+    // counts the takes of this process, `runLockHeld` whether it holds it now.
+    bool runLockHeldElsewhere = false;
+    bool runLockAbandoned = false;
+    long runLockError = 0;
+    int runLocksTaken = 0;
+    bool runLockHeld = false;
     SystemPlatform::LocalTime now{2026, 12, 8, 9, 5, 7};
     std::wstring computerName = L"WORKSTATION7";
     std::uint64_t ticks = 1000;  // moved only by Pause

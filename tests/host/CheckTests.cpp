@@ -95,10 +95,27 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {L"Brenlow.clsIFace"}},
         {"a key that cannot be opened", [] { registry.Fail(FakeRegistry::Call::Open, ClassKey(11), 5); },
          {L"Omberly.clsOmberly"}},
+        // A caller loads the type library of its own bitness only.
+        {"a type library registered for 64-bit callers only",
+         [] {
+             const std::wstring locale = Classes + L"TypeLib\\" + Guid(1, L'A') + L"\\1.0\\0";
+             registry.DeleteTree(locale + L"\\win32");
+             Set(locale + L"\\win64", SysDir + L"Daskel.tlb");
+         },
+         {L"Daskel.clsDaskel", L"Daskel.clsEntities", L"Daskel.clsEntity", L"Daskel.clsXFields", L"Daskel.clsXField"},
+         L"\tPROBLEM: Software\\CLASSES\\TypeLib\\{A0000000-0000-4000-8000-000000000001}\\1.0\\0\\win32 is missing: "
+         L"the type library is registered only under win64."},
+        {"a 64-bit build, which looks for win64", [] { FakeSystem::Instance().programBits = 64; },
+         {L"Glimmet.ctlGlimmet", L"Daskel.clsDaskel", L"Daskel.clsEntities", L"Daskel.clsEntity", L"Daskel.clsXFields",
+          L"Daskel.clsXField", L"Wrenna.clsIFace", L"Corvane.clsMail", L"Sulvary.clsPhone", L"Brenlow.clsIFace",
+          L"Ladrisk.clsIFace", L"Omberly.clsOmberly", L"Vestrel.clsIFace", L"Vestrel.clsEMailIFace",
+          L"Vestrel.clsLinkIFace"}},
     };
     const std::map<std::size_t, std::wstring> closing{{0, L"\r\nNo problems found."},
                                                       {1, L"\r\n*** 1 PROBLEM FOUND - Scroll back to see them."},
-                                                      {3, L"\r\n*** 3 PROBLEMS FOUND - Scroll back to see them."}};
+                                                      {3, L"\r\n*** 3 PROBLEMS FOUND - Scroll back to see them."},
+                                                      {5, L"\r\n*** 5 PROBLEMS FOUND - Scroll back to see them."},
+                                                      {15, L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them."}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         PrepareHealthy();

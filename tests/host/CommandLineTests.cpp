@@ -95,6 +95,22 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {{L"/restore", L"ok.reg"}, "R", L"", nullptr, Machine::Bare, 0,
          [](FakeFiles& f) { f.contents[L"C:\\Work\\ok.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\X.Y")); },
          L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\X.Y\r\n"},
+        // A registry link already there would carry a key elsewhere: refused, unless it stays among the classes.
+        {{L"/restore", L"out.reg"}, "R", L"", nullptr, Machine::Bare, 1,
+         [](FakeFiles& f) {
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\X", L"Software\\Run");
+             f.contents[L"C:\\Work\\out.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\X\\Y"));
+         },
+         L"\tERROR: Cannot restore C:\\Work\\out.reg: line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\X\\Y lies "
+         L"below a registry link to HKEY_LOCAL_MACHINE\\Software\\Run\\Y, outside HKEY_LOCAL_MACHINE\\Software\\Classes. "
+         L"Nothing was written.\r\n"},
+        {{L"/restore", L"in.reg"}, "R", L"", nullptr, Machine::Bare, 0,
+         [](FakeFiles& f) {
+             FakeRegistry::Instance().CreateKey(L"Software\\Classes\\Z");
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\X", L"Software\\Classes\\Z");
+             f.contents[L"C:\\Work\\in.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\X\\Y"));
+         },
+         L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\X\\Y\r\n"},
         // A file from outside is refused whole when it names any other key.
         {{L"/restore", L"bad.reg"}, "R", L"", nullptr, Machine::Bare, 1,
          [](FakeFiles& f) { f.contents[L"C:\\Work\\bad.reg"] = EncodeUtf16File(RegFile(L"Software\\Run")); },
@@ -105,6 +121,30 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {{L"/repair", L"/backup", L"r.reg"}, "P", L"", nullptr, Machine::FilesOnly, 1, nullptr,
          L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"},
         {{L"/check", L"/load"}, "KL", L"/restore, /check and /repair each run alone", nullptr, Machine::Bare, 2},
+        // A repair that Create could not finish, or whose backup is not written, changes nothing.
+        {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
+         [](FakeFiles&) {
+             FakeProcesses::Instance().files.erase(L"c:\\windows\\system32\\wrenna.dll");
+             FakeProcesses::Instance().files.erase(L"c:\\windows\\system32\\regsvr32.exe");
+         },
+         L" FOUND - Scroll back to see them.\r\n\tMISSING: C:\\WINDOWS\\system32\\Wrenna.dll\r\n"
+         L"\tMISSING: C:\\WINDOWS\\system32\\regsvr32.exe\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n"},
+        {{L"/repair", L"/backup", L"X:\\b.reg"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
+         [](FakeFiles& f) { f.openErrors[L"X:\\b.reg"] = 3; },
+         L"\r\nERROR: Backup not written: X:\\b.reg: Windows error 3\r\n\r\n*** ERROR IN DELETING - Scroll back to "
+         L"see the Errors.\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n"},
+        // One run at a time: another holding the lock leaves this one to do nothing.
+        {{L"/delete", L"/yes", L"/log", L"d.log"}, "LD", L"", L"d.log", Machine::SuiteInstalled, 1618,
+         [](FakeFiles&) { FakeSystem::Instance().runLockHeldElsewhere = true; },
+         L"Another Tandrel run is in progress on this computer; nothing was done.\r\n"},
+        {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0,
+         [](FakeFiles&) { FakeSystem::Instance().runLockAbandoned = true; },
+         L"The last Tandrel run on this computer ended before it finished.\r\nVestrel Path: "},
+        // A backup never replaces a file; the log names where the file system put the log.
+        {{L"/delete", L"/yes", L"/backup", L"b.reg"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0,
+         [](FakeFiles& f) { f.contents[L"C:\\Work\\b.reg"] = "earlier"; }, L"\r\nBackup: C:\\Work\\b-2.reg\r\n"},
+        {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 0,
+         [](FakeFiles& f) { f.finalPaths[L"C:\\Work\\x.log"] = L"C:\\Real\\x.log"; }, L"Log file: C:\\Real\\x.log\r\n"},
         // Short writes are carried on; a failed one leaves the run failed.
         {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 0, [](FakeFiles& f) {
              f.maxWrite = 7;
@@ -135,15 +175,26 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         if (c.files)
             c.files(files);
         std::wstring before = FakeRegistry::Instance().Dump();
+        auto there = files.contents;
+        auto& system = FakeSystem::Instance();
+        bool busy = system.runLockHeldElsewhere;
         EXPECT_EQ(RunCommandLine(c.arguments), c.exitCode);
         const std::wstring& console = files.console;
         EXPECT_NE(console.find(c.output), std::wstring::npos) << std::string(console.begin(), console.end());
         EXPECT_TRUE(files.open.empty());
+        // Every run of commands holds the lock once, for all of them, and lets it go.
+        EXPECT_EQ(system.runLocksTaken, readsWrong || line.help || busy ? 0 : 1);
+        EXPECT_FALSE(system.runLockHeld);
+        // What says that nothing changed has changed nothing, and started nothing.
+        bool unchanged = console.find(L"NOTHING CHANGED") != std::wstring::npos || busy;
+        if (unchanged || c.exitCode == ExitCode::UsageError) {
+            EXPECT_EQ(FakeRegistry::Instance().Dump(), before);
+            EXPECT_TRUE(FakeProcesses::Instance().starts.empty());
+        }
         if (c.exitCode == ExitCode::UsageError) {
             EXPECT_EQ(console.rfind(c.error, 0), 0u) << std::string(console.begin(), console.end());
             EXPECT_NE(console.find(L"\r\nUsage: "), std::wstring::npos);
-            EXPECT_EQ(FakeRegistry::Instance().Dump(), before);
-        } else if (!c.commands.empty()) {
+        } else if (!c.commands.empty() && !busy) {
             // The window's log text: start-up's line first, then the reports.
             EXPECT_NE(console.find(L"Vestrel Path: "), std::wstring::npos);
             EXPECT_EQ(c.exitCode == ExitCode::CommandFailed, console.find(L"\r\n*** ERROR IN ") != std::wstring::npos ||
@@ -153,8 +204,13 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         // What the console shows, the log file holds after a first line that
         // names the version, the machine and the time, as far as it could be written.
         for (const auto& [path, content] : files.contents) {
-            if (path.size() > 4 && path.substr(path.size() - 4) == L".reg")
+            if (path.size() > 4 && path.substr(path.size() - 4) == L".reg") {
+                EXPECT_FALSE(unchanged) << "a backup was written";
+                if (there.count(path)) {
+                    EXPECT_EQ(content, there[path]) << "a backup replaced a file";
+                }
                 continue;  // a backup: the Delete tests read those
+            }
             std::size_t end = content.find("\r\n") + 2;
             EXPECT_EQ(content.rfind("Tandrel ", 0), 0u);
             EXPECT_EQ(content.substr(content.find(" on "), end - content.find(" on ")),

@@ -158,7 +158,7 @@ TEST_F(DeleteTreeTest, ALinkInsideTheTreeOrAtItsTopIsRemovedAloneAndItsTargetSta
 }
 
 const std::wstring Prompt = L"Are you sure you want to delete registry entries for Vestrel Classes";
-const std::wstring BackupPath = L"C:\\Users\\Admin\\AppData\\Local\\Tandrel\\Backups\\Delete-20261208-090507.reg";
+const std::wstring BackupPath = L"C:\\ProgramData\\Tandrel\\Backups\\Delete-20261208-090507.reg";
 
 class DeleteCommandTest : public ::testing::Test {
 protected:
@@ -355,19 +355,75 @@ TEST_F(DeleteCommandTest, EachClassIsDeletedByTheIdentifiersLoadFoundAndNothingE
     }
 }
 
+// A backup goes only where nobody but administrators can change it: a folder
+// that someone else owns, or may write to and that cannot be reset, keeps
+// Delete from removing anything. So does another run holding the lock.
 TEST_F(DeleteCommandTest, WithoutItsBackupNothingIsDeleted)
 {
-    std::wstring before = Load();
-    std::wstring registryBefore = registry.Dump();
-    FakeFiles::Instance().openErrors[BackupPath] = 5;
-    form.cmdDelete_Click();
-    EXPECT_EQ(view.log, before + Separator + L"\r\nERROR: Backup not written: " + BackupPath + L": Windows error 5\r\n" +
-                            closing);
-    EXPECT_TRUE(form.DeleteFailed);
-    EXPECT_EQ(registry.Dump(), registryBefore);
+    const std::wstring tandrel = L"C:\\ProgramData\\Tandrel";
+    const Account user{L"S-1-5-21-7-7-7-1001", L"WORKSTATION7\\joe"};
+    const Account users{L"S-1-5-32-545", L"BUILTIN\\Users"};
+    const Account administrators{L"S-1-5-32-544", L"BUILTIN\\Administrators"};
+    struct Case {
+        const char* name;
+        std::function<void(FakeFiles&)> prepare;
+        std::wstring error;  // "" when the backup is written and Delete goes on
+    };
+    const Case cases[] = {
+        {"the file cannot be created", [](FakeFiles& f) { f.openErrors[BackupPath] = 5; },
+         BackupPath + L": Windows error 5"},
+        {"a folder that a standard user made first", [&](FakeFiles& f) { f.access[tandrel] = {user, {user}}; },
+         tandrel + L": its owner is WORKSTATION7\\joe, not Administrators, SYSTEM, TrustedInstaller or the account "
+                   L"Tandrel runs as, so others may have changed it."},
+        {"a folder that users may write to, and that cannot be reset",
+         [&](FakeFiles& f) {
+             f.access[tandrel + L"\\Backups"] = {administrators, {administrators, users}};
+             f.locked[tandrel + L"\\Backups"] = 5;
+         },
+         tandrel + L"\\Backups: BUILTIN\\Users may change it, and its permissions could not be reset: Windows error 5"},
+        {"a link where the folder should be", [&](FakeFiles& f) { f.refusals[tandrel] = FileRefusal::Link; },
+         tandrel + L": it is a symbolic link or a mount point, and Tandrel does not write through one."},
+        {"no program data folder", [](FakeFiles&) { FakeSystem::Instance().programData.clear(); },
+         L"the program data folder is not known."},
+        {"another run holds the lock", [](FakeFiles&) { FakeSystem::Instance().runLockHeldElsewhere = true; },
+         L"Another Tandrel run is in progress on this computer; nothing was done."},
+        // Its own account may own the folder; what others may write is taken from them.
+        {"a folder of its own that users may write to",
+         [&](FakeFiles& f) {
+             f.access[tandrel] = {{L"S-1-5-21-7-7-7-500", L"WORKSTATION7\\admin"}, {users, {L"S-1-3-0", L"CREATOR OWNER"}}};
+         },
+         L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        FakeView shown;
+        Form1 deleter{shown};
+        deleter.cmdLoad_Click();
+        const std::wstring before = shown.log;
+        const std::wstring registryBefore = registry.Dump();
+        auto& files = FakeFiles::Instance();
+        c.prepare(files);
+        deleter.cmdDelete_Click();
+        EXPECT_EQ(deleter.BackupFailed, !c.error.empty() && !FakeSystem::Instance().runLockHeldElsewhere);
+        if (c.error.empty()) {
+            EXPECT_EQ(shown.log, before + Report({}));
+            EXPECT_EQ(files.access[tandrel].writers.size(), 2u) << "the folder was not reset";
+        } else if (c.error.starts_with(L"Another")) {
+            EXPECT_EQ(shown.log, before + Separator + c.error + L"\r\n");
+        } else {
+            EXPECT_EQ(shown.log, before + Separator + L"\r\nERROR: Backup not written: " + c.error + L"\r\n" + closing);
+            EXPECT_TRUE(deleter.DeleteFailed);
+        }
+        if (!c.error.empty()) {
+            EXPECT_EQ(registry.Dump(), registryBefore);
+        }
+        TearDown();
+    }
 
     // An earlier backup of the same second is never replaced.
-    FakeFiles::Instance().openErrors.clear();
+    SetUp();
+    Load();
     FakeFiles::Instance().contents[BackupPath] = "earlier";
     form.cmdDelete_Click();
     EXPECT_NE(view.log.find(L"\r\nBackup: " + BackupPath.substr(0, BackupPath.size() - 4) + L"-2.reg\r\n"),
