@@ -122,6 +122,7 @@ TEST_F(DeleteWindow, AnsweringYesRemovesExactlyTheTreesItReportsAndEachWayBackRe
     for (const std::string& route : routes) {
         SCOPED_TRACE(route);
         if (&route != &routes[0]) {
+            DeleteFileA(again.c_str());  // a backup never replaces a file
             ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete /yes /backup \"" + again + "\""), 0);
         }
         EXPECT_EQ(UiAutomation::RunAndWait(route), 0);
@@ -146,6 +147,8 @@ protected:
     const std::string refused = ClassKey(0) + "\\InprocServer32";
     const std::string danglingLink = ClassKey(1) + "\\Link";
     const std::string liveLink = ClassKey(2) + "\\Link";
+    // Shared by both views: a ProgID's place.
+    const std::string outLink = "Software\\Classes\\TandrelLinkOut";
     const std::wstring oddName = L"Odd\x4E2D\x6587";
     // Named from the root, so that both bitnesses point at the same key.
     static constexpr const char* Target = "Software\\TandrelLinkTarget";
@@ -245,7 +248,7 @@ protected:
     {
         SetSecurity(refused, "O:BAD:P(A;;KA;;;WD)");
         // Deleting a link by name would delete its target: open the link itself.
-        for (const std::string& path : {danglingLink, liveLink}) {
+        for (const std::string& path : {danglingLink, liveLink, outLink}) {
             HKEY link = nullptr;
             if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), REG_OPTION_OPEN_LINK, DELETE, &link) ==
                 ERROR_SUCCESS) {
@@ -324,6 +327,36 @@ TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported
         for (const auto& key : after)
             EXPECT_EQ(before.count(key), 1u) << "new key: " << std::string(key.begin(), key.end());
     }
+
+    // A restore writes nothing through a link that leads out of the classes,
+    // nor a key whose name a NUL would cut short to the classes key itself.
+    ASSERT_TRUE(CreateLink(outLink, L"\\Registry\\Machine\\Software\\TandrelLinkTarget"));
+    auto classesDefault = [] {
+        wchar_t value[64] = {};
+        DWORD size = sizeof value;
+        LONG code = RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes", nullptr, RRF_RT_ANY, nullptr, value, &size);
+        return std::to_wstring(code) + L":" + value;
+    };
+    const std::wstring defaultBefore = classesDefault();
+    const std::string file = UiAutomation::OwnFolder() + "steered.reg";
+    const std::wstring keys[] = {L"TandrelLinkOut\\Planted", std::wstring(L"\0x", 2)};
+    for (const std::wstring& key : keys) {
+        std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n"
+                            L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\" + key + L"]\r\n@=\"planted\"\r\n\r\n";
+        HANDLE out = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(out, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr));
+        CloseHandle(out);
+        std::string output;
+        EXPECT_EQ(UiAutomation::RunAndWait("\"" + UiAutomation::OwnFolder() + "Tandrel.exe\" /restore \"" + file + "\"",
+                                           60000, nullptr, &output),
+                  1);
+        EXPECT_NE(output.find("line 3: "), std::string::npos) << output;
+        EXPECT_NE(output.find("Nothing was written."), std::string::npos) << output;
+    }
+    DeleteFileA(file.c_str());
+    EXPECT_TRUE(TargetIsWhole());
+    EXPECT_EQ(classesDefault(), defaultBefore);
 }
 
 }  // namespace

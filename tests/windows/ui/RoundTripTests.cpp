@@ -369,17 +369,21 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
 
     // The registered suite checks clean; after Delete every class has a
     // problem; a repair mends them all, and the check after it is clean.
+    // A backup never replaces a file: each run here finds the name free.
     const std::string backup = UiAutomation::OwnFolder() + "unattended.reg";
     const std::string backupSwitch = " /backup \"" + backup + "\"";
+    DeleteFileA(backup.c_str());
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0);
     ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete /yes" + backupSwitch), 0);
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check" + logSwitch), 1);
     std::wstring report = logText();
     EXPECT_EQ(report.find(L"\tOK\r\n"), std::wstring::npos);
     EXPECT_NE(report.find(L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"), std::wstring::npos);
+    DeleteFileA(backup.c_str());
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + backupSwitch, 120000), 0);
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0);
 
+    DeleteFileA(backup.c_str());
     ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /load /delete /yes" + backupSwitch + " /create" + logSwitch), 0);
     EXPECT_EQ(logText(), start + LoadReport() + DeleteReport(backup) + CreateReport());
     ASSERT_TRUE(WaitRegistered());
@@ -416,19 +420,31 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /create" + logSwitch), 1);
     EXPECT_EQ(logText(), start + CreateReport({L"Wrenna.dll"}));
 
-    // While a library hangs in its registration, its heading is already in the file.
+    // While a library hangs in its registration, its heading is already in the
+    // file, and a second run finds the first one's lock and does nothing.
     SetEnvironmentVariableW(L"TANDREL_SUITE_HANG", L"Glimmet.ocx");
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     std::string line = tandrelExe + " /create" + logSwitch;
-    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                               &startup, &process));
+    auto startHanging = [&] {
+        return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                              &startup, &process);
+    };
+    ASSERT_TRUE(startHanging());
     const std::wstring heading = start + Separator + L"\r\nCreating registry entry for Glimmet.ocx's classes\r\n";
-    DWORD begun = GetTickCount();
-    while (logText() != heading && GetTickCount() - begun < 5000)
-        Sleep(50);
-    EXPECT_EQ(logText(), heading);
+    auto waitHeading = [&] {
+        for (DWORD begun = GetTickCount(); logText() != heading && GetTickCount() - begun < 5000;)
+            Sleep(50);
+        return logText();
+    };
+    EXPECT_EQ(waitHeading(), heading);
+    const std::string busy = "Another Tandrel run is in progress on this computer; nothing was done.";
+    std::string output;
+    DWORD asked = GetTickCount();
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check", 60000, nullptr, &output), 1618);
+    EXPECT_LT(GetTickCount() - asked, 5000u);
+    EXPECT_EQ(output, busy + "\r\n");
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "no longer hanging";
     DWORD code = 0;
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), static_cast<DWORD>(WAIT_OBJECT_0));
@@ -437,17 +453,48 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     CloseHandle(process.hThread);
     EXPECT_EQ(code, 1u);
     EXPECT_EQ(logText(), start + CreateReport({L"Glimmet.ocx", L"Wrenna.dll"}));
+
+    // A run killed mid-Create leaves no lock behind: the next one takes it
+    // over, and says so while another process still had the lock open.
+    ASSERT_TRUE(startHanging());
+    EXPECT_EQ(waitHeading(), heading);
+    HANDLE lock = OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\Tandrel.RunLock");
+    EXPECT_NE(lock, nullptr);
+    TerminateProcess(process.hProcess, 9);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check" + logSwitch), 1);
+    EXPECT_EQ(logText().find(L"Log file: " + Narrow(logPath) + L"\r\nThe last Tandrel run on this computer ended before "
+                             L"it finished.\r\nVestrel Path: "),
+              0u);
+    if (lock)
+        CloseHandle(lock);
     SetEnvironmentVariableW(L"TANDREL_SUITE_HANG", nullptr);
 
-    // With a library gone, the repair cannot succeed: its first check names
-    // the library, and its last one finds that class still missing.
+    // A library registered from another folder and gone from the system
+    // folder: Create could not register it again, so the repair changes
+    // nothing in either registry view.
+    const std::wstring otherFolder = InstallDir + L"Other\\";
+    CreateDirectoryW(otherFolder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW((builtSuite + L"Wrenna.dll").c_str(), (otherFolder + L"Wrenna.dll").c_str(), FALSE));
+    const std::wstring server = L"\"" + SystemDir() + L"regsvr32.exe\" /s \"" + otherFolder + L"Wrenna.dll\"";
+    ASSERT_EQ(UiAutomation::RunAndWait(std::string(server.begin(), server.end())), 0);
+    std::vector<std::wstring> views[2] = {UiAutomation::ExportMachineKeys(false, true),
+                                          UiAutomation::ExportMachineKeys(true, true)};
+    DeleteFileA(backup.c_str());
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + backupSwitch + logSwitch, 180000), 1);
     report = logText();
-    EXPECT_NE(report.find(L"\\Wrenna.dll, which is missing.\r\n"), std::wstring::npos);
-    EXPECT_NE(report.rfind(L"Checking Class: Wrenna.clsIFace\r\n"
-                           L"\tPROBLEM: Software\\CLASSES\\Wrenna.clsIFace is missing.\r\n"),
+    EXPECT_NE(report.find(L"names " + otherFolder + L"Wrenna.dll, not " + SystemDir() + L"Wrenna.dll.\r\n"),
               std::wstring::npos);
-    EXPECT_EQ(report.substr(report.size() - 50), L"\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n");
+    const std::wstring closing = L" FOUND - Scroll back to see them.\r\n\tMISSING: " + SystemDir() +
+                                 L"Wrenna.dll\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n";
+    EXPECT_EQ(report.substr(report.size() - std::min(report.size(), closing.size())), closing);
+    EXPECT_EQ(UiAutomation::ExportMachineKeys(false, true), views[0]);
+    EXPECT_EQ(UiAutomation::ExportMachineKeys(true, true), views[1]);
+    EXPECT_EQ(GetFileAttributesA(backup.c_str()), INVALID_FILE_ATTRIBUTES) << "a backup was written";
+    DeleteFileW((otherFolder + L"Wrenna.dll").c_str());
+    RemoveDirectoryW(otherFolder.c_str());
     DeleteFileA(logPath.c_str());
     DeleteFileA(backup.c_str());
 }

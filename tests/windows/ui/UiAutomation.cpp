@@ -349,8 +349,14 @@ std::string TakeBackupLine(std::wstring& log)
         return "";
     std::wstring file = log.substr(start + marker.size(), end - start - marker.size());
     log.erase(start, end - start + 2);
-    bool fresh = file.find(L"\\Tandrel\\Backups\\Delete-") != std::wstring::npos && file.size() > 4 &&
-                 file.substr(file.size() - 4) == L".reg";
+    // The machine's program data, where every administrator finds it.
+    wchar_t programData[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"ProgramData", programData, MAX_PATH);
+    const std::wstring folder = std::wstring(programData) + L"\\Tandrel\\Backups\\Delete-";
+    bool inFolder = programData[0] && file.size() > folder.size() + 4 &&
+                    CompareStringOrdinal(file.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                                         static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
+    bool fresh = inFolder && file.substr(file.size() - 4) == L".reg";
     return fresh ? std::string(file.begin(), file.end()) : "";
 }
 

@@ -95,7 +95,7 @@ std::wstring Utf8FileText(const std::string& path);
 std::wstring Utf16FileText(const std::string& path);
 
 // Takes Delete's "Backup: FILE" line out of a log and gives FILE; "" when
-// there is none or FILE is not a new file in Tandrel's backups folder.
+// there is none or FILE is not a new file in %ProgramData%\Tandrel\Backups.
 std::string TakeBackupLine(std::wstring& log);
 
 // Every key of HKEY_LOCAL_MACHINE in one registry view (reg.exe export),
