@@ -25,7 +25,8 @@ std::wstring Lower(std::wstring text)
 // `path` is `root` or lies below it.
 bool IsUnder(std::wstring_view path, std::wstring_view root)
 {
-    return path.size() >= root.size() && Lower(std::wstring(path.substr(0, root.size()))) == Lower(std::wstring(root)) &&
+    return path.size() >= root.size() &&
+           Lower(std::wstring(path.substr(0, root.size()))) == Lower(std::wstring(root)) &&
            (path.size() == root.size() || path[root.size()] == L'\\');
 }
 

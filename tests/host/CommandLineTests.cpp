@@ -101,9 +101,9 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
              FakeRegistry::Instance().CreateLink(L"Software\\Classes\\X", L"Software\\Run");
              f.contents[L"C:\\Work\\out.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\X\\Y"));
          },
-         L"\tERROR: Cannot restore C:\\Work\\out.reg: line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\X\\Y lies "
-         L"below a registry link to HKEY_LOCAL_MACHINE\\Software\\Run\\Y, outside HKEY_LOCAL_MACHINE\\Software\\Classes. "
-         L"Nothing was written.\r\n"},
+         L"\tERROR: Cannot restore C:\\Work\\out.reg: line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\X\\Y "
+         L"lies below a registry link to HKEY_LOCAL_MACHINE\\Software\\Run\\Y, outside "
+         L"HKEY_LOCAL_MACHINE\\Software\\Classes. Nothing was written.\r\n"},
         {{L"/restore", L"in.reg"}, "R", L"", nullptr, Machine::Bare, 0,
          [](FakeFiles& f) {
              FakeRegistry::Instance().CreateKey(L"Software\\Classes\\Z");
@@ -111,6 +111,14 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
              f.contents[L"C:\\Work\\in.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\X\\Y"));
          },
          L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\X\\Y\r\n"},
+        {{L"/restore", L"loop.reg"}, "R", L"", nullptr, Machine::Bare, 1,
+         [](FakeFiles& f) {
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\X", L"Software\\Classes\\Z");
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Z", L"Software\\Classes\\X");
+             f.contents[L"C:\\Work\\loop.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\X\\Y"));
+         },
+         L"line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\X\\Y cannot be followed to where it would be "
+         L"written: Windows error 1921 Nothing was written.\r\n"},
         // A file from outside is refused whole when it names any other key.
         {{L"/restore", L"bad.reg"}, "R", L"", nullptr, Machine::Bare, 1,
          [](FakeFiles& f) { f.contents[L"C:\\Work\\bad.reg"] = EncodeUtf16File(RegFile(L"Software\\Run")); },

@@ -124,7 +124,8 @@ TEST_F(CreateTest, EachFileIsStartedFromWhereItBelongsAndJudgedAlone)
              p.AddFile(L"Daskel.dll");
          },
          {Files.begin(), Files.begin() + 3}, {Files.begin(), Files.begin() + 3}},
-        {"another run holding the lock", [](Form1&, FakeProcesses&) { FakeSystem::Instance().runLockHeldElsewhere = true; },
+        {"another run holding the lock",
+         [](Form1&, FakeProcesses&) { FakeSystem::Instance().runLockHeldElsewhere = true; },
          {}, {Files.begin(), Files.end()}, AppDir, SysDir,
          Separator + L"Another Tandrel run is in progress on this computer; nothing was done.\r\n"},
     };

@@ -390,7 +390,8 @@ TEST_F(DeleteCommandTest, WithoutItsBackupNothingIsDeleted)
         // Its own account may own the folder; what others may write is taken from them.
         {"a folder of its own that users may write to",
          [&](FakeFiles& f) {
-             f.access[tandrel] = {{L"S-1-5-21-7-7-7-500", L"WORKSTATION7\\admin"}, {users, {L"S-1-3-0", L"CREATOR OWNER"}}};
+             const Account self{L"S-1-5-21-7-7-7-500", L"WORKSTATION7\\admin"};
+             f.access[tandrel] = {self, {users, {L"S-1-3-0", L"CREATOR OWNER"}}};
          },
          L""},
     };

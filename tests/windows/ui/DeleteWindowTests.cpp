@@ -343,7 +343,8 @@ TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported
     for (const std::wstring& key : keys) {
         std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n"
                             L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\" + key + L"]\r\n@=\"planted\"\r\n\r\n";
-        HANDLE out = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE out =
+            CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD written = 0;
         ASSERT_TRUE(WriteFile(out, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr));
         CloseHandle(out);
