@@ -163,6 +163,17 @@ bool IsBelow(std::wstring_view path, std::wstring_view root)
            EqualsIgnoringCase(std::wstring(path.substr(0, root.size())), std::wstring(root));
 }
 
+// Restore hands names to the registry through c_str(), which would end them at a NUL, and the writer cannot write
+// a carriage return in a name back: either way another key or value than the one in the file would be written.
+std::wstring NameFault(std::wstring_view what, std::wstring_view name)
+{
+    if (name.find(L'\0') != std::wstring_view::npos)
+        return L"The " + std::wstring(what) + L" name holds a NUL character.";
+    if (name.find(L'\r') != std::wstring_view::npos)
+        return L"The " + std::wstring(what) + L" name holds a carriage return.";
+    return L"";
+}
+
 // Each Read... returns "" or what is wrong with the line.
 std::wstring ReadKey(std::wstring_view line, std::wstring_view root, std::wstring& path)
 {
@@ -174,6 +185,8 @@ std::wstring ReadKey(std::wstring_view line, std::wstring_view root, std::wstrin
     path = line.substr(1, close - 1);
     if (path.starts_with(L'-'))
         return L"The line deletes a key" + std::wstring(OnlyAdds);
+    if (auto why = NameFault(L"key", path); !why.empty())
+        return why;
     if (path.empty() || path.front() == L'\\' || path.back() == L'\\' || path.find(L"\\\\") != std::wstring::npos)
         return L"The key name is empty or has an empty part between backslashes.";
     if (!IsBelow(path, root))
@@ -233,6 +246,8 @@ std::wstring ReadValue(const std::vector<std::wstring_view>& lines, std::size_t&
     if (line[0] == L'"') {
         pos = 0;
         if (auto why = ReadQuoted(line, pos, value.name); !why.empty())
+            return why;
+        if (auto why = NameFault(L"value", value.name); !why.empty())
             return why;
     } else if (line[0] != L'@') {
         return L"The line is not a key, a value or a comment.";

@@ -120,6 +120,10 @@ TEST(RegFile, KeysComeBackByteForByteAndFaultsNameTheirLine)
         {head + L"[HKEY_CURRENT_USER\\Software\\Classes\\T]\r\n", 4, notBelow},
         {head + L"[" + Root + L"X\\T]\r\n", 4, notBelow},
         {head + L"[" + Root + L"]\r\n", 4, notBelow},
+        {head + L"[" + T + L"\\a\0b]\r\n"s, 4, L"The key name holds a NUL character."},
+        {head + L"\"a\0b\"=\"x\"\r\n"s, 4, L"The value name holds a NUL character."},
+        {head + L"[" + T + L"\\a\rb]\r\n", 4, L"The key name holds a carriage return."},
+        {head + L"\"a\rb\"=\"x\"\r\n", 4, L"The value name holds a carriage return."},
     };
     for (const Bad& row : bad) {
         RegFileParse parsed = ParseRegFile(row.text, Root);
