@@ -10,6 +10,7 @@ packages=(
   wine wine32:i386 wine64 libwine:i386
   xvfb xauth x11-utils imagemagick fonts-wine
   googletest libgtest-dev libgmock-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -35,9 +35,40 @@ run_ctest() {
   count "build/$preset.ctest.log"
 }
 
+# A bounded libFuzzer run of the registry-file reader, counted as one test. New units go to build/fuzz/corpus,
+# never into the seeds in tests/; an input that breaks a property is saved in build/fuzz/findings/.
+run_fuzz() {
+  local log=build/fuzz.log status=0 found
+  local command=(build/fuzz/tandrel_regfile_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/findings/
+                 build/fuzz/corpus tests/fuzz/regfile)
+  rm -rf build/fuzz/findings
+  mkdir -p build/fuzz/corpus build/fuzz/findings
+  cp tests/fuzz/regfile/* build/fuzz/corpus/
+  "${command[@]}" >"$log" 2>&1 || status=$?
+  if [ "$status" -eq 0 ]; then
+    echo "    passed: $(grep -E '^Done [0-9]+ runs' "$log" || true)"
+    passed=$((passed + 1))
+    return
+  fi
+  found=$(find build/fuzz/findings -type f | tr '\n' ' ')
+  {
+    echo "FAILED: the registry-file fuzzer"
+    echo "  command: $(printf '%q ' "${command[@]}")"
+    echo "  exit status: $status"
+    echo "  saved input: ${found:-(none)}"
+    echo "  last lines of its output (all of it: $log):"
+    tail -n 40 "$log" | sed 's/^/    /'
+  } >&2
+  failed=$((failed + 1))
+}
+
 echo "== host: logic against in-memory fakes (AddressSanitizer, UBSan)"
 configure_and_build host
 run_ctest host
+
+echo "== fuzz: the registry-file reader under libFuzzer, ASan and UBSan, for 30 seconds"
+configure_and_build fuzz
+run_fuzz
 
 echo "== windows i686: the shipping Tandrel.exe"
 configure_and_build windows
