@@ -50,16 +50,20 @@ bool AllHex(std::wstring_view text)
     return !text.empty();
 }
 
-bool HasLineBreak(std::wstring_view text)
+// What in a name this format cannot hold: a line break ends its line, and a
+// NUL would end the name where it is written back. "" for a name it can.
+std::wstring Unwritable(std::wstring_view name)
 {
-    return text.find_first_of(L"\r\n") != std::wstring_view::npos;
+    if (name.find_first_of(L"\r\n") != std::wstring_view::npos)
+        return L"a line break";
+    return name.find(L'\0') != std::wstring_view::npos ? L"a NUL character" : L"";
 }
 
 // A name in a comment line, which must stay one line.
 std::wstring OneLine(std::wstring text)
 {
     for (wchar_t& c : text) {
-        if (c == L'\r' || c == L'\n')
+        if (c == L'\r' || c == L'\n' || c == L'\0')
             c = L' ';
     }
     return text;
@@ -112,8 +116,8 @@ void AppendHexBytes(std::wstring& out, std::wstring line, std::string_view bytes
 
 void AppendValue(std::wstring& out, const RegValueData& value)
 {
-    if (HasLineBreak(value.name)) {
-        out += L"; The value " + OneLine(value.name) + L" has a line break in its name" + std::wstring(CannotHold);
+    if (std::wstring what = Unwritable(value.name); !what.empty()) {
+        out += L"; The value " + OneLine(value.name) + L" has " + what + L" in its name" + std::wstring(CannotHold);
         return;
     }
     std::wstring line = value.name.empty() ? L"@=" : Quoted(value.name) + L"=";
@@ -304,8 +308,8 @@ std::wstring FormatRegFile(const std::vector<RegKeyData>& keys)
         if (!key.linkTarget.empty()) {
             out += L"; Registry link " + OneLine(key.path) + L" -> " + OneLine(key.linkTarget) +
                    std::wstring(CannotHold);
-        } else if (HasLineBreak(key.path)) {
-            out += L"; The key " + OneLine(key.path) + L" has a line break in its name" + std::wstring(CannotHold);
+        } else if (std::wstring what = Unwritable(key.path); !what.empty()) {
+            out += L"; The key " + OneLine(key.path) + L" has " + what + L" in its name" + std::wstring(CannotHold);
         } else {
             out += L"[" + key.path + L"]\r\n";
             for (const RegValueData& value : key.values)

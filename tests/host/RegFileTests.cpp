@@ -72,6 +72,11 @@ TEST(RegFile, KeysComeBackByteForByteAndFaultsNameTheirLine)
          L"\r\n; Registry link " + T + L"\\Link -> \\REGISTRY\\MACHINE\\Elsewhere, which this file format cannot hold"
          L"\r\n" + Block(L"; The value a  b has a line break in its name, which this file format cannot hold\r\n"),
          std::vector{Key({})}},
+        // A NUL would end the name where a restore writes it back: the rest of the file stays restorable.
+        {{Key({{L"n\0ul"s, 1, Sz("x")}}, T + L"\\a\0b"s), Key({{L"v", 1, Sz("y")}})},
+         L"\r\n; The key " + T + L"\\a b has a NUL character in its name, which this file format cannot hold\r\n" +
+             Block(L"\"v\"=\"y\"\r\n"),
+         std::vector{Key({{L"v", 1, Sz("y")}})}},
     };
     for (const Case& row : cases) {
         std::wstring text = FormatRegFile(row.keys);
