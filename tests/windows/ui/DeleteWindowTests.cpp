@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 #include "tests/windows/ui/UiAutomation.h"
@@ -86,6 +88,19 @@ TEST_F(DeleteWindow, AnsweringYesRemovesExactlyTheTreesItReportsAndEachWayBackRe
     std::string backup = UiAutomation::TakeBackupLine(log);
     ASSERT_FALSE(backup.empty());
     EXPECT_EQ(log, loaded + UiAutomation::FixtureText("suite-deep-delete.txt"));
+
+    // The backups folder lets nobody in but administrators and the system.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    LPSTR access = nullptr;
+    ASSERT_EQ(GetNamedSecurityInfoA(backup.substr(0, backup.rfind('\\')).c_str(), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
+                                                                     DACL_SECURITY_INFORMATION, &access, nullptr));
+    for (const char* others : {";WD)", ";BU)", ";AU)", ";IU)"})
+        EXPECT_EQ(std::strstr(access, others), nullptr) << access;
+    LocalFree(access);
+    LocalFree(descriptor);
 
     auto setting = UiAutomation::TandrelSetting();
     for (bool view32 : {false, true}) {

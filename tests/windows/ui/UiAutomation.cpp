@@ -360,11 +360,13 @@ std::string TakeBackupLine(std::wstring& log)
     return fresh ? std::string(file.begin(), file.end()) : "";
 }
 
-std::vector<std::wstring> ExportMachineKeys(bool view32, bool withValues)
+std::vector<std::wstring> ExportMachineKeys(bool view32, bool withValues, const std::string& below)
 {
     std::string file = OwnFolder() + (view32 ? "export-32.reg" : "export-64.reg");
     DeleteFileA(file.c_str());
-    RunAndWait("reg.exe export HKLM \"" + file + "\" /y" + (view32 ? " /reg:32" : " /reg:64"), 300000);
+    RunAndWait("reg.exe export \"HKLM" + (below.empty() ? "" : "\\" + below) + "\" \"" + file + "\" /y" +
+                   (view32 ? " /reg:32" : " /reg:64"),
+               300000);
     std::wstring text = Utf16FileText(file);
     DeleteFileA(file.c_str());
     std::vector<std::wstring> lines;

@@ -100,8 +100,9 @@ std::string TakeBackupLine(std::wstring& log);
 
 // Every key of HKEY_LOCAL_MACHINE in one registry view (reg.exe export),
 // lower-cased, without the root's name; with `withValues` also a line for
-// each value, as its key, a tab and the value's line in the export.
-std::vector<std::wstring> ExportMachineKeys(bool view32, bool withValues = false);
+// each value, as its key, a tab and the value's line in the export. With
+// `below`, only that key's tree.
+std::vector<std::wstring> ExportMachineKeys(bool view32, bool withValues = false, const std::string& below = "");
 
 // The bitness of the Tandrel.exe beside this program, read from its PE header,
 // and whether this Windows has a 32-bit view beside the 64-bit one.
