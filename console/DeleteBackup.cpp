@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "console/RegFile.h"
+#include "registry/RegFile.h"
 #include "helpers/FuncLib.h"
 #include "helpers/OutputFile.h"
 #include "helpers/SecureFolder.h"

@@ -2,8 +2,8 @@
 #include <commctrl.h>
 
 #include "console/Form1Window.h"
-#include "console/Unattended.h"
-#include "console/UnattendedWin32.h"
+#include "unattended/Unattended.h"
+#include "unattended/UnattendedWin32.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "console/RegFile.h"
+#include "registry/RegFile.h"
 
 namespace {
 

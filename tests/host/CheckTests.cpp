@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "console/Check.h"
+#include "unattended/Check.h"
 #include "tests/host/SuiteFixture.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <functional>
 
-#include "console/CommandLine.h"
-#include "console/RegFile.h"
-#include "console/Unattended.h"
+#include "unattended/CommandLine.h"
+#include "registry/RegFile.h"
+#include "unattended/Unattended.h"
 #include "tests/host/SuiteFixture.h"
 
 namespace {

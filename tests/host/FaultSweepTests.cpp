@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "console/Form1.h"
-#include "console/RegFile.h"
+#include "registry/RegFile.h"
 #include "helpers/FuncLib.h"
 #include "tests/fakes/CallFault.h"
 #include "tests/fakes/FakeText.h"

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "console/RegFile.h"
+#include "registry/RegFile.h"
 
 namespace {
 

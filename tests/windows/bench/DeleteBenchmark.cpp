@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "console/RegFile.h"
+#include "registry/RegFile.h"
 #include "helpers/OutputFile.h"
 #include "registry/RegFuncs.h"
 #include "registry/RegTreeRead.h"

@@ -1,14 +1,14 @@
-#include "console/Unattended.h"
+#include "unattended/Unattended.h"
 
 #include <cwchar>
 
-#include "console/Check.h"
+#include "unattended/Check.h"
 #include "console/Form1.h"
-#include "console/Repair.h"
-#include "console/Restore.h"
+#include "unattended/Repair.h"
+#include "unattended/Restore.h"
 #include "helpers/RunLock.h"
 #include "helpers/SystemPlatform.h"
-#include "console/UnattendedOutput.h"
+#include "unattended/UnattendedOutput.h"
 
 int RunUnattended(FormView& view, const CommandLine& line)
 {

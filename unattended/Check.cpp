@@ -1,4 +1,4 @@
-#include "console/Check.h"
+#include "unattended/Check.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "console/Restore.h"
+#include "unattended/Restore.h"
 
-#include "console/RegFile.h"
+#include "registry/RegFile.h"
 #include "helpers/FilePlatform.h"
 #include "helpers/FuncLib.h"
 #include "helpers/OutputFile.h"

@@ -1,4 +1,4 @@
-#include "console/UnattendedWin32.h"
+#include "unattended/UnattendedWin32.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "console/CommandLine.h"
+#include "unattended/CommandLine.h"
 #include "console/FormView.h"
 
 // The window's logic run with no window: the log goes wherever `write` puts

@@ -1,4 +1,4 @@
-#include "console/CommandLine.h"
+#include "unattended/CommandLine.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "console/RegFile.h"
+#include "registry/RegFile.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "console/UnattendedOutput.h"
+#include "unattended/UnattendedOutput.h"
 
 namespace {
 

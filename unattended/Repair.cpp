@@ -1,9 +1,9 @@
-#include "console/Repair.h"
+#include "unattended/Repair.h"
 
 #include <string>
 #include <vector>
 
-#include "console/Check.h"
+#include "unattended/Check.h"
 #include "console/Form1.h"
 #include "console/Tables.h"
 #include "helpers/FuncLib.h"
