@@ -219,8 +219,10 @@ void Form1::cmdDelete_Click()
         FlushLog();
         return;
     }
-    if (!backup.path.empty())
+    if (!backup.path.empty()) {
+        LastBackup = backup.path;
         AddMsg(L"\r\nBackup: " + backup.path);
+    }
     notBackedUp_ = backup.unread;
     std::wstring lastDeletedTypeLib;
 

@@ -56,6 +56,8 @@ public:
     bool CreateFailed = false;
     // The last Delete needed a backup that it could not write, and so deleted nothing.
     bool BackupFailed = false;
+    // The file that a Delete's backup last went to; "" while none was written.
+    std::wstring LastBackup;
     std::wstring AppPath;
     std::wstring SystemPath;
 

@@ -1,14 +1,9 @@
-#include <windows.h>
+#include "console/WinMain.h"
+
 #include <commctrl.h>
 
 #include "console/Form1Window.h"
-#include "unattended/Unattended.h"
-#include "unattended/UnattendedWin32.h"
 
-namespace {
-
-// The program runs elevated: libraries are loaded from the system directory
-// only, never from the program's own folder or the current one.
 void RestrictLibrarySearch()
 {
     using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
@@ -21,16 +16,8 @@ void RestrictLibrarySearch()
     SetDllDirectoryA("");
 }
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+int RunWindow(HINSTANCE instance, int showCommand)
 {
-    RestrictLibrarySearch();
-
-    std::vector<std::wstring> arguments = ProgramArguments();
-    if (!arguments.empty())
-        return RunCommandLine(arguments);
-
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
@@ -48,4 +35,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         }
     }
     return static_cast<int>(message.wParam);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    RestrictLibrarySearch();
+    std::vector<std::wstring> arguments = ProgramArguments();
+    return arguments.empty() ? RunWindow(instance, showCommand) : RunCommandLine(arguments);
 }

@@ -236,18 +236,23 @@ private:
 
 }  // namespace
 
-int CheckSuite(const std::wstring& appPath, const std::wstring& systemPath,
-               const std::function<void(const std::wstring&)>& log)
+CheckReport CheckSuite(const std::wstring& appPath, const std::wstring& systemPath,
+                       const std::function<void(const std::wstring&)>& log)
 {
     log(std::wstring(Separator));
     Checker checker(appPath, systemPath, log);
-    for (const wchar_t* progId : ClassTable)
+    CheckReport report;
+    for (const wchar_t* progId : ClassTable) {
+        int before = checker.Problems();
         checker.CheckClass(progId);
-    int problems = checker.Problems();
+        if (checker.Problems() > before)
+            report.classes.push_back(progId);
+    }
+    int problems = report.problems = checker.Problems();
     if (problems == 0)
         log(L"\r\nNo problems found.");
     else
         log(L"\r\n*** " + std::to_wstring(problems) + (problems == 1 ? L" PROBLEM" : L" PROBLEMS") +
             L" FOUND - Scroll back to see them.");
-    return problems;
+    return report;
 }

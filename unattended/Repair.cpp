@@ -34,10 +34,11 @@ std::vector<std::wstring> MissingForCreate(const Form1& form)
 
 }  // namespace
 
-bool RepairSuite(Form1& form)
+bool RepairSuite(Form1& form, CheckReport& last)
 {
     auto log = [&form](const std::wstring& entry) { form.AddMsg(entry); };
-    if (CheckSuite(form.AppPath, form.SystemPath, log) == 0) {
+    last = CheckSuite(form.AppPath, form.SystemPath, log);
+    if (last.problems == 0) {
         form.FlushLog();
         return true;
     }
@@ -61,18 +62,17 @@ bool RepairSuite(Form1& form)
     form.cmdCreate_Click();
 
     std::vector<std::wstring> report;
-    int problems = 0;
     const std::uint64_t start = SystemPlatform::Ticks();
     for (;;) {
         report.clear();
-        problems = CheckSuite(form.AppPath, form.SystemPath,
-                              [&report](const std::wstring& entry) { report.push_back(entry); });
-        if (problems == 0 || SystemPlatform::Ticks() - start >= PatienceMs)
+        last = CheckSuite(form.AppPath, form.SystemPath,
+                          [&report](const std::wstring& entry) { report.push_back(entry); });
+        if (last.problems == 0 || SystemPlatform::Ticks() - start >= PatienceMs)
             break;
         SystemPlatform::Pause(RecheckMs);
     }
     for (const std::wstring& entry : report)
         form.AddMsg(entry);
     form.FlushLog();
-    return problems == 0;
+    return last.problems == 0;
 }

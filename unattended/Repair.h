@@ -1,5 +1,7 @@
 #pragma once
 
+#include "unattended/Check.h"
+
 class Form1;
 
 // Checks the suite's registration and, when anything is wrong and Create
@@ -8,5 +10,5 @@ class Form1;
 // missing, or a backup not written, ends it there with nothing changed. The suite's programs register while they start,
 // so the last check is repeated until it finds nothing or a minute has
 // passed; only its final report is logged. True when that check is clean, or
-// the first one was and nothing was changed.
-[[nodiscard]] bool RepairSuite(Form1& form);
+// the first one was and nothing was changed. `last` is what the last check found.
+[[nodiscard]] bool RepairSuite(Form1& form, CheckReport& last);

@@ -5,6 +5,7 @@
 
 #include "unattended/CommandLine.h"
 #include "console/FormView.h"
+#include "unattended/Verdict.h"
 
 // The window's logic run with no window: the log goes wherever `write` puts
 // it, and Delete's question is answered Yes, which the command line asked for.
@@ -30,9 +31,11 @@ private:
 };
 
 // Runs start-up and then the line's commands in order through the window's
-// logic. ExitCode::CommandFailed when any of them wrote its closing error line.
-[[nodiscard]] int RunUnattended(FormView& view, const CommandLine& line);
+// logic, noting in `verdict` what they ran and found. ExitCode::CommandFailed
+// when any of them wrote its closing error line.
+[[nodiscard]] int RunUnattended(FormView& view, const CommandLine& line, Verdict& verdict);
 
 // The whole unattended run for the words after the program's name: the
-// command line read, the log file opened, the commands run. Its exit code.
+// command line read, the log file opened, the commands run, and the verdict
+// as the last line. Its exit code.
 [[nodiscard]] int RunCommandLine(const std::vector<std::wstring>& arguments);

@@ -1,4 +1,4 @@
-#include "unattended/UnattendedWin32.h"
+#include "console/WinMain.h"
 
 #include <windows.h>
 #include <shellapi.h>

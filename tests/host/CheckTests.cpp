@@ -118,7 +118,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         PrepareHealthy();
         c.prepare();
         std::vector<std::wstring> log;
-        int found = CheckSuite(AppDir, SysDir, [&log](const std::wstring& entry) { log.push_back(entry); });
+        CheckReport found = CheckSuite(AppDir, SysDir, [&log](const std::wstring& entry) { log.push_back(entry); });
 
         // A failing class shows one PROBLEM entry in place of its OK; only some are written out.
         std::vector<std::wstring> expected{L"\r\n----------------------------------------"};
@@ -131,7 +131,11 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         for (auto& entry : log)
             entry = c.problem.empty() && entry.starts_with(L"\tPROBLEM: ") ? L"\tPROBLEM" : entry;
         EXPECT_EQ(log, expected);
-        EXPECT_EQ(found, static_cast<int>(c.failing.size()));
+        EXPECT_EQ(found.problems, static_cast<int>(c.failing.size()));
+        std::vector<std::wstring> classes;
+        std::copy_if(ClassTable.begin(), ClassTable.end(), std::back_inserter(classes),
+                     [&c](const wchar_t* progId) { return c.failing.count(progId) > 0; });
+        EXPECT_EQ(found.classes, classes);
         EXPECT_EQ(registry.OpenHandleCount(), 0);
     }
 }

@@ -2,15 +2,23 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
 
 #include "unattended/CommandLine.h"
 #include "registry/RegFile.h"
 #include "unattended/Unattended.h"
+#include "helpers/OutputFile.h"
 #include "tests/host/SuiteFixture.h"
 
 namespace {
 
 using SuiteFixture::Machine;
+
+using Json = nlohmann::ordered_json;
+
+const std::map<char, std::string> Names{{'L', "load"},    {'D', "delete"}, {'C', "create"},
+                                        {'R', "restore"}, {'K', "check"},  {'P', "repair"}};
 
 std::string Letters(const std::vector<UnattendedCommand>& commands)
 {
@@ -45,6 +53,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         std::function<void(FakeFiles&)> files = nullptr;
         const wchar_t* output = L"";  // a line the console shows
     };
+    const std::wstring longLog = std::wstring(1900, L'x') + L".log";
     const Case cases[] = {
         {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0},
         {{L"/load"}, "L", L"", nullptr, Machine::Bare, 1},
@@ -125,6 +134,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          L"\tERROR: Cannot restore C:\\Work\\bad.reg: line 3: "},
         {{L"/check"}, "K", L"", nullptr, Machine::Bare, 1, nullptr,
          L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"},
+        // Every class failing and a long log name: the last line still fits a deployment tool's 2,048.
+        {{L"/check", L"/log", longLog}, "K", L"", longLog.c_str(), Machine::Bare, 1},
         // Create's stand-ins register nothing here: the last check still fails.
         {{L"/repair", L"/backup", L"r.reg"}, "P", L"", nullptr, Machine::FilesOnly, 1, nullptr,
          L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"},
@@ -184,6 +195,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
             c.files(files);
         std::wstring before = FakeRegistry::Instance().Dump();
         auto there = files.contents;
+        std::wstring logPath;
         auto& system = FakeSystem::Instance();
         bool busy = system.runLockHeldElsewhere;
         EXPECT_EQ(RunCommandLine(c.arguments), c.exitCode);
@@ -225,6 +237,42 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
                       " on WORKSTATION7, 2026-12-08T09:05:07\r\n");
             EXPECT_EQ(console.rfind(Utf8Text(content.substr(end)), 0), 0u) << std::string(path.begin(), path.end());
             EXPECT_EQ(content.size(), std::min(files.failAfter, end + console.size()));
+            logPath = files.finalPaths.count(path) ? files.finalPaths[path] : path;
+        }
+
+        // The last line, for the tools that keep only that: what ran, what it found, where things went.
+        std::size_t last = console.size() < 3 ? std::wstring::npos : console.rfind(L"\r\n", console.size() - 3);
+        std::wstring lastLine = console.substr(last == std::wstring::npos ? 0 : last + 2);
+        ASSERT_TRUE(lastLine.ends_with(L"\r\n"));
+        EXPECT_LE(lastLine.size() - 2, 2048u);
+        Json verdict = Json::parse(Utf8(lastLine), nullptr, false);
+        ASSERT_TRUE(verdict.is_object()) << Utf8(lastLine);
+        Json commands = Json::array();
+        for (char letter : c.exitCode == ExitCode::UsageError || busy || line.help ? "" : c.commands)
+            commands.push_back(Names.at(letter));
+        Json expected = {{"tool", "Tandrel"}, {"version", TANDREL_VERSION}, {"computer", "WORKSTATION7"},
+                         {"time", "2026-12-08T09:05:07"}, {"commands", commands}, {"exitCode", c.exitCode}};
+        for (auto& [member, value] : expected.items())
+            EXPECT_EQ(verdict[member], value) << member;
+        // The reason is the console's first line when it is one the run gave up for.
+        EXPECT_EQ(verdict["error"], c.exitCode < 2 ? Json(nullptr) : Json(Utf8(console.substr(0, console.find(L"\r\n")))));
+        std::size_t backup = console.find(L"\r\nBackup: ");
+        EXPECT_EQ(verdict["backup"], backup == std::wstring::npos
+                                         ? Json(nullptr)
+                                         : Json(Utf8(console.substr(backup + 10, console.find(L"\r\n", backup + 2) -
+                                                                                     backup - 10))));
+        std::string log = verdict["log"].is_null() ? "" : verdict["log"].get<std::string>();
+        EXPECT_EQ(log.ends_with("...") ? Utf8(logPath).substr(0, log.size() - 3) + "..." : Utf8(logPath), log);
+        bool checks = (c.commands == "K" || c.commands == "P") && !busy;
+        EXPECT_EQ(verdict["problems"].is_null(), !checks);
+        if (checks) {
+            std::size_t found = console.rfind(L" FOUND - Scroll");
+            std::size_t clean = console.rfind(L"No problems found.");
+            int problems = found == std::wstring::npos || (clean != std::wstring::npos && clean > found)
+                               ? 0
+                               : std::stoi(console.substr(console.rfind(L"*** ", found) + 4));
+            EXPECT_EQ(verdict["problems"], problems);
+            EXPECT_EQ(verdict["classesWithProblems"].size(), problems == 0 ? 0u : 15u);
         }
     }
 }

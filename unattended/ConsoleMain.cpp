@@ -1,0 +1,18 @@
+// Tandrel.com: Tandrel.exe for the console subsystem. cmd and PowerShell wait
+// for a console program and see its exit code, and its output goes to their
+// console or wherever its standard output leads.
+#include "console/WinMain.h"
+#include "unattended/Unattended.h"
+
+int main()
+{
+    RestrictLibrarySearch();
+    std::vector<std::wstring> arguments = ProgramArguments();
+    if (!arguments.empty())
+        return RunCommandLine(arguments);
+    // Without switches it is the window, as Tandrel.exe is.
+    STARTUPINFOW startup{};
+    GetStartupInfoW(&startup);
+    return RunWindow(GetModuleHandleW(nullptr),
+                     (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT);
+}
