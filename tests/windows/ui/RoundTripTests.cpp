@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <set>
 
 #include "suite/SuiteIds.h"
@@ -76,6 +77,17 @@ std::wstring WindowsDir()
     wchar_t path[MAX_PATH] = {};
     GetWindowsDirectoryW(path, MAX_PATH);
     return std::wstring(path) + L"\\";
+}
+
+using Json = nlohmann::ordered_json;
+
+// The verdict that ends an unattended run's output; null when the last line is no JSON.
+Json LastLineJson(const std::string& text)
+{
+    std::size_t end = text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0 ? text.size() - 2 : text.size();
+    std::size_t start = end < 2 ? std::string::npos : text.rfind("\r\n", end - 2);
+    start = start == std::string::npos ? 0 : start + 2;
+    return Json::parse(text.substr(start, end - start), nullptr, false);
 }
 
 std::wstring Narrow(const std::string& text)
@@ -355,12 +367,19 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     const std::string logPath = UiAutomation::OwnFolder() + "unattended.log";
     const std::string logSwitch = " /log \"" + logPath + "\"";
     const std::wstring start = L"Log file: " + Narrow(logPath) + L"\r\nVestrel Path: " + InstallDir + L"\r\n";
-    // The file's first line names the version, the machine and the time; the log text follows.
+    // The file's first line names the version, the machine and the time; the log text follows,
+    // and the verdict of the run ends it.
+    auto logVerdict = [&logPath] {
+        std::wstring text = UiAutomation::Utf8FileText(logPath);
+        return LastLineJson(std::string(text.begin(), text.end()));
+    };
     auto logText = [&logPath] {
         std::wstring text = UiAutomation::Utf8FileText(logPath);
         std::size_t end = text.find(L"\r\n");
         bool named = text.rfind(L"Tandrel ", 0) == 0 && text.substr(0, end).find(L" on ") != std::wstring::npos;
-        return named ? text.substr(end + 2) : text;
+        text = named ? text.substr(end + 2) : text;
+        std::size_t verdict = text.rfind(L"\r\n{\"tool\":\"Tandrel\",");
+        return verdict == std::wstring::npos ? text : text.substr(0, verdict + 2);
     };
 
     ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " -CREATE" + logSwitch), 0);
@@ -375,10 +394,29 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     DeleteFileA(backup.c_str());
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0);
     ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete /yes" + backupSwitch), 0);
+    // The console twin is waited for and gives the check's own exit code; its
+    // output, like Tandrel.exe's log file, ends with the same verdict.
+    const std::string tandrelCom = "\"" + UiAutomation::OwnFolder() + "Tandrel.com\"";
+    std::string comOutput;
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelCom + " /check", 60000, nullptr, &comOutput), 1);
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check" + logSwitch), 1);
     std::wstring report = logText();
     EXPECT_EQ(report.find(L"\tOK\r\n"), std::wstring::npos);
     EXPECT_NE(report.find(L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"), std::wstring::npos);
+    Json shown = LastLineJson(comOutput);
+    Json logged = logVerdict();
+    EXPECT_EQ(shown["commands"], Json::array({"check"}));
+    EXPECT_EQ(shown["exitCode"], 1);
+    EXPECT_EQ(shown["problems"], 15);
+    EXPECT_EQ(shown["classesWithProblems"].size(), 15u);
+    EXPECT_EQ(logged["log"], std::string(logPath));
+    for (Json* verdict : {&shown, &logged}) {
+        verdict->erase("time");
+        verdict->erase("log");
+    }
+    EXPECT_EQ(shown, logged);
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelCom + " /frobnicate", 60000, nullptr, &comOutput), 2);
+    EXPECT_EQ(LastLineJson(comOutput)["error"], "Unknown argument: /frobnicate");
     DeleteFileA(backup.c_str());
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + backupSwitch, 120000), 0);
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0);
@@ -459,7 +497,9 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     DWORD asked = GetTickCount();
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check", 60000, nullptr, &output), 1618);
     EXPECT_LT(GetTickCount() - asked, 5000u);
-    EXPECT_EQ(output, busy + "\r\n");
+    EXPECT_EQ(output.substr(0, busy.size() + 2), busy + "\r\n");
+    EXPECT_EQ(LastLineJson(output)["error"], busy);
+    EXPECT_EQ(LastLineJson(output)["exitCode"], 1618);
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "no longer hanging";
     DWORD code = 0;
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), static_cast<DWORD>(WAIT_OBJECT_0));
