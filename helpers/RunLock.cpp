@@ -10,11 +10,6 @@ int holders = 0;
 
 }  // namespace
 
-std::wstring RunInProgressText()
-{
-    return L"Another Tandrel run is in progress on this computer; nothing was done.";
-}
-
 RunLock::~RunLock()
 {
     if (holds_)
@@ -35,7 +30,7 @@ RunLock::Outcome RunLock::Take(std::wstring& message)
     bool abandoned = false;
     long code = SystemPlatform::TakeRunLock(lock, abandoned);
     if (code == Timeout) {
-        message = RunInProgressText();
+        message = L"Another Tandrel run is in progress on this computer; nothing was done.";
         return Outcome::Held;
     }
     if (code != 0) {

@@ -26,6 +26,3 @@ private:
     UniqueHandle<LockHandle, &SystemPlatform::ReleaseRunLock> handle_;
     bool holds_ = false;
 };
-
-// "Another Tandrel run is in progress on this computer; nothing was done."
-[[nodiscard]] std::wstring RunInProgressText();
