@@ -82,6 +82,10 @@ bool Close(FileHandle file);
 // Whether `a` and `b` are one existing file, by volume and file index: 0 with `same` set, or the first failure's code.
 [[nodiscard]] long SameFile(const std::wstring& a, const std::wstring& b, bool& same);
 
+// GetFileAttributesW: 0 when a file, not a folder, is at `path`; otherwise the
+// system's code, ERROR_FILE_NOT_FOUND for a folder.
+[[nodiscard]] long LookForFile(const std::wstring& path);
+
 // The system's text for a Windows code, without its line end.
 [[nodiscard]] std::wstring ErrorText(long code);
 

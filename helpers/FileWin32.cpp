@@ -378,6 +378,14 @@ long SameFile(const std::wstring& a, const std::wstring& b, bool& same)
     return ERROR_SUCCESS;
 }
 
+long LookForFile(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return static_cast<long>(GetLastError());
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+}
+
 std::wstring ErrorText(long code)
 {
     wchar_t* text = nullptr;

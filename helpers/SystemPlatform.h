@@ -56,5 +56,7 @@ void Pause(std::uint32_t milliseconds);
 
 // ExpandEnvironmentStringsA: the whole expansion, however long.
 [[nodiscard]] std::optional<std::wstring> ExpandStrings(const std::wstring& source);
+// ExpandEnvironmentStringsW, for text read with the wide calls.
+[[nodiscard]] std::optional<std::wstring> ExpandStringsW(const std::wstring& source);
 
 }  // namespace SystemPlatform

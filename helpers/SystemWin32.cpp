@@ -154,4 +154,21 @@ std::optional<std::wstring> ExpandStrings(const std::wstring& source)
         ExpansionBufferSize);
 }
 
+std::optional<std::wstring> ExpandStringsW(const std::wstring& source)
+{
+    std::wstring text(ExpansionBufferSize, L'\0');
+    // Asked again at the size reported, which counts the NUL.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD needed = ExpandEnvironmentStringsW(source.c_str(), text.data(), static_cast<DWORD>(text.size()));
+        if (needed == 0)
+            return std::nullopt;
+        if (needed <= text.size()) {
+            text.resize(needed - 1);
+            return text;
+        }
+        text.resize(needed);
+    }
+    return std::nullopt;
+}
+
 }  // namespace SystemPlatform

@@ -7,6 +7,7 @@
 enum class RegKey : std::uintptr_t {
     None = 0,
     LocalMachine = 0x80000002u,
+    Users = 0x80000003u,
 };
 
 // Windows result codes that the logic names.

@@ -68,6 +68,13 @@ namespace RegistryPlatform {
 // "\REGISTRY\MACHINE\..."; ERROR_FILE_NOT_FOUND for a key that is no link.
 [[nodiscard]] long LinkTarget(RegKey key, std::wstring& target);
 
+// RegOpenKeyExW with KEY_READ, following links as any caller does. With
+// `view32`, KEY_WOW64_32KEY: the keys a 32-bit caller reads, whatever the build.
+[[nodiscard]] long OpenKeyWide(RegKey root, const std::wstring& path, RegKey& key, bool view32 = false);
+
+// RegQueryValueExW: the value's type and exact bytes, whatever their size.
+[[nodiscard]] long QueryValueWide(RegKey key, const std::wstring& valueName, RegValueData& value);
+
 // RegSetValueExW with the value's bytes as they are.
 [[nodiscard]] long SetValueWide(RegKey key, const RegValueData& value);
 

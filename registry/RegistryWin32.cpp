@@ -13,6 +13,8 @@ HKEY ToHkey(RegKey key)
 {
     if (key == RegKey::LocalMachine)
         return HKEY_LOCAL_MACHINE;
+    if (key == RegKey::Users)
+        return HKEY_USERS;
     return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(key));
 }
 
@@ -133,6 +135,35 @@ long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key)
     return code;
 }
 
+long OpenKeyWide(RegKey root, const std::wstring& path, RegKey& key, bool view32)
+{
+    HKEY opened = nullptr;
+    LONG code = RegOpenKeyExW(ToHkey(root), path.c_str(), 0, KEY_READ | (view32 ? KEY_WOW64_32KEY : 0), &opened);
+    if (code == ERROR_SUCCESS)
+        key = FromHkey(opened);
+    return code;
+}
+
+long QueryValueWide(RegKey key, const std::wstring& valueName, RegValueData& value)
+{
+    // Asked again at the size reported: the value may grow between the calls.
+    std::string bytes(512, '\0');
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD type = REG_NONE;
+        DWORD size = static_cast<DWORD>(bytes.size());
+        LONG code = RegQueryValueExW(ToHkey(key), valueName.c_str(), nullptr, &type,
+                                     reinterpret_cast<BYTE*>(bytes.data()), &size);
+        if (code == ERROR_SUCCESS) {
+            value = RegValueData{valueName, type, bytes.substr(0, size)};
+            return code;
+        }
+        if (code != ERROR_MORE_DATA)
+            return code;
+        bytes.resize(size);
+    }
+    return ERROR_MORE_DATA;
+}
+
 long KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values)
 {
     DWORD keyCount = 0;
@@ -194,7 +225,7 @@ long EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value)
 long KeyPath(RegKey key, std::wstring& path)
 {
     // A predefined root is a pseudo-handle that the kernel does not know.
-    if (key == RegKey::LocalMachine)
+    if (key == RegKey::LocalMachine || key == RegKey::Users)
         return ERROR_INVALID_HANDLE;
     using NtQueryKeyProc = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     auto queryKey = NtdllProc<NtQueryKeyProc>("NtQueryKey");

@@ -35,24 +35,25 @@ run_ctest() {
   count "build/$preset.ctest.log"
 }
 
-# A bounded libFuzzer run of the registry-file reader, counted as one test. New units go to build/fuzz/corpus,
-# never into the seeds in tests/; an input that breaks a property is saved in build/fuzz/findings/.
+# A bounded libFuzzer run of one file reader, counted as one test: run_fuzz NAME SECONDS WHAT. New units go to
+# build/fuzz/corpus/NAME, never into the seeds in tests/fuzz/NAME; an input that breaks a property is saved in
+# build/fuzz/findings/ under the fuzzer's name.
 run_fuzz() {
-  local log=build/fuzz.log status=0 found
-  local command=(build/fuzz/tandrel_regfile_fuzz -max_total_time=30 -artifact_prefix=build/fuzz/findings/
-                 build/fuzz/corpus tests/fuzz/regfile)
-  rm -rf build/fuzz/findings
-  mkdir -p build/fuzz/corpus build/fuzz/findings
-  cp tests/fuzz/regfile/* build/fuzz/corpus/
+  local name=$1 seconds=$2 what=$3 log=build/fuzz-$1.log status=0 found
+  local command=(build/fuzz/tandrel_${name}_fuzz -max_total_time="$seconds"
+                 -artifact_prefix="build/fuzz/findings/$name-" "build/fuzz/corpus/$name" "tests/fuzz/$name")
+  rm -f "build/fuzz/findings/$name-"*
+  mkdir -p "build/fuzz/corpus/$name" build/fuzz/findings
+  cp "tests/fuzz/$name"/* "build/fuzz/corpus/$name/"
   "${command[@]}" >"$log" 2>&1 || status=$?
   if [ "$status" -eq 0 ]; then
     echo "    passed: $(grep -E '^Done [0-9]+ runs' "$log" || true)"
     passed=$((passed + 1))
     return
   fi
-  found=$(find build/fuzz/findings -type f | tr '\n' ' ')
+  found=$(find build/fuzz/findings -type f -name "$name-*" | tr '\n' ' ')
   {
-    echo "FAILED: the registry-file fuzzer"
+    echo "FAILED: the $what fuzzer"
     echo "  command: $(printf '%q ' "${command[@]}")"
     echo "  exit status: $status"
     echo "  saved input: ${found:-(none)}"
@@ -68,7 +69,9 @@ run_ctest host
 
 echo "== fuzz: the registry-file reader under libFuzzer, ASan and UBSan, for 30 seconds"
 configure_and_build fuzz
-run_fuzz
+run_fuzz regfile 30 registry-file
+echo "== fuzz: the program-image reader under libFuzzer, ASan and UBSan, for 15 seconds"
+run_fuzz peimage 15 program-image
 
 echo "== windows i686: the shipping Tandrel.exe"
 configure_and_build windows

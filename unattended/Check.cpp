@@ -8,8 +8,10 @@
 #include "helpers/FilePlatform.h"
 #include "helpers/FuncLib.h"
 #include "helpers/SystemPlatform.h"
+#include "helpers/Utf16.h"
 #include "registry/RegKeyOwner.h"
 #include "registry/RegistryPlatform.h"
+#include "unattended/LoadCheck.h"
 
 namespace {
 
@@ -59,21 +61,54 @@ std::wstring NamedFile(const std::wstring& value, bool program)
     return value;
 }
 
+// A type library's file may name a resource of the file: "x.dll\2" is the second type library in x.dll.
+std::wstring WithoutResourceIndex(const std::wstring& path)
+{
+    std::size_t separator = path.find_last_of(L'\\');
+    if (separator == std::wstring::npos || separator + 1 == path.size() || separator == 0)
+        return path;
+    bool number = std::all_of(path.begin() + separator + 1, path.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    return number ? path.substr(0, separator) : path;
+}
+
+// Text read with the wide calls, so that a name outside the ANSI code page reads as it is stored.
+bool ReadWideString(RegKey key, const std::wstring& name, std::wstring& text)
+{
+    RegValueData value;
+    if (RegistryPlatform::QueryValueWide(key, name, value) != RegError::Success ||
+        (value.type != RegType::Sz && value.type != RegType::ExpandSz))
+        return false;
+    bool valid = true;
+    text = TrimNull(FromUtf16(UnitsOf(value.bytes), valid));
+    if (value.type == RegType::ExpandSz) {
+        std::optional<std::wstring> expanded = SystemPlatform::ExpandStringsW(text);
+        if (!expanded)
+            return false;
+        text = *expanded;
+    }
+    return true;
+}
+
 class Checker {
 public:
     Checker(const std::wstring& appPath, const std::wstring& systemPath,
             const std::function<void(const std::wstring&)>& log)
-        : appPath_(appPath), systemPath_(systemPath), log_(log)
+        : appPath_(appPath), systemPath_(systemPath), log_(log),
+          loadCheck_(SystemDirectory(), WindowsDirectory())
     {
     }
 
     [[nodiscard]] int Problems() const { return problems_; }
+    [[nodiscard]] int Overrides() const { return overrides_; }
 
     void CheckClass(const std::wstring& progId)
     {
         log_(L"\r\nChecking Class: " + progId);
         int before = problems_;
+        clsid_.clear();
+        typeLib_.clear();
         CheckRegistration(progId);
+        CheckOverrides(progId);
         if (problems_ == before)
             log_(L"\tOK");
     }
@@ -89,12 +124,20 @@ private:
     RegKeyOwner Open(const std::wstring& path, const std::wstring& reason = L"")
     {
         RegKey key = RegKey::None;
-        long code = RegistryPlatform::OpenKey(RegKey::LocalMachine, path, key);
+        long code = RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, path, key);
         if (code == RegError::FileNotFound)
             Problem(path + L" is missing" + reason + L".");
         else if (code != RegError::Success)
             Problem(path + L" cannot be opened: " + FilePlatform::ErrorText(code));
         return RegKeyOwner(code == RegError::Success ? key : RegKey::None);
+    }
+
+    bool Missing(const std::wstring& path)
+    {
+        RegKey key = RegKey::None;
+        long code = RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, path, key);
+        RegKeyOwner owner(code == RegError::Success ? key : RegKey::None);
+        return code == RegError::FileNotFound;
     }
 
     std::optional<std::wstring> ReadDefault(const std::wstring& path, const std::wstring& reason = L"")
@@ -103,7 +146,7 @@ private:
         if (!key)
             return std::nullopt;
         std::wstring value;
-        if (!GetRegString(key.get(), L"", value)) {
+        if (!ReadWideString(key.get(), L"", value)) {
             Problem(path + L" has no default value that can be read.");
             return std::nullopt;
         }
@@ -120,15 +163,17 @@ private:
         return value;
     }
 
-    std::optional<std::wstring> FirstSubKey(const std::wstring& path, const std::wstring& kind,
-                                            bool (*fits)(const std::wstring&))
+    // Every subkey of `path` that `fits`; nothing once a failure, or the lack of any, is reported.
+    std::optional<std::vector<std::wstring>> SubKeys(const std::wstring& path, const std::wstring& kind,
+                                                     bool (*fits)(const std::wstring&))
     {
         RegKeyOwner key = Open(path);
         if (!key)
             return std::nullopt;
+        std::vector<std::wstring> names;
         std::wstring name;
         for (std::uint32_t index = 0;; ++index) {
-            long code = EnumRegSubKey(key.get(), index, name);
+            long code = RegistryPlatform::EnumKeyWide(key.get(), index, name);
             if (code == RegError::NoMoreItems)
                 break;
             if (code != RegError::Success) {
@@ -136,18 +181,22 @@ private:
                 return std::nullopt;
             }
             if (fits(name))
-                return name;
+                names.push_back(name);
         }
-        Problem(path + L" has no " + kind + L" subkey.");
-        return std::nullopt;
+        if (names.empty()) {
+            Problem(path + L" has no " + kind + L" subkey.");
+            return std::nullopt;
+        }
+        return names;
     }
 
     // Files are compared, not names: a short name, another letter case or a doubled separator is the same file.
-    void CheckFile(const std::wstring& key, const std::wstring& path, const std::wstring& expected)
+    // True when the file is there.
+    bool CheckFile(const std::wstring& key, const std::wstring& path, const std::wstring& expected)
     {
         if (IsBlank(path)) {
             Problem(key + L" names no file.");
-            return;
+            return false;
         }
         // Asked about alone first: a failure of the pair would not tell which of the two is missing.
         bool same = false;
@@ -158,6 +207,7 @@ private:
             Problem(key + L" names " + path + L", which cannot be opened: " + FilePlatform::ErrorText(code));
         else if (!expected.empty() && (FilePlatform::SameFile(path, expected, same) != 0 || !same))
             Problem(key + L" names " + path + L", not " + expected + L".");
+        return code == 0;
     }
 
     void CheckRegistration(const std::wstring& progId)
@@ -168,6 +218,7 @@ private:
         std::optional<std::wstring> clsid = ReadIdentifier(progIdKey + L"\\CLSID", L"class identifier");
         if (!clsid)
             return;
+        clsid_ = *clsid;
         const std::wstring classKey = std::wstring(ClassesKey) + L"CLSID\\" + *clsid;
         if (!Open(classKey))
             return;
@@ -198,40 +249,121 @@ private:
             return;
         // Without the folder Create uses, only that the file exists can be told.
         const std::wstring& folder = program ? appPath_ : systemPath_;
-        CheckFile(serverKey, NamedFile(*value, program), folder.empty() ? L"" : folder + file);
+        const std::wstring path = NamedFile(*value, program);
+        if (!CheckFile(serverKey, path, folder.empty() ? L"" : folder + file))
+            return;
+        const std::wstring caller = SystemPlatform::ProgramBits() == 64 ? L"64-bit" : L"32-bit";
+        for (const std::wstring& reason : loadCheck_.Reasons(path))
+            Problem(path + L" cannot be loaded by a " + caller + L" caller: " + reason + L".");
     }
 
+    // Every version and locale is looked at: the system may pick any of them for a caller.
     void CheckTypeLib(const std::wstring& classKey)
     {
         std::optional<std::wstring> id = ReadIdentifier(classKey + L"\\TypeLib", L"type library identifier");
         if (!id)
             return;
+        typeLib_ = *id;
         const std::wstring typeLibKey = std::wstring(ClassesKey) + L"TypeLib\\" + *id;
-        std::optional<std::wstring> version = FirstSubKey(typeLibKey, L"version", AnyName);
-        if (!version)
+        std::optional<std::vector<std::wstring>> versions = SubKeys(typeLibKey, L"version", AnyName);
+        if (!versions)
             return;
-        const std::wstring versionKey = typeLibKey + L"\\" + *version;
-        std::optional<std::wstring> locale = FirstSubKey(versionKey, L"locale", IsLocale);
-        if (!locale)
+        for (const std::wstring& version : *versions)
+            CheckTypeLibVersion(typeLibKey + L"\\" + version);
+
+        // The class names the version its callers load; a key without it leaves the choice to them.
+        if (Missing(classKey + L"\\VERSION"))
+            return;
+        std::optional<std::wstring> wanted = ReadDefault(classKey + L"\\VERSION");
+        if (wanted && std::none_of(versions->begin(), versions->end(),
+                                   [&wanted](const std::wstring& v) { return EqualsIgnoringCase(v, *wanted); }))
+            Problem(classKey + L"\\VERSION names " + *wanted + L", which " + typeLibKey + L" does not have.");
+    }
+
+    void CheckTypeLibVersion(const std::wstring& versionKey)
+    {
+        std::optional<std::vector<std::wstring>> locales = SubKeys(versionKey, L"locale", IsLocale);
+        if (!locales)
             return;
         // The system loads a type library for a caller of its own bitness
         // only: a 32-bit caller from "win32", a 64-bit one from "win64".
         const bool bits64 = SystemPlatform::ProgramBits() == 64;
-        const std::wstring localeKey = versionKey + L"\\" + *locale;
-        const std::wstring fileKey = localeKey + (bits64 ? L"\\win64" : L"\\win32");
         const std::wstring other = bits64 ? L"win32" : L"win64";
-        std::wstring reason;
-        if (RegKeyMissing(RegKey::LocalMachine, fileKey) &&
-            !RegKeyMissing(RegKey::LocalMachine, localeKey + L"\\" + other))
-            reason = L": the type library is registered only under " + other;
-        if (std::optional<std::wstring> path = ReadDefault(fileKey, reason))
-            CheckFile(fileKey, NamedFile(*path, false), L"");
+        for (const std::wstring& locale : *locales) {
+            const std::wstring localeKey = versionKey + L"\\" + locale;
+            const std::wstring fileKey = localeKey + (bits64 ? L"\\win64" : L"\\win32");
+            std::wstring reason;
+            if (Missing(fileKey) && !Missing(localeKey + L"\\" + other))
+                reason = L": the type library is registered only under " + other;
+            if (std::optional<std::wstring> path = ReadDefault(fileKey, reason))
+                CheckFile(fileKey, WithoutResourceIndex(NamedFile(*path, false)), L"");
+        }
+    }
+
+    // A user's own registration comes first for that user's 32-bit callers, whatever the machine's says.
+    void CheckOverrides(const std::wstring& progId)
+    {
+        if (!usersListed_)
+            ListUsers();
+        if (usersError_ != RegError::Success) {
+            UserProblem(L"HKEY_USERS cannot be listed: " + FilePlatform::ErrorText(usersError_));
+            return;
+        }
+        std::vector<std::wstring> keys{progId};
+        if (!clsid_.empty())
+            keys.push_back(L"CLSID\\" + clsid_);
+        if (!typeLib_.empty())
+            keys.push_back(L"TypeLib\\" + typeLib_);
+        for (const std::wstring& user : users_) {
+            for (const std::wstring& key : keys) {
+                const std::wstring path = user + L"\\Software\\Classes\\" + key;
+                RegKey opened = RegKey::None;
+                long code = RegistryPlatform::OpenKeyWide(RegKey::Users, path, opened, true);
+                RegKeyOwner owner(code == RegError::Success ? opened : RegKey::None);
+                if (code == RegError::Success)
+                    UserProblem(L"HKEY_USERS\\" + path + L" overrides the machine's registration for that user.");
+                else if (code != RegError::FileNotFound)
+                    UserProblem(L"HKEY_USERS\\" + path + L" cannot be opened: " + FilePlatform::ErrorText(code));
+            }
+        }
+    }
+
+    void UserProblem(const std::wstring& what)
+    {
+        ++overrides_;
+        Problem(what);
+    }
+
+    // The users whose hives are loaded; .DEFAULT is no user's, and a "_Classes" key shows a hive's classes twice.
+    void ListUsers()
+    {
+        usersListed_ = true;
+        std::wstring name;
+        for (std::uint32_t index = 0;; ++index) {
+            long code = RegistryPlatform::EnumKeyWide(RegKey::Users, index, name);
+            if (code == RegError::NoMoreItems || code == RegError::FileNotFound)
+                return;
+            if (code != RegError::Success) {
+                usersError_ = code;
+                return;
+            }
+            bool classes = name.size() >= 8 && EqualsIgnoringCase(name.substr(name.size() - 8), L"_Classes");
+            if (!classes && !EqualsIgnoringCase(name, L".DEFAULT"))
+                users_.push_back(name);
+        }
     }
 
     const std::wstring& appPath_;
     const std::wstring& systemPath_;
     const std::function<void(const std::wstring&)>& log_;
+    LoadCheck loadCheck_;
+    std::wstring clsid_;
+    std::wstring typeLib_;
+    std::vector<std::wstring> users_;
+    bool usersListed_ = false;
+    long usersError_ = RegError::Success;
     int problems_ = 0;
+    int overrides_ = 0;
 };
 
 }  // namespace
@@ -248,6 +380,7 @@ CheckReport CheckSuite(const std::wstring& appPath, const std::wstring& systemPa
         if (checker.Problems() > before)
             report.classes.push_back(progId);
     }
+    report.overrides = checker.Overrides();
     int problems = report.problems = checker.Problems();
     if (problems == 0)
         log(L"\r\nNo problems found.");

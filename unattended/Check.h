@@ -7,6 +7,8 @@
 // What a check found: how many problems, and the ProgIDs that had any, in table order.
 struct CheckReport {
     int problems = 0;
+    // Of them, those in users' own registrations, which a repair of the machine's leaves as they are.
+    int overrides = 0;
     std::vector<std::wstring> classes;
 };
 

@@ -8,7 +8,9 @@
 #include "console/Tables.h"
 #include "helpers/FuncLib.h"
 #include "helpers/ProcessPlatform.h"
+#include "helpers/FilePlatform.h"
 #include "helpers/SystemPlatform.h"
+#include "unattended/LoadCheck.h"
 
 namespace {
 
@@ -32,22 +34,42 @@ std::vector<std::wstring> MissingForCreate(const Form1& form)
     return missing;
 }
 
+// Every file of the suite that is there and that its callers could not load:
+// registered again, its classes would still not be created.
+std::vector<std::wstring> UnloadableForCreate(const Form1& form)
+{
+    LoadCheck check(SystemDirectory(), WindowsDirectory());
+    std::vector<std::wstring> entries;
+    for (const wchar_t* file : ComponentTable) {
+        std::wstring path = form.ComponentPath(file);
+        if (!IsFullPath(path) || FilePlatform::LookForFile(path) != 0)
+            continue;
+        for (const std::wstring& reason : check.Reasons(path))
+            entries.push_back(L"\tCANNOT LOAD: " + path + L": " + reason);
+    }
+    return entries;
+}
+
 }  // namespace
 
 bool RepairSuite(Form1& form, CheckReport& last)
 {
     auto log = [&form](const std::wstring& entry) { form.AddMsg(entry); };
     last = CheckSuite(form.AppPath, form.SystemPath, log);
-    if (last.problems == 0) {
+    // Users' own registrations are theirs: with the machine's sound there is nothing to mend.
+    if (last.problems == last.overrides) {
         form.FlushLog();
-        return true;
+        return last.problems == 0;
     }
     // A registration that Create cannot put back is better left as it is,
     // broken or working from another folder, than deleted.
     std::vector<std::wstring> missing = MissingForCreate(form);
     for (const std::wstring& path : missing)
         form.AddMsg(L"\tMISSING: " + path);
-    if (!missing.empty()) {
+    std::vector<std::wstring> unloadable = UnloadableForCreate(form);
+    for (const std::wstring& entry : unloadable)
+        form.AddMsg(entry);
+    if (!missing.empty() || !unloadable.empty()) {
         form.AddMsg(NothingChanged);
         form.FlushLog();
         return false;
@@ -67,7 +89,7 @@ bool RepairSuite(Form1& form, CheckReport& last)
         report.clear();
         last = CheckSuite(form.AppPath, form.SystemPath,
                           [&report](const std::wstring& entry) { report.push_back(entry); });
-        if (last.problems == 0 || SystemPlatform::Ticks() - start >= PatienceMs)
+        if (last.problems == last.overrides || SystemPlatform::Ticks() - start >= PatienceMs)
             break;
         SystemPlatform::Pause(RecheckMs);
     }

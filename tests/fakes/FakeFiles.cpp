@@ -118,9 +118,14 @@ long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& ref
 {
     auto& files = FakeFiles::Instance();
     refusal = files.refusals.count(path) ? files.refusals[path] : FileRefusal::None;
-    if (refusal != FileRefusal::None || files.openErrors.count(path) || !files.contents.count(path))
+    // A program image of the fixture is found by any of its names, as on a disk.
+    auto image = std::find_if(files.images.begin(), files.images.end(), [&path](const auto& file) {
+        return EqualsIgnoringCase(LongPath(file.first), LongPath(path));
+    });
+    bool held = files.contents.count(path) || image != files.images.end();
+    if (refusal != FileRefusal::None || files.openErrors.count(path) || !held)
         return refusal != FileRefusal::None ? 0 : files.openErrors.count(path) ? files.openErrors[path] : 2;
-    bytes = files.contents[path];
+    bytes = files.contents.count(path) ? files.contents[path] : image->second;
     return bytes.size() > limit ? 223 : 0;  // ERROR_FILE_TOO_LARGE
 }
 
@@ -155,6 +160,11 @@ long SameFile(const std::wstring& a, const std::wstring& b, bool& same)
     }
     same = Lower(first) == Lower(second);
     return 0;
+}
+
+long LookForFile(const std::wstring& path)
+{
+    return FakeProcesses::Instance().HasFile(LongPath(path)) ? 0 : 2;  // ERROR_FILE_NOT_FOUND
 }
 
 std::wstring ErrorText(long code)

@@ -15,6 +15,8 @@ struct FakeFiles {
     std::map<std::wstring, FileRefusal> refusals;
     std::map<std::wstring, long> openErrors;
     std::map<std::wstring, std::string> contents;
+    // Files there before the run that are only read, such as the suite's program images.
+    std::map<std::wstring, std::string> images;
     // A file write takes at most `maxWrite` bytes, and fails with
     // ERROR_DISK_FULL once the file holds `failAfter` bytes.
     std::uint32_t maxWrite = 0xFFFFFFFF;

@@ -190,6 +190,11 @@ std::shared_ptr<FakeRegistry::Node> FakeRegistry::NodeOf(RegKey key, long& error
         error = RegError::Success;
         return root_;
     }
+    if (key == RegKey::Users) {
+        auto users = root_->children.find(L"HKEY_USERS");
+        error = users == root_->children.end() ? RegError::FileNotFound : RegError::Success;
+        return users == root_->children.end() ? nullptr : users->second;
+    }
     auto it = handles_.find(static_cast<std::uintptr_t>(key));
     if (it == handles_.end() || !it->second.open) {
         error = RegError::InvalidHandle;
@@ -219,7 +224,7 @@ void FakeRegistry::CreateKey(const std::wstring& path)
 void FakeRegistry::SetValue(const std::wstring& path, const std::wstring& name, std::uint32_t type, std::string data)
 {
     auto node = Make(path);
-    node->values[name] = Value{name, type, std::move(data)};
+    node->values[name] = Value{name, type, std::move(data), {}};
 }
 
 void FakeRegistry::SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text,
@@ -228,6 +233,14 @@ void FakeRegistry::SetString(const std::wstring& path, const std::wstring& name,
     std::string data = ToLatin1(text);
     data.push_back('\0');
     SetValue(path, name, type, std::move(data));
+}
+
+void FakeRegistry::SetWideString(const std::wstring& path, const std::wstring& name, const std::wstring& text)
+{
+    SetString(path, name, text);
+    std::string& wide = Make(path)->values[name].wide;
+    for (wchar_t c : text + L'\0')
+        wide += std::string{static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF)};
 }
 
 void FakeRegistry::CreateLink(const std::wstring& path, const std::wstring& target)
@@ -241,7 +254,7 @@ void FakeRegistry::CreateLink(const std::wstring& path, const std::wstring& targ
         bytes.push_back(static_cast<char>(c & 0xFF));
         bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
     }
-    node->values[L"SymbolicLinkValue"] = Value{L"SymbolicLinkValue", RegType::Link, bytes};
+    node->values[L"SymbolicLinkValue"] = Value{L"SymbolicLinkValue", RegType::Link, bytes, {}};
 }
 
 void FakeRegistry::MarkDeleted(Node& node)
@@ -519,7 +532,26 @@ long FakeRegistry::EnumValueWide(RegKey key, std::uint32_t index, RegValueData& 
     if (index >= node->values.size())
         return RegError::NoMoreItems;
     const Value& held = std::next(node->values.begin(), index)->second;
-    value = RegValueData{held.name, held.type, WideBytes(held.type, held.data)};
+    value = RegValueData{held.name, held.type, held.wide.empty() ? WideBytes(held.type, held.data) : held.wide};
+    return RegError::Success;
+}
+
+long FakeRegistry::QueryValueWide(RegKey key, const std::wstring& valueName, RegValueData& value)
+{
+    long error = 0;
+    auto node = NodeOf(key, error);
+    std::wstring path = node ? PathOf(*node) : std::wstring(L"(bad)");
+    if (Record(Call::QueryData, path + L":" + valueName))
+        return RegError::AccessDenied;
+    if (!node)
+        return error;
+    if (auto fault = TakeFault(Call::QueryData, path))
+        return *fault;
+    auto it = node->values.find(valueName);
+    if (it == node->values.end())
+        return RegError::FileNotFound;
+    const Value& held = it->second;
+    value = RegValueData{held.name, held.type, held.wide.empty() ? WideBytes(held.type, held.data) : held.wide};
     return RegError::Success;
 }
 
@@ -568,7 +600,7 @@ long FakeRegistry::SetValueWide(RegKey key, const RegValueData& value)
         return error;
     if (auto fault = TakeFault(Call::SetValue, path))
         return *fault;
-    node->values[value.name] = Value{value.name, value.type, HeldBytes(value.type, value.bytes)};
+    node->values[value.name] = Value{value.name, value.type, HeldBytes(value.type, value.bytes), {}};
     return RegError::Success;
 }
 
@@ -641,6 +673,17 @@ long DeleteKey(RegKey parent, const std::wstring& name)
 long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key)
 {
     return FakeRegistry::Instance().OpenKey(parent, name, key, true);
+}
+
+// The fake has one view: the 32-bit program's.
+long OpenKeyWide(RegKey root, const std::wstring& path, RegKey& key, bool)
+{
+    return FakeRegistry::Instance().OpenKey(root, path, key);
+}
+
+long QueryValueWide(RegKey key, const std::wstring& valueName, RegValueData& value)
+{
+    return FakeRegistry::Instance().QueryValueWide(key, valueName, value);
 }
 
 long KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values)

@@ -17,7 +17,7 @@
 // system's sorted order, 259 past the end, 1018 on a deleted key's handle,
 // no deletion of a key that has subkeys, registry links followed except when
 // opened as links, and deleted by name as their target), counts every handle,
-// and can make any single call fail. Value data is held as the bytes an "A" call returns;
+// and can make any single call fail. HKEY_USERS is the key "HKEY_USERS" at the root, when a test makes it. Value data is held as the bytes an "A" call returns;
 // its code page is Latin-1. The wide calls see text (types 1, 2 and 7) as UTF-16LE.
 class FakeRegistry {
 public:
@@ -33,6 +33,8 @@ public:
     // REG_SZ or REG_EXPAND_SZ stored with its terminating NUL.
     void SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text,
                    std::uint32_t type = RegType::Sz);
+    // A REG_SZ as the wide calls store it, with characters that Latin-1 lacks: the "A" calls see them as '?'.
+    void SetWideString(const std::wstring& path, const std::wstring& name, const std::wstring& text);
     // A registry link at `path` to the key at `target` (which need not exist).
     void CreateLink(const std::wstring& path, const std::wstring& target);
     void DeleteTree(const std::wstring& path);
@@ -79,6 +81,7 @@ public:
     long KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values);
     long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name);
     long EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value);
+    long QueryValueWide(RegKey key, const std::wstring& valueName, RegValueData& value);
     long KeyPath(RegKey key, std::wstring& path);
     long CreateKey64(const std::wstring& subPath, RegKey& key);
     long SetValueWide(RegKey key, const RegValueData& value);
@@ -98,6 +101,7 @@ private:
         std::wstring name;
         std::uint32_t type = RegType::None;
         std::string data;
+        std::string wide;  // what the wide calls see, when it is more than `data` can hold
     };
     struct Node {
         std::wstring name;

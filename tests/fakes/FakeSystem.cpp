@@ -148,7 +148,7 @@ std::uint64_t Ticks()
 
 // %NAME% references to defined variables are replaced, names compared
 // without regard to case; anything else stays as written.
-std::optional<std::wstring> ExpandStrings(const std::wstring& source)
+std::optional<std::wstring> ExpandStringsW(const std::wstring& source)
 {
     auto& system = FakeSystem::Instance();
     ++system.expansionCalls;
@@ -178,6 +178,12 @@ std::optional<std::wstring> ExpandStrings(const std::wstring& source)
             pos = close;
         }
     }
+    return result;
+}
+
+std::optional<std::wstring> ExpandStrings(const std::wstring& source)
+{
+    std::wstring result = *ExpandStringsW(source);
     // As ExpandEnvironmentStringsA: the size in bytes with the NUL, and the
     // text only when that fits.
     std::string bytes = Encode(result);

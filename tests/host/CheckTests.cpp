@@ -28,19 +28,13 @@ void Set(const std::wstring& key, const std::wstring& value, std::uint32_t type 
     registry.SetString(key, L"", value, type);
 }
 
-// The fixture registers every class as a library's: each is served here as its file is, with a type library file.
-void PrepareHealthy()
+const std::wstring Users = L"HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\";
+
+void PutImage(const std::wstring& path, std::uint16_t machine, std::vector<std::string> imports = {})
 {
-    Prepare(Machine::SuiteInstalled);
-    for (const auto& c : SuiteClasses()) {
-        std::wstring file = *std::ranges::find_if(Files, [&c](auto& f) { return f.starts_with(c.library); });
-        bool program = file.ends_with(L".exe");
-        registry.DeleteTree(Classes + L"CLSID\\" + c.clsid + Inproc);
-        Set(Classes + L"CLSID\\" + c.clsid + (program ? Local : Inproc), (program ? AppDir : SysDir) + file);
-        Set(Classes + L"TypeLib\\" + c.typeLib + L"\\1.0\\0\\win32", SysDir + c.library + L".tlb");
-        Set(Classes + L"TypeLib\\" + c.typeLib + L"\\1.0\\FLAGS", L"0");
-        disk.AddFile(SysDir + c.library + L".tlb");
-    }
+    FakeFiles::Instance().images[path] =
+        LayOutPeImage({.machine = machine, .pe32Plus = machine != 0x14C, .imports = std::move(imports)}).bytes;
+    disk.AddFile(path);
 }
 
 // Each class is judged alone: what is broken in one class's entries is reported there, once, and nowhere else.
@@ -66,7 +60,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {L"Corvane.clsMail"}, L"\tPROBLEM: Software\\CLASSES\\CLSID\\{C0000000-0000-4000-8000-000000000007}"
                                L"\\LocalServer32 is missing: the class is served by the program Corvane.exe."},
         {"a server in another folder",
-         [] { Set(ClassKey(0, Inproc), L"C:\\Old\\Glimmet.ocx"); disk.AddFile(L"C:\\Old\\Glimmet.ocx"); },
+         [] { Set(ClassKey(0, Inproc), L"C:\\Old\\Glimmet.ocx"); PutImage(L"C:\\Old\\Glimmet.ocx", 0x14C); },
          {L"Glimmet.ctlGlimmet"},
          L"\tPROBLEM: Software\\CLASSES\\CLSID\\{C0000000-0000-4000-8000-000000000000}\\InprocServer32 names "
          L"C:\\Old\\Glimmet.ocx, not C:\\WINDOWS\\system32\\Glimmet.ocx."},
@@ -82,8 +76,65 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              Set(ClassKey(8, Local), L"C:\\PROGRA~1\\VESTREL\\\\Sulvary.exe");
              Set(ClassKey(6, L"\\ProgID"), L"WRENNA.CLSIFACE");
              Set(Classes + L"Wrenna.clsIFace\\CLSID", L"{c0000000-0000-4000-8000-000000000006}");
+             // Read with the wide calls: the "A" calls would see "C:\\?????????\\...".
+             FakeFiles::Instance().shortNames[L"C:\\\u041F\u0440\u043E\u0433\u0440\u0430\u043C\u043C\u044B"] =
+                 L"C:\\Program Files";
+             registry.SetWideString(ClassKey(9, Local),
+                                    L"", L"C:\\\u041F\u0440\u043E\u0433\u0440\u0430\u043C\u043C\u044B\\Vestrel\\Brenlow.exe");
+             // A type library in a resource of its file: the file before the number must exist.
+             Set(Classes + L"TypeLib\\" + Guid(0, L'A') + L"\\1.0\\0\\win32", SysDir + L"Glimmet.ocx\\2");
          },
          {}},
+        // Dependencies found as the loader finds them: an API set, a known DLL, the Windows folder, and a loop
+        // of the suite's own libraries, which is followed once. Users' keys that are not their own: passed over.
+        {"dependencies and users' keys that stay OK",
+         [] {
+             PutImage(AppDir + L"Sulvary.exe", 0x14C, {"api-ms-win-core-com-l1-1-0.dll", "kernel32.dll", "Aid.dll"});
+             disk.AddFile(L"C:\\WINDOWS\\Aid.dll");
+             PutImage(AppDir + L"Omberly.exe", 0x14C, {"OmberlyA.dll"});
+             PutImage(AppDir + L"OmberlyA.dll", 0x14C, {"OmberlyB.dll"});
+             PutImage(AppDir + L"OmberlyB.dll", 0x14C, {"OmberlyA.dll", "OLEAUT32.dll"});
+             Set(L"HKEY_USERS\\.DEFAULT\\Software\\Classes\\Omberly.clsOmberly", L"x");
+             Set(L"HKEY_USERS\\S-1-5-21-7_Classes\\Software\\Classes\\Omberly.clsOmberly", L"x");
+             Set(Users + L"Other.Class", L"x");
+         },
+         {}},
+        {"a 64-bit file for 32-bit callers", [] { PutImage(SysDir + L"Wrenna.dll", 0x8664); }, {L"Wrenna.clsIFace"},
+         L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it is a 64-bit image (x64)."},
+        {"an ARM64 program", [] { PutImage(AppDir + L"Ladrisk.exe", 0xAA64); }, {L"Ladrisk.clsIFace"}},
+        {"a file that is no program image",
+         [] { FakeFiles::Instance().images[AppDir + L"Ladrisk.exe"] = "#!/bin/sh"; }, {L"Ladrisk.clsIFace"}},
+        {"a missing dependency", [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"KERNEL32.dll", "WrennaAid.dll"}); },
+         {L"Wrenna.clsIFace"},
+         L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it needs WrennaAid.dll, "
+         L"which is not in its own folder, the system folder or the Windows folder."},
+        {"a dependency's missing dependency",
+         [] {
+             PutImage(AppDir + L"Corvane.exe", 0x14C, {"CorvaneAid.dll"});
+             PutImage(AppDir + L"CorvaneAid.dll", 0x14C, {"Gone.dll"});
+         },
+         {L"Corvane.clsMail"},
+         L"\tPROBLEM: C:\\Program Files\\Vestrel\\Corvane.exe cannot be loaded by a 32-bit caller: it needs "
+         L"C:\\Program Files\\Vestrel\\CorvaneAid.dll, which cannot be loaded: it needs Gone.dll, which is not in "
+         L"its own folder, the system folder or the Windows folder."},
+        {"a stale type library version",
+         [] { Set(Classes + L"TypeLib\\" + Guid(8, L'A') + L"\\9.9\\0\\win32", L"C:\\Gone\\Vestrel.tlb"); },
+         {L"Vestrel.clsIFace", L"Vestrel.clsEMailIFace", L"Vestrel.clsLinkIFace"},
+         L"\tPROBLEM: Software\\CLASSES\\TypeLib\\{A0000000-0000-4000-8000-000000000008}\\9.9\\0\\win32 names "
+         L"C:\\Gone\\Vestrel.tlb, which is missing."},
+        {"a second locale without its file",
+         [] { Set(Classes + L"TypeLib\\" + Guid(5, L'A') + L"\\1.0\\409\\win32", SysDir + L"Gone.tlb"); },
+         {L"Brenlow.clsIFace"}},
+        {"a class naming a version its type library lacks", [] { Set(ClassKey(10, L"\\VERSION"), L"2.0"); },
+         {L"Ladrisk.clsIFace"},
+         L"\tPROBLEM: Software\\CLASSES\\CLSID\\{C0000000-0000-4000-8000-000000000010}\\VERSION names 2.0, which "
+         L"Software\\CLASSES\\TypeLib\\{A0000000-0000-4000-8000-000000000006} does not have."},
+        {"a user's own class key", [] { Set(Users + L"CLSID\\" + Guid(6, L'C') + Inproc, L"C:\\Users\\x\\Wrenna.dll"); },
+         {L"Wrenna.clsIFace"},
+         L"\tPROBLEM: HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000006} "
+         L"overrides the machine's registration for that user."},
+        {"a user's own ProgID", [] { Set(Users + L"Sulvary.clsPhone", L"x"); }, {L"Sulvary.clsPhone"}},
+        {"a user's own type library", [] { Set(Users + L"TypeLib\\" + Guid(4, L'A'), L"x"); }, {L"Sulvary.clsPhone"}},
         {"a missing type library key", [] { registry.DeleteTree(Classes + L"TypeLib\\" + Guid(8, L'A')); },
          {L"Vestrel.clsIFace", L"Vestrel.clsEMailIFace", L"Vestrel.clsLinkIFace"}},
         {"a type library without versions",
@@ -105,7 +156,12 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {L"Daskel.clsDaskel", L"Daskel.clsEntities", L"Daskel.clsEntity", L"Daskel.clsXFields", L"Daskel.clsXField"},
          L"\tPROBLEM: Software\\CLASSES\\TypeLib\\{A0000000-0000-4000-8000-000000000001}\\1.0\\0\\win32 is missing: "
          L"the type library is registered only under win64."},
-        {"a 64-bit build, which looks for win64", [] { FakeSystem::Instance().programBits = 64; },
+        {"a 64-bit build, which looks for win64",
+         [] {
+             FakeSystem::Instance().programBits = 64;
+             for (const auto& [path, image] : FakeFiles::Instance().images)
+                 PutImage(path, 0x8664);
+         },
          {ClassTable.begin(), ClassTable.end()}},
     };
     const std::map<std::size_t, std::wstring> closing{{0, L"\r\nNo problems found."},
@@ -115,7 +171,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
                                                       {15, L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them."}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        PrepareHealthy();
+        Prepare(Machine::Healthy);
         c.prepare();
         std::vector<std::wstring> log;
         CheckReport found = CheckSuite(AppDir, SysDir, [&log](const std::wstring& entry) { log.push_back(entry); });

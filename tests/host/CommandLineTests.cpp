@@ -148,6 +148,21 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          },
          L" FOUND - Scroll back to see them.\r\n\tMISSING: C:\\WINDOWS\\system32\\Wrenna.dll\r\n"
          L"\tMISSING: C:\\WINDOWS\\system32\\regsvr32.exe\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n"},
+        // Nor can it register again what its callers could not load.
+        {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
+         [](FakeFiles& f) {
+             f.images[L"C:\\WINDOWS\\system32\\Daskel.dll"] = SuiteFixture::SuiteImage({"DaskelAid.dll"});
+             f.images[L"C:\\WINDOWS\\system32\\Wrenna.dll"] = LayOutPeImage({.machine = 0x8664, .pe32Plus = true, .imports = {}}).bytes;
+         },
+         L"\tCANNOT LOAD: C:\\WINDOWS\\system32\\Daskel.dll: it needs DaskelAid.dll, which is not in its own folder, "
+         L"the system folder or the Windows folder\r\n\tCANNOT LOAD: C:\\WINDOWS\\system32\\Wrenna.dll: it is a 64-bit "
+         L"image (x64)\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n"},
+        // A user's own registration is named and left; with the machine's sound there is nothing to mend.
+        {{L"/repair"}, "P", L"", nullptr, Machine::Healthy, 1,
+         [](FakeFiles&) {
+             FakeRegistry::Instance().SetString(L"HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\Wrenna.clsIFace", L"", L"x");
+         },
+         L"Vestrel.clsLinkIFace\r\n\tOK\r\n\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n{\"tool\""},
         {{L"/repair", L"/backup", L"X:\\b.reg"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
          [](FakeFiles& f) { f.openErrors[L"X:\\b.reg"] = 3; },
          L"\r\nERROR: Backup not written: X:\\b.reg: Windows error 3\r\n\r\n*** ERROR IN DELETING - Scroll back to "
@@ -272,7 +287,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
                                ? 0
                                : std::stoi(console.substr(console.rfind(L"*** ", found) + 4));
             EXPECT_EQ(verdict["problems"], problems);
-            EXPECT_EQ(verdict["classesWithProblems"].size(), problems == 0 ? 0u : 15u);
+            // The rows break every class, or one class once.
+            EXPECT_EQ(verdict["classesWithProblems"].size(), static_cast<std::size_t>(std::min(problems, 15)));
         }
     }
 }

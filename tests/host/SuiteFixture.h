@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 #include <vector>
 
 #include "console/Tables.h"
+#include "tests/common/PeImageBuilder.h"
 #include "tests/fakes/FakeFiles.h"
 #include "tests/fakes/FakeProcesses.h"
 #include "tests/fakes/FakeRegistry.h"
@@ -82,7 +84,17 @@ inline void ResetFakes()
     FakeFiles::Instance().Reset();
 }
 
-enum class Machine { Bare, FilesOnly, SuiteInstalled };
+// A file of the suite as its 32-bit callers load it: KERNEL32 is one of the system's known DLLs, OLEAUT32 is in
+// the system folder, and an API set needs no file.
+inline std::string SuiteImage(std::vector<std::string> imports = {"KERNEL32.dll", "OLEAUT32.dll",
+                                                                  "api-ms-win-crt-runtime-l1-1-0.dll"})
+{
+    return LayOutPeImage({.imports = std::move(imports)}).bytes;
+}
+
+// SuiteInstalled registers every class as a library's; Healthy serves each as its file does, with a type library
+// file, as a check wants it.
+enum class Machine { Bare, FilesOnly, SuiteInstalled, Healthy };
 
 // Resets every fake, then installs as much of the suite as `machine` says:
 // its files (the executables in AppDir, registered under App Paths, the
@@ -94,14 +106,34 @@ inline void Prepare(Machine machine)
         return;
     auto& registry = FakeRegistry::Instance();
     registry.SetString(AppPathsKey, L"", AppDir + L"Vestrel.exe");
-    if (machine == Machine::SuiteInstalled) {
+    registry.SetString(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", L"kernel32",
+                       L"kernel32.dll");
+    if (machine == Machine::SuiteInstalled || machine == Machine::Healthy) {
         for (const auto& c : SuiteClasses())
             Register(registry, c);
     }
     auto& processes = FakeProcesses::Instance();
     processes.AddFile(SysDir + L"regsvr32.exe");
-    for (const auto& file : Files)
-        processes.AddFile((file.substr(file.size() - 3) == L"exe" ? AppDir : SysDir) + file);
+    processes.AddFile(SysDir + L"OLEAUT32.dll");
+    for (const auto& file : Files) {
+        std::wstring path = (file.substr(file.size() - 3) == L"exe" ? AppDir : SysDir) + file;
+        processes.AddFile(path);
+        FakeFiles::Instance().images[path] = SuiteImage();
+    }
+    if (machine != Machine::Healthy)
+        return;
+    for (const auto& c : SuiteClasses()) {
+        const std::wstring classKey = L"Software\\Classes\\CLSID\\" + c.clsid;
+        std::wstring file = *std::ranges::find_if(Files, [&c](auto& f) { return f.starts_with(c.library); });
+        bool program = file.ends_with(L".exe");
+        registry.DeleteTree(classKey + L"\\InprocServer32");
+        registry.SetString(classKey + (program ? L"\\LocalServer32" : L"\\InprocServer32"), L"",
+                           (program ? AppDir : SysDir) + file);
+        const std::wstring version = L"Software\\Classes\\TypeLib\\" + c.typeLib + L"\\1.0";
+        registry.SetString(version + L"\\0\\win32", L"", SysDir + c.library + L".tlb");
+        registry.SetString(version + L"\\FLAGS", L"", L"0");
+        processes.AddFile(SysDir + c.library + L".tlb");
+    }
 }
 
 }  // namespace SuiteFixture

@@ -129,10 +129,13 @@ protected:
             for (const std::wstring& key :
                  {std::wstring(L"Software\\Classes\\") + c.progId, L"Software\\Classes\\CLSID\\" + Text(c.clsid),
                   L"Software\\Classes\\TypeLib\\" + Text(c.libid)}) {
-                RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
-                RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+                for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+                    RegDeleteTreeW(root, key.c_str());
+                    RegDeleteKeyW(root, key.c_str());
+                }
             }
         }
+        DeleteFileW((SystemDir() + L"WrennaAid.dll").c_str());
         for (const wchar_t* file : ComponentFiles)
             DeleteFileW(((IsLibrary(file) ? SystemDir() : InstallDir) + file).c_str());
         UiAutomation::SetVestrelAppPath(0, "");
@@ -564,6 +567,90 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     RemoveDirectoryW(otherFolder.c_str());
     DeleteFileA(logPath.c_str());
     DeleteFileA(backup.c_str());
+}
+
+// What keeps a registered class from being created: a server file of the other
+// bitness, one whose import is gone, a user's own class key, a type library
+// version whose file is gone. A repair refuses to re-register the files and
+// changes nothing; with the files sound it mends the machine and leaves the
+// user's key, which the check after it still names.
+TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
+{
+    const std::string tandrelExe = "\"" + UiAutomation::OwnFolder() + "Tandrel.exe\"";
+    const std::string logPath = UiAutomation::OwnFolder() + "loadable.log";
+    const std::string backup = UiAutomation::OwnFolder() + "loadable.reg";
+    const std::string switches = " /backup \"" + backup + "\" /log \"" + logPath + "\"";
+    auto logText = [&logPath] { return UiAutomation::Utf8FileText(logPath); };
+    ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /create"), 0);
+    ASSERT_TRUE(WaitRegistered());
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0);
+
+    const std::wstring variants = builtSuite + L"variants\\";
+    const std::wstring wrenna = SystemDir() + L"Wrenna.dll";
+    const std::wstring glimmet = SystemDir() + L"Glimmet.ocx";
+    const std::wstring aid = SystemDir() + L"WrennaAid.dll";
+    ASSERT_TRUE(CopyFileW((variants + L"WrennaNeedsAid.dll").c_str(), glimmet.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((variants + L"WrennaAid.dll").c_str(), aid.c_str(), FALSE));
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0) << "the library it imports is there";
+    ASSERT_TRUE(DeleteFileW(aid.c_str()));
+    ASSERT_TRUE(CopyFileW((variants + L"WrennaOtherBits.dll").c_str(), wrenna.c_str(), FALSE));
+    const std::wstring userKey = L"Software\\Classes\\CLSID\\" + Text(CLSID_Corvane_clsMail);
+    const std::wstring addUserKey = L"\"" + SystemDir() + L"reg.exe\" add \"HKCU\\" + userKey +
+                                    L"\\InprocServer32\" /ve /d C:\\Users\\Corvane.dll /f";
+    ASSERT_EQ(UiAutomation::RunAndWait(std::string(addUserKey.begin(), addUserKey.end())), 0);
+    const std::wstring stale = L"Software\\Classes\\TypeLib\\" + Text(LIBID_Vestrel) + L"\\9.9\\0\\win32";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, stale.c_str(), nullptr, REG_SZ, L"C:\\Gone\\Vestrel.tlb", 40), 0);
+
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check /log \"" + logPath + "\""), 1);
+    const bool bits64 = sizeof(void*) == 8;
+    const std::wstring caller = bits64 ? L" cannot be loaded by a 64-bit caller: " : L" cannot be loaded by a 32-bit caller: ";
+    const std::wstring problems[] = {
+        L"\tPROBLEM: " + wrenna + caller + (bits64 ? L"it is a 32-bit image." : L"it is a 64-bit image (x64)."),
+        L"\tPROBLEM: " + glimmet + caller +
+            L"it needs WrennaAid.dll, which is not in its own folder, the system folder or the Windows folder.",
+        L"\\" + userKey + L" overrides the machine's registration for that user.\r\n",
+        L"\tPROBLEM: Software\\CLASSES\\TypeLib\\" + Text(LIBID_Vestrel) +
+            L"\\9.9\\0\\win32 names C:\\Gone\\Vestrel.tlb, which is missing.\r\n",
+    };
+    std::wstring report = logText();
+    for (const std::wstring& problem : problems)
+        EXPECT_NE(report.find(problem), std::wstring::npos) << std::string(problem.begin(), problem.end());
+    EXPECT_NE(report.find(L"\tPROBLEM: HKEY_USERS\\S-1-5-"), std::wstring::npos);
+
+    const std::string classes = "Software\\Classes";
+    std::vector<std::wstring> views[2] = {UiAutomation::ExportMachineKeys(false, true, classes),
+                                          UiAutomation::ExportMachineKeys(true, true, classes)};
+    DeleteFileA(backup.c_str());
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + switches, 180000), 1);
+    report = logText();
+    const std::wstring refused = L"\tCANNOT LOAD: " + glimmet + L": it needs WrennaAid.dll, which is not in its own "
+                                 L"folder, the system folder or the Windows folder\r\n\tCANNOT LOAD: " + wrenna +
+                                 (bits64 ? L": it is a 32-bit image" : L": it is a 64-bit image (x64)") +
+                                 L"\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n";
+    std::size_t verdict = report.rfind(L"{\"tool\"");
+    EXPECT_NE(report.substr(0, verdict).rfind(refused), std::wstring::npos);
+    EXPECT_EQ(report.substr(0, verdict).size() - report.substr(0, verdict).rfind(refused), refused.size());
+    EXPECT_EQ(UiAutomation::ExportMachineKeys(false, true, classes), views[0]);
+    EXPECT_EQ(UiAutomation::ExportMachineKeys(true, true, classes), views[1]);
+    EXPECT_EQ(GetFileAttributesA(backup.c_str()), INVALID_FILE_ATTRIBUTES) << "a backup was written";
+
+    ASSERT_TRUE(CopyFileW((builtSuite + L"Wrenna.dll").c_str(), wrenna.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((builtSuite + L"Glimmet.ocx").c_str(), glimmet.c_str(), FALSE));
+    DeleteFileA(backup.c_str());
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + switches, 180000), 1);
+    report = logText();
+    const std::wstring last = L"\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n{\"tool\"";
+    EXPECT_NE(report.find(L"\r\nBackup: "), std::wstring::npos);
+    EXPECT_NE(report.rfind(last), std::wstring::npos);
+    EXPECT_GT(report.rfind(problems[2]), report.rfind(L"Creating registry entry for"));
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, userKey.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS) << "removed";
+    RegCloseKey(key);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, stale.c_str(), 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    RegDeleteTreeW(HKEY_CURRENT_USER, userKey.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, userKey.c_str());
+    DeleteFileA(backup.c_str());
+    DeleteFileA(logPath.c_str());
 }
 
 // Without an App Paths entry the suite's programs are looked for only beside
