@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the benchmarks under Wine on Xvfb and prints their tables:
-#   scripts/bench.sh [load|delete|backup] ...
+#   scripts/bench.sh [load|delete|backup|check] ...
 # Figures vary between runs and machines; compare within one run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,4 +31,9 @@ if [ "$what" = all ] || [ "$what" = backup ]; then
   echo
   echo "Delete's backup of one tree of 20,000 keys, then its deletion, against the deletion alone:"
   scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_delete.exe" backup 3
+fi
+if [ "$what" = all ] || [ "$what" = check ]; then
+  echo
+  echo "/check of the healthy suite against /load, whole runs of Tandrel.exe:"
+  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_check.exe" 5
 fi

@@ -598,11 +598,12 @@ TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
     const std::wstring addUserKey = L"\"" + SystemDir() + L"reg.exe\" add \"HKCU\\" + userKey +
                                     L"\\InprocServer32\" /ve /d C:\\Users\\Corvane.dll /f";
     ASSERT_EQ(UiAutomation::RunAndWait(std::string(addUserKey.begin(), addUserKey.end())), 0);
-    const std::wstring stale = L"Software\\Classes\\TypeLib\\" + Text(LIBID_Vestrel) + L"\\9.9\\0\\win32";
+    const bool bits64 = sizeof(void*) == 8;
+    const std::wstring fileKey = L"\\9.9\\0\\" + std::wstring(bits64 ? L"win64" : L"win32");
+    const std::wstring stale = L"Software\\Classes\\TypeLib\\" + Text(LIBID_Vestrel) + fileKey;
     ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, stale.c_str(), nullptr, REG_SZ, L"C:\\Gone\\Vestrel.tlb", 40), 0);
 
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check /log \"" + logPath + "\""), 1);
-    const bool bits64 = sizeof(void*) == 8;
     const std::wstring caller = bits64 ? L" cannot be loaded by a 64-bit caller: " : L" cannot be loaded by a 32-bit caller: ";
     const std::wstring problems[] = {
         L"\tPROBLEM: " + wrenna + caller + (bits64 ? L"it is a 32-bit image." : L"it is a 64-bit image (x64)."),
@@ -610,7 +611,7 @@ TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
             L"it needs WrennaAid.dll, which is not in its own folder, the system folder or the Windows folder.",
         L"\\" + userKey + L" overrides the machine's registration for that user.\r\n",
         L"\tPROBLEM: Software\\CLASSES\\TypeLib\\" + Text(LIBID_Vestrel) +
-            L"\\9.9\\0\\win32 names C:\\Gone\\Vestrel.tlb, which is missing.\r\n",
+            fileKey + L" names C:\\Gone\\Vestrel.tlb, which is missing.\r\n",
     };
     std::wstring report = logText();
     for (const std::wstring& problem : problems)
