@@ -1,21 +1,13 @@
 // libFuzzer target: the bytes are a file that a check reads as a program image. A broken property traps.
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 
 #include "helpers/PeImage.h"
+#include "tests/fuzz/Require.h"
 
 namespace {
 
 constexpr std::wstring_view NotAnImage = L"it is not a program image: ";
-
-void Require(bool holds, const char* property)
-{
-    if (holds)
-        return;
-    std::fprintf(stderr, "Broken: %s\n", property);
-    __builtin_trap();
-}
 
 bool IsPrintableName(const std::string& name)
 {

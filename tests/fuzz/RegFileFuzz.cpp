@@ -1,21 +1,13 @@
 // libFuzzer target: the bytes are a file given to /restore. A broken property traps, so libFuzzer keeps the input.
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 
 #include "registry/RegFile.h"
+#include "tests/fuzz/Require.h"
 
 namespace {
 
 constexpr std::wstring_view Root = L"HKEY_LOCAL_MACHINE\\Software\\Classes";
-
-void Require(bool holds, const char* property)
-{
-    if (holds)
-        return;
-    std::fprintf(stderr, "Broken: %s\n", property);
-    __builtin_trap();
-}
 
 // Restore passes names through c_str(), and the writer cannot write a line break in a name.
 bool IsWholeAndOneLine(std::wstring_view name)
