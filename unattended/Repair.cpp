@@ -6,9 +6,9 @@
 #include "unattended/Check.h"
 #include "console/Form1.h"
 #include "console/Tables.h"
+#include "helpers/FilePlatform.h"
 #include "helpers/FuncLib.h"
 #include "helpers/ProcessPlatform.h"
-#include "helpers/FilePlatform.h"
 #include "helpers/SystemPlatform.h"
 #include "unattended/LoadCheck.h"
 
