@@ -120,6 +120,11 @@ std::string FakeRegistry::HeldBytes(std::uint32_t type, const std::string& wide)
     return ToLatin1(text);
 }
 
+RegValueData FakeRegistry::AsWide(const Value& held)
+{
+    return RegValueData{held.name, held.type, held.wide.empty() ? WideBytes(held.type, held.data) : held.wide};
+}
+
 std::shared_ptr<FakeRegistry::Node> FakeRegistry::Find(const std::shared_ptr<Node>& from, const std::wstring& path,
                                                        long& error, bool openLink, int depth) const
 {
@@ -531,8 +536,7 @@ long FakeRegistry::EnumValueWide(RegKey key, std::uint32_t index, RegValueData& 
         return *fault;
     if (index >= node->values.size())
         return RegError::NoMoreItems;
-    const Value& held = std::next(node->values.begin(), index)->second;
-    value = RegValueData{held.name, held.type, held.wide.empty() ? WideBytes(held.type, held.data) : held.wide};
+    value = AsWide(std::next(node->values.begin(), index)->second);
     return RegError::Success;
 }
 
@@ -550,8 +554,7 @@ long FakeRegistry::QueryValueWide(RegKey key, const std::wstring& valueName, Reg
     auto it = node->values.find(valueName);
     if (it == node->values.end())
         return RegError::FileNotFound;
-    const Value& held = it->second;
-    value = RegValueData{held.name, held.type, held.wide.empty() ? WideBytes(held.type, held.data) : held.wide};
+    value = AsWide(it->second);
     return RegError::Success;
 }
 

@@ -123,6 +123,7 @@ private:
         std::optional<std::uint32_t> index;
     };
 
+    static RegValueData AsWide(const Value& held);
     // Follows links on the way, and at the end too unless `openLink`.
     std::shared_ptr<Node> Find(const std::shared_ptr<Node>& from, const std::wstring& path, long& error,
                                bool openLink = false, int depth = 0) const;
