@@ -2,11 +2,11 @@
 
 #include <cwchar>
 
-#include "registry/RegFile.h"
 #include "helpers/FuncLib.h"
 #include "helpers/OutputFile.h"
 #include "helpers/SecureFolder.h"
-#include "helpers/SystemPlatform.h"
+#include "platform/SystemPlatform.h"
+#include "registry/RegFile.h"
 #include "registry/RegKeyOwner.h"
 #include "registry/RegTreeRead.h"
 

@@ -4,10 +4,10 @@
 #include <string_view>
 
 #include "console/DeleteBackup.h"
-#include "console/Tables.h"
 #include "helpers/Foreground.h"
 #include "helpers/FuncLib.h"
-#include "helpers/ProcessPlatform.h"
+#include "helpers/SuiteFiles.h"
+#include "platform/ProcessPlatform.h"
 #include "registry/RegFuncs.h"
 #include "registry/RegKeyOwner.h"
 
@@ -265,18 +265,6 @@ void Form1::cmdDelete_Click()
     FlushLog();
 }
 
-std::wstring Form1::ComponentPath(const std::wstring& file) const
-{
-    std::wstring extension = FileExtension(file, false);
-    // Without an install directory the suite is looked for only beside
-    // Tandrel, for a copy of Tandrel put into the suite's own folder.
-    if (EqualsIgnoringCase(extension, L"exe"))
-        return (AppPath.empty() ? ProgramDirectory() : AppPath) + file;
-    if (EqualsIgnoringCase(extension, L"dll") || EqualsIgnoringCase(extension, L"ocx"))
-        return SystemPath + file;
-    return L"";
-}
-
 void Form1::cmdCreate_Click()
 {
     constexpr int ShowNormal = 1;
@@ -307,14 +295,14 @@ void Form1::cmdCreate_Click()
         // name. Paths are also quoted in the command line.
         bool created = false;
         if (extension == L"exe") {
-            std::wstring program = ComponentPath(file);
+            std::wstring program = ComponentPath(AppPath, SystemPath, file);
             // The entry is out before the step that may take long.
             FlushLog();
             // The suite's programs may stay open: they are not waited for.
             created = IsFullPath(program) &&
                       ProcessPlatform::StartProgram(program, L"\"" + program + L"\"", ShowNormal) != 0;
         } else if (extension == L"dll" || extension == L"ocx") {
-            std::wstring component = ComponentPath(file);
+            std::wstring component = ComponentPath(AppPath, SystemPath, file);
             // The silent server registers nothing for a missing file and says
             // nothing: a missing library is a failure, not a success.
             if (IsFullPath(component) && !IsBlank(ProcessPlatform::FindFile(component))) {

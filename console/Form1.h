@@ -9,8 +9,8 @@
 
 #include "console/FormView.h"
 #include "helpers/RunLock.h"
+#include "platform/RegTypes.h"
 #include "registry/RegKeyOwner.h"
-#include "registry/RegTypes.h"
 
 // The window's logic: its state, start-up, the log and the commands. It runs
 // the same against the real window and against a test's view.
@@ -25,11 +25,6 @@ public:
     void cmdDelete_Click();
     void cmdCreate_Click();
     void cmdClose_Click();
-
-    // Where Create takes the component file `file` from: a program from the
-    // main application's folder (or Tandrel's own), a library from the system
-    // folder; "" for a file of another kind.
-    [[nodiscard]] std::wstring ComponentPath(const std::wstring& file) const;
 
     // Opens `subKey` below `root` and reads its value `valueName` into
     // `value` ("" when there is none). A key that cannot be opened is logged

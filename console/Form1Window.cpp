@@ -1,6 +1,6 @@
 #include "console/Form1Window.h"
 
-#include "helpers/AnsiText.h"
+#include "platform/AnsiText.h"
 #include "resources/resource.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "console/Form1.h"
 #include "console/FormView.h"
 #include "console/Layout.h"
-#include "helpers/Win32Handles.h"
+#include "platform/Win32Handles.h"
 
 // The real window: a thin host that lays out the controls, forwards clicks to
 // the logic in Form1 and shows what it reports.

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "console/Form1Window.h"
+#include "platform/ArgumentsPlatform.h"
 
 void RestrictLibrarySearch()
 {

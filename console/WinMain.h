@@ -17,8 +17,5 @@ void RestrictLibrarySearch();
 // Opens the window and answers its messages until it closes; the exit code.
 [[nodiscard]] int RunWindow(HINSTANCE instance, int showCommand);
 
-// The words of the program's command line after its name.
-[[nodiscard]] std::vector<std::wstring> ProgramArguments();
-
 // The whole unattended run for those words; its exit code.
 [[nodiscard]] int RunCommandLine(const std::vector<std::wstring>& arguments);

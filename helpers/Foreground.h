@@ -1,6 +1,6 @@
 #pragma once
 
-#include "helpers/WindowPlatform.h"
+#include "platform/WindowPlatform.h"
 
 // Something with a mouse pointer of its own: the program's window.
 class PointerOwner {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "helpers/SystemPlatform.h"
+#include "platform/SystemPlatform.h"
 #include "registry/RegFuncs.h"
 
 namespace {

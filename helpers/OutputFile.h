@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "helpers/FilePlatform.h"
-#include "helpers/UniqueHandle.h"
+#include "platform/FilePlatform.h"
+#include "platform/UniqueHandle.h"
 
 // A file that the program writes while it runs elevated: a log now, later a
 // backup. It is never written through a link or to a device, and every write

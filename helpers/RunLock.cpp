@@ -1,6 +1,6 @@
 #include "helpers/RunLock.h"
 
-#include "helpers/FilePlatform.h"
+#include "platform/FilePlatform.h"
 
 namespace {
 

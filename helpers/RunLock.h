@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "helpers/SystemPlatform.h"
-#include "helpers/UniqueHandle.h"
+#include "platform/SystemPlatform.h"
+#include "platform/UniqueHandle.h"
 
 // One Tandrel run at a time on a computer: two that interleave could run one's
 // Delete between the other's Delete and Create. An unattended run holds the

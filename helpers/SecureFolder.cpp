@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 
-#include "helpers/FilePlatform.h"
 #include "helpers/OutputFile.h"
-#include "helpers/SystemPlatform.h"
+#include "platform/FilePlatform.h"
+#include "platform/SystemPlatform.h"
 
 namespace {
 

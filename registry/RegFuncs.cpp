@@ -1,8 +1,8 @@
 #include "registry/RegFuncs.h"
 
 #include "helpers/FuncLib.h"
-#include "helpers/SystemPlatform.h"
-#include "registry/RegistryPlatform.h"
+#include "platform/RegistryPlatform.h"
+#include "platform/SystemPlatform.h"
 
 namespace {
 

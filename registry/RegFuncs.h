@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "registry/RegTypes.h"
+#include "platform/RegTypes.h"
 
 // Thin operations over the registry. None keeps state or reports anything:
 // results are booleans or Windows codes, and the caller owns every key that an

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "helpers/UniqueHandle.h"
+#include "platform/UniqueHandle.h"
 #include "registry/RegFuncs.h"
 
 // An open registry key, closed with CloseRegKey. Predefined roots are plain

@@ -4,8 +4,8 @@
 #include <cwctype>
 #include <string_view>
 
+#include "platform/RegistryPlatform.h"
 #include "registry/RegKeyOwner.h"
-#include "registry/RegistryPlatform.h"
 
 namespace {
 

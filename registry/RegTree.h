@@ -4,14 +4,7 @@
 #include <string>
 #include <vector>
 
-// A registry value exactly as stored: its name ("" for the default value),
-// its type number and its bytes, as the wide registry calls give them.
-struct RegValueData {
-    std::wstring name;
-    std::uint32_t type = 0;
-    std::string bytes;
-    bool operator==(const RegValueData&) const = default;
-};
+#include "platform/RegTypes.h"
 
 // One key of a tree, named by its full path as the 64-bit view names it:
 // "HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Wow6432Node\CLSID\{...}" for a 32-bit

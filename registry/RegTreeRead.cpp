@@ -4,8 +4,8 @@
 
 #include "helpers/FuncLib.h"
 #include "helpers/Utf16.h"
+#include "platform/RegistryPlatform.h"
 #include "registry/RegKeyOwner.h"
-#include "registry/RegistryPlatform.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/RegTypes.h"
 #include "registry/RegTree.h"
-#include "registry/RegTypes.h"
 
 // Reads the tree `name` below `parent` whole: every key parent-first, each with all its values as stored, a
 // registry link as a link (its target, never followed). 0 when all of it was read; 2 when `name` is not there;

@@ -2,6 +2,7 @@
 // for a console program and see its exit code, and its output goes to their
 // console or wherever its standard output leads.
 #include "console/WinMain.h"
+#include "platform/ArgumentsPlatform.h"
 #include "unattended/Unattended.h"
 
 int main()

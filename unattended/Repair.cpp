@@ -3,14 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "unattended/Check.h"
+#include "check/Check.h"
+#include "check/LoadCheck.h"
 #include "console/Form1.h"
-#include "console/Tables.h"
-#include "helpers/FilePlatform.h"
 #include "helpers/FuncLib.h"
-#include "helpers/ProcessPlatform.h"
-#include "helpers/SystemPlatform.h"
-#include "unattended/LoadCheck.h"
+#include "helpers/SuiteFiles.h"
+#include "platform/FilePlatform.h"
+#include "platform/ProcessPlatform.h"
+#include "platform/SystemPlatform.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ std::vector<std::wstring> MissingForCreate(const Form1& form)
 {
     std::vector<std::wstring> needed;
     for (const wchar_t* file : ComponentTable)
-        needed.push_back(form.ComponentPath(file));
+        needed.push_back(ComponentPath(form.AppPath, form.SystemPath, file));
     needed.push_back(SystemDirectory() + L"regsvr32.exe");
     std::vector<std::wstring> missing;
     for (const std::wstring& path : needed) {
@@ -41,7 +41,7 @@ std::vector<std::wstring> UnloadableForCreate(const Form1& form)
     LoadCheck check(SystemDirectory(), WindowsDirectory());
     std::vector<std::wstring> entries;
     for (const wchar_t* file : ComponentTable) {
-        std::wstring path = form.ComponentPath(file);
+        std::wstring path = ComponentPath(form.AppPath, form.SystemPath, file);
         if (!IsFullPath(path) || FilePlatform::LookForFile(path) != 0)
             continue;
         for (const std::wstring& reason : check.Reasons(path))

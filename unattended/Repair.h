@@ -1,6 +1,6 @@
 #pragma once
 
-#include "unattended/Check.h"
+#include "check/Check.h"
 
 class Form1;
 

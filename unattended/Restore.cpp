@@ -1,12 +1,12 @@
 #include "unattended/Restore.h"
 
-#include "registry/RegFile.h"
-#include "helpers/FilePlatform.h"
 #include "helpers/FuncLib.h"
 #include "helpers/OutputFile.h"
+#include "platform/FilePlatform.h"
+#include "platform/RegistryPlatform.h"
+#include "registry/RegFile.h"
 #include "registry/RegKeyOwner.h"
 #include "registry/RegLinkResolve.h"
-#include "registry/RegistryPlatform.h"
 
 namespace {
 

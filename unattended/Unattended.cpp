@@ -2,12 +2,12 @@
 
 #include <cwchar>
 
-#include "unattended/Check.h"
+#include "check/Check.h"
 #include "console/Form1.h"
+#include "helpers/RunLock.h"
+#include "platform/SystemPlatform.h"
 #include "unattended/Repair.h"
 #include "unattended/Restore.h"
-#include "helpers/RunLock.h"
-#include "helpers/SystemPlatform.h"
 #include "unattended/UnattendedOutput.h"
 
 namespace {

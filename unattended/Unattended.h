@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "unattended/CommandLine.h"
 #include "console/FormView.h"
+#include "unattended/CommandLine.h"
 #include "unattended/Verdict.h"
 
 // The window's logic run with no window: the log goes wherever `write` puts

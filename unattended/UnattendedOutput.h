@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "helpers/FilePlatform.h"
 #include "helpers/OutputFile.h"
+#include "platform/FilePlatform.h"
 
 // Where an unattended run's log goes: the log file when one is named, and the
 // console of whoever started the program when there is one (it stays a

@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "helpers/FuncLib.h"
+#include "platform/RegistryPlatform.h"
 #include "registry/RegFuncs.h"
 #include "registry/RegTreeRead.h"
-#include "registry/RegistryPlatform.h"
 #include "tests/common/TestRegistry.h"
 
 namespace {

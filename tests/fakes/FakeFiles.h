@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "helpers/FilePlatform.h"
+#include "platform/FilePlatform.h"
 
 // Files and the console as the host tests see them. A relative path is made
 // full with `currentFolder`; what is at a path, and how writes go, is set by

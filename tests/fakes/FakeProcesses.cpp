@@ -1,6 +1,6 @@
 #include "tests/fakes/FakeProcesses.h"
 
-#include "helpers/ProcessPlatform.h"
+#include "platform/ProcessPlatform.h"
 #include "tests/fakes/CallFault.h"
 #include "tests/fakes/FakeText.h"
 

@@ -3,7 +3,7 @@
 #include <cwctype>
 
 #include "helpers/FuncLib.h"
-#include "registry/RegistryPlatform.h"
+#include "platform/RegistryPlatform.h"
 #include "tests/fakes/CallFault.h"
 
 namespace {

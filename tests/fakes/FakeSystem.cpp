@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "helpers/AnsiBuffer.h"
 #include "helpers/FuncLib.h"
-#include "helpers/SystemPlatform.h"
+#include "platform/AnsiBuffer.h"
+#include "platform/SystemPlatform.h"
 #include "tests/fakes/FakeRegistry.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "helpers/SystemPlatform.h"
+#include "platform/SystemPlatform.h"
 
 // The system directories and environment that the host build links in place
 // of the Win32 adapter. An empty directory makes its query fail. The "A"

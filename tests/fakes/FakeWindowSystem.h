@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "helpers/WindowPlatform.h"
+#include "platform/WindowPlatform.h"
 
 // The window manager as the host tests see it: every call is recorded in
 // order, and the answers are set by the test.

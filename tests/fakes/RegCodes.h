@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "registry/RegTypes.h"
+#include "platform/RegTypes.h"
 
 // Windows result codes and value types that only the fakes and tests name.
 namespace RegError {

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "helpers/PeImage.h"
+#include "check/PeImage.h"
 #include "tests/fuzz/Require.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "unattended/Check.h"
+#include "check/Check.h"
 #include "tests/host/SuiteFixture.h"
 
 namespace {

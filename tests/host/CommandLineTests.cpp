@@ -5,11 +5,11 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
-#include "unattended/CommandLine.h"
-#include "registry/RegFile.h"
-#include "unattended/Unattended.h"
 #include "helpers/OutputFile.h"
+#include "registry/RegFile.h"
 #include "tests/host/SuiteFixture.h"
+#include "unattended/CommandLine.h"
+#include "unattended/Unattended.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "console/Form1.h"
-#include "registry/RegFile.h"
 #include "helpers/FuncLib.h"
+#include "registry/RegFile.h"
 #include "tests/fakes/CallFault.h"
 #include "tests/fakes/FakeText.h"
 #include "tests/host/FakeView.h"

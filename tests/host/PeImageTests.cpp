@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "helpers/PeImage.h"
+#include "check/PeImage.h"
 #include "tests/common/PeImageBuilder.h"
 
 namespace {

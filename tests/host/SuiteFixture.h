@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "console/Tables.h"
+#include "helpers/SuiteFiles.h"
 #include "tests/common/PeImageBuilder.h"
 #include "tests/fakes/FakeFiles.h"
 #include "tests/fakes/FakeProcesses.h"

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "helpers/AnsiText.h"
+#include "platform/AnsiText.h"
 #include "tests/common/TestRegistry.h"
 
 namespace TestRegistry {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "registry/RegFile.h"
 #include "helpers/OutputFile.h"
+#include "registry/RegFile.h"
 #include "registry/RegFuncs.h"
 #include "registry/RegTreeRead.h"
 

@@ -4,8 +4,8 @@
 #include <cwchar>
 #include <vector>
 
-#include "helpers/AnsiText.h"
-#include "registry/RegistryPlatform.h"
+#include "platform/AnsiText.h"
+#include "platform/RegistryPlatform.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "helpers/FilePlatform.h"
-#include "helpers/Win32Handles.h"
+#include "platform/FilePlatform.h"
+#include "platform/Win32Handles.h"
 
 namespace {
 

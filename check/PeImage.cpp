@@ -1,4 +1,4 @@
-#include "helpers/PeImage.h"
+#include "check/PeImage.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,17 +1,17 @@
-#include "unattended/Check.h"
+#include "check/Check.h"
 
 #include <algorithm>
 #include <optional>
 #include <string_view>
 
-#include "console/Tables.h"
-#include "helpers/FilePlatform.h"
+#include "check/LoadCheck.h"
 #include "helpers/FuncLib.h"
-#include "helpers/SystemPlatform.h"
+#include "helpers/SuiteFiles.h"
 #include "helpers/Utf16.h"
+#include "platform/FilePlatform.h"
+#include "platform/RegistryPlatform.h"
+#include "platform/SystemPlatform.h"
 #include "registry/RegKeyOwner.h"
-#include "registry/RegistryPlatform.h"
-#include "unattended/LoadCheck.h"
 
 namespace {
 

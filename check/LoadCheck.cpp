@@ -1,16 +1,16 @@
-#include "unattended/LoadCheck.h"
+#include "check/LoadCheck.h"
 
 #include <cstdio>
 #include <cwctype>
 #include <utility>
 
-#include "helpers/FilePlatform.h"
+#include "check/PeImage.h"
 #include "helpers/FuncLib.h"
-#include "helpers/PeImage.h"
-#include "helpers/SystemPlatform.h"
 #include "helpers/Utf16.h"
+#include "platform/FilePlatform.h"
+#include "platform/RegistryPlatform.h"
+#include "platform/SystemPlatform.h"
 #include "registry/RegKeyOwner.h"
-#include "registry/RegistryPlatform.h"
 
 namespace {
 

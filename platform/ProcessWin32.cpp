@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "helpers/AnsiText.h"
-#include "helpers/ProcessPlatform.h"
-#include "helpers/Win32Handles.h"
+#include "platform/AnsiText.h"
+#include "platform/ProcessPlatform.h"
+#include "platform/Win32Handles.h"
 
 namespace ProcessPlatform {
 

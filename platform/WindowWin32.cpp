@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "helpers/WindowPlatform.h"
+#include "platform/WindowPlatform.h"
 
 namespace {
 

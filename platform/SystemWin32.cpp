@@ -3,10 +3,10 @@
 #include <sddl.h>
 #include <shlobj.h>
 
-#include "helpers/AnsiBuffer.h"
-#include "helpers/AnsiText.h"
-#include "helpers/SystemPlatform.h"
-#include "helpers/Win32Handles.h"
+#include "platform/AnsiBuffer.h"
+#include "platform/AnsiText.h"
+#include "platform/SystemPlatform.h"
+#include "platform/Win32Handles.h"
 
 namespace {
 

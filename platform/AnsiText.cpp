@@ -1,4 +1,4 @@
-#include "helpers/AnsiText.h"
+#include "platform/AnsiText.h"
 
 #include <windows.h>
 

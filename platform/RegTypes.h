@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // A registry key handle without windows.h: the adapter casts it to HKEY.
 // Predefined roots are plain values and are never owned or closed by callers.
@@ -22,3 +23,12 @@ inline constexpr std::uint32_t None = 0;
 inline constexpr std::uint32_t Sz = 1;
 inline constexpr std::uint32_t ExpandSz = 2;
 }  // namespace RegType
+
+// A registry value exactly as stored: its name ("" for the default value),
+// its type number and its bytes, as the wide registry calls give them.
+struct RegValueData {
+    std::wstring name;
+    std::uint32_t type = 0;
+    std::string bytes;
+    bool operator==(const RegValueData&) const = default;
+};

@@ -3,8 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "registry/RegTree.h"
-#include "registry/RegTypes.h"
+#include "platform/RegTypes.h"
 
 // The registry calls of the platform, one function per Windows call. The
 // Windows build links the Win32 adapter; the host build links an in-memory

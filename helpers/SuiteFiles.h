@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 // The suite, built into the program: its 15 class ProgIDs and its 9 component
 // files, in the order the commands walk them.
@@ -16,3 +17,9 @@ inline constexpr std::array<const wchar_t*, 9> ComponentTable{
     L"Glimmet.ocx", L"Daskel.dll",  L"Wrenna.dll",  L"Corvane.exe", L"Sulvary.exe",
     L"Brenlow.exe", L"Ladrisk.exe", L"Omberly.exe", L"Vestrel.exe",
 };
+
+// Where Create takes the component file `file` from: a program from the main
+// application's folder `appPath` (or Tandrel's own, when that is ""), a library
+// from the system folder `systemPath`; "" for a file of another kind.
+[[nodiscard]] std::wstring ComponentPath(const std::wstring& appPath, const std::wstring& systemPath,
+                                         const std::wstring& file);

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "helpers/UniqueHandle.h"
+#include "platform/UniqueHandle.h"
 
 // The Win32 handles that the adapters and the window own, one alias a kind.
 using UniqueKernelHandle = UniqueHandle<HANDLE, &CloseHandle>;

@@ -1,4 +1,4 @@
-#include "console/WinMain.h"
+#include "platform/ArgumentsPlatform.h"
 
 #include <windows.h>
 #include <shellapi.h>
