@@ -93,8 +93,7 @@ class Checker {
 public:
     Checker(const std::wstring& appPath, const std::wstring& systemPath,
             const std::function<void(const std::wstring&)>& log)
-        : appPath_(appPath), systemPath_(systemPath), log_(log),
-          loadCheck_(SystemDirectory(), WindowsDirectory())
+        : appPath_(appPath), systemPath_(systemPath), log_(log)
     {
     }
 
@@ -252,9 +251,11 @@ private:
         const std::wstring path = NamedFile(*value, program);
         if (!CheckFile(serverKey, path, folder.empty() ? L"" : folder + file))
             return;
-        const std::wstring caller = SystemPlatform::ProgramBits() == 64 ? L"64-bit" : L"32-bit";
-        for (const std::wstring& reason : loadCheck_.Reasons(path))
-            Problem(path + L" cannot be loaded by a " + caller + L" caller: " + reason + L".");
+        LoadFindings findings = loadCheck_.Judge(path, program ? ServerKind::OutOfProcess : ServerKind::InProcess);
+        for (const std::wstring& note : findings.notes)
+            log_(L"\tNOTE: " + note);
+        for (const std::wstring& reason : findings.problems)
+            Problem(path + L" " + findings.cannot + L": " + reason + L".");
     }
 
     // Every version and locale is looked at: the system may pick any of them for a caller.
@@ -300,7 +301,8 @@ private:
         }
     }
 
-    // A user's own registration comes first for that user's 32-bit callers, whatever the machine's says.
+    // A user's own registration comes first for that user's 32-bit callers, whatever the machine's says. The
+    // views merge key by key, so a user's key hides the machine's only where it has what COM reads.
     void CheckOverrides(const std::wstring& progId)
     {
         if (!usersListed_)
@@ -309,23 +311,74 @@ private:
             UserProblem(L"HKEY_USERS cannot be listed: " + FilePlatform::ErrorText(usersError_));
             return;
         }
-        std::vector<std::wstring> keys{progId};
-        if (!clsid_.empty())
-            keys.push_back(L"CLSID\\" + clsid_);
-        if (!typeLib_.empty())
-            keys.push_back(L"TypeLib\\" + typeLib_);
+        const std::wstring file = SystemPlatform::ProgramBits() == 64 ? L"win64" : L"win32";
         for (const std::wstring& user : users_) {
-            for (const std::wstring& key : keys) {
-                const std::wstring path = user + L"\\Software\\Classes\\" + key;
-                RegKey opened = RegKey::None;
-                long code = RegistryPlatform::OpenKeyWide(RegKey::Users, path, opened, true);
-                RegKeyOwner owner(code == RegError::Success ? opened : RegKey::None);
-                if (code == RegError::Success)
-                    UserProblem(L"HKEY_USERS\\" + path + L" overrides the machine's registration for that user.");
-                else if (code != RegError::FileNotFound)
-                    UserProblem(L"HKEY_USERS\\" + path + L" cannot be opened: " + FilePlatform::ErrorText(code));
+            const std::wstring classes = user + L"\\Software\\Classes\\";
+            Override(classes + progId, {L"CLSID"});
+            if (!clsid_.empty())
+                Override(classes + L"CLSID\\" + clsid_,
+                         {L"InprocServer32", L"LocalServer32", L"InprocHandler32", L"TreatAs", L"ProgID"});
+            if (!typeLib_.empty()) {
+                // A version holds its locales, and a locale the file of each bitness.
+                std::vector<std::wstring> files;
+                for (const std::wstring& version : UserSubKeys(classes + L"TypeLib\\" + typeLib_, AnyName)) {
+                    for (const std::wstring& locale : UserSubKeys(classes + L"TypeLib\\" + typeLib_ + L"\\" + version, IsLocale))
+                        files.push_back(version + L"\\" + locale + L"\\" + file);
+                }
+                Override(classes + L"TypeLib\\" + typeLib_, files);
             }
         }
+    }
+
+    // A user's key that holds any of `parts` overrides the machine's registration; one that cannot be opened
+    // cannot be told from one that does.
+    void Override(const std::wstring& path, const std::vector<std::wstring>& parts)
+    {
+        long code = OpenUserKey(path);
+        if (code == RegError::FileNotFound)
+            return;
+        if (code != RegError::Success) {
+            UserProblem(L"HKEY_USERS\\" + path + L" cannot be opened: " + FilePlatform::ErrorText(code));
+            return;
+        }
+        for (const std::wstring& part : parts) {
+            code = OpenUserKey(path + L"\\" + part);
+            if (code == RegError::Success) {
+                UserProblem(L"HKEY_USERS\\" + path + L" overrides the machine's registration for that user.");
+                return;
+            }
+            if (code != RegError::FileNotFound) {
+                UserProblem(L"HKEY_USERS\\" + path + L"\\" + part + L" cannot be opened: " +
+                            FilePlatform::ErrorText(code));
+                return;
+            }
+        }
+    }
+
+    // As a 32-bit program of that user reads it.
+    static long OpenUserKey(const std::wstring& path)
+    {
+        RegKey opened = RegKey::None;
+        long code = RegistryPlatform::OpenKeyWide(RegKey::Users, path, opened, true);
+        RegKeyOwner owner(code == RegError::Success ? opened : RegKey::None);
+        return code;
+    }
+
+    // The subkeys of a user's key that `fits`; those that cannot be listed are found when they are opened.
+    static std::vector<std::wstring> UserSubKeys(const std::wstring& path, bool (*fits)(const std::wstring&))
+    {
+        std::vector<std::wstring> names;
+        RegKey opened = RegKey::None;
+        if (RegistryPlatform::OpenKeyWide(RegKey::Users, path, opened, true) != RegError::Success)
+            return names;
+        RegKeyOwner key(opened);
+        std::wstring name;
+        for (std::uint32_t index = 0; RegistryPlatform::EnumKeyWide(key.get(), index, name) == RegError::Success;
+             ++index) {
+            if (fits(name))
+                names.push_back(name);
+        }
+        return names;
     }
 
     void UserProblem(const std::wstring& what)

@@ -1,22 +1,32 @@
 #include "check/LoadCheck.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwctype>
 #include <utility>
 
-#include "check/PeImage.h"
+#include "check/Manifest.h"
 #include "helpers/FuncLib.h"
 #include "helpers/Utf16.h"
 #include "platform/FilePlatform.h"
-#include "platform/RegistryPlatform.h"
 #include "platform/SystemPlatform.h"
+#include "platform/RegistryPlatform.h"
+#include "platform/UniqueHandle.h"
 #include "registry/RegKeyOwner.h"
 
 namespace {
 
 // A server file is read whole; a COM server larger than this is not one the suite ships.
 constexpr std::size_t ReadLimit = 256u << 20;
+constexpr std::size_t ManifestLimit = 1u << 20;
 constexpr wchar_t KnownDllsKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs";
+constexpr long ResourceTypeNotFound = 1813;
+constexpr long ResourceNameNotFound = 1814;
+constexpr long AssemblyNotFound = 14001;  // ERROR_SXS_CANT_GEN_ACTCTX
+// Names beyond these are counted, not listed: a wrong version of a DLL can lack hundreds.
+constexpr std::size_t ListedFunctions = 5;
+
+using ActivationContext = UniqueHandle<ActCtxHandle, &SystemPlatform::ReleaseActivationContext>;
 
 std::wstring Lower(std::wstring text)
 {
@@ -34,6 +44,20 @@ std::wstring FolderOf(const std::wstring& path)
 bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& start)
 {
     return text.size() >= start.size() && EqualsIgnoringCase(text.substr(0, start.size()), start);
+}
+
+// Names from a file, as text for the log: nothing in them may break a line.
+std::wstring Printable(const std::string& name)
+{
+    std::wstring text;
+    for (char c : name)
+        text += c >= 0x20 && c <= 0x7E ? static_cast<wchar_t>(c) : L'?';
+    return text;
+}
+
+bool Is64(std::uint16_t machine)
+{
+    return machine == PeMachine::Amd64 || machine == PeMachine::Arm64;
 }
 
 std::wstring WhatImageIs(std::uint16_t machine)
@@ -60,79 +84,288 @@ std::wstring ReadRefusal(FileRefusal refusal)
     return L"";
 }
 
+std::wstring NameOf(const PeFunction& function)
+{
+    return function.name.empty() ? L"#" + std::to_wstring(function.ordinal) : Printable(function.name);
+}
+
+// "A", "A and B", "A, B and C", "A, B, C, D, E and 3 more".
+std::wstring List(const std::vector<std::wstring>& names)
+{
+    std::size_t listed = std::min(names.size(), ListedFunctions);
+    std::wstring text;
+    for (std::size_t i = 0; i < listed; ++i)
+        text += (i == 0 ? L"" : i + 1 == listed && names.size() == listed ? L" and " : L", ") + names[i];
+    if (names.size() > listed)
+        text += L" and " + std::to_wstring(names.size() - listed) + L" more";
+    return text;
+}
+
+std::wstring WithoutFinalStop(std::wstring text)
+{
+    if (!text.empty() && text.back() == L'.')
+        text.pop_back();
+    return text;
+}
+
 }  // namespace
 
-LoadCheck::LoadCheck(std::wstring systemPath, std::wstring windowsPath)
-    : systemPath_(std::move(systemPath)), windowsPath_(std::move(windowsPath))
+// The file's activation context, when its manifest gives it one.
+class LoadCheck::Context {
+public:
+    ActivationContext made;
+};
+
+LoadCheck::LoadCheck()
+    : build_(SystemPlatform::ProgramBits() == 64 ? PeMachine::Amd64 : PeMachine::I386),
+      native_(SystemPlatform::NativeMachine()), windowsPath_(WindowsDirectory()), systemPath_(SystemDirectory())
 {
+    if (std::optional<std::wstring> wow64 = SystemPlatform::Wow64SystemDirectory())
+        wow64Path_ = *wow64 + L"\\";
+    // The folders of this process's PATH, as the loader's search ends with them. A relative one names a folder
+    // of whichever process loads the file, which cannot be told here.
+    std::optional<std::wstring> path = SystemPlatform::ExpandStringsW(L"%PATH%");
+    std::wstring folders = path && *path != L"%PATH%" ? *path : L"";
+    for (std::size_t start = 0; start <= folders.size();) {
+        std::size_t end = std::min(folders.find(L';', start), folders.size());
+        std::wstring folder = folders.substr(start, end - start);
+        if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"')
+            folder = folder.substr(1, folder.size() - 2);
+        if (IsFullPath(folder))
+            pathFolders_.push_back(folder.back() == L'\\' ? folder : folder + L"\\");
+        start = end + 1;
+    }
 }
 
-std::vector<std::wstring> LoadCheck::Reasons(const std::wstring& path)
+LoadFindings LoadCheck::Judge(const std::wstring& path, ServerKind kind)
 {
-    const std::wstring key = Lower(path);
-    auto found = judged_.find(key);
-    if (found != judged_.end())
-        return found->second;
-    judged_[key];
-    std::vector<std::wstring> reasons = Judge(path);
-    judged_[key] = reasons;
-    return reasons;
+    LoadFindings findings;
+    std::uint16_t machine = build_;
+    if (kind == ServerKind::OutOfProcess) {
+        // COM starts a program server of any machine this computer runs, whatever its caller's bitness.
+        const std::uint16_t own = ReadImage(path).image.machine;
+        const bool runs = own == PeMachine::I386 || own == native_ ||
+                          (native_ == PeMachine::Arm64 && own == PeMachine::Amd64);
+        if (own != 0 && !runs) {
+            findings.cannot = L"cannot be run on this computer";
+            findings.problems.push_back(L"it is " + WhatImageIs(own));
+            return findings;
+        }
+        machine = own != 0 ? own : build_;
+    }
+    findings.cannot = std::wstring(L"cannot be loaded by a ") + (Is64(machine) ? L"64-bit" : L"32-bit") + L" caller";
+    Judged judged = JudgeFile(path, machine, kind == ServerKind::OutOfProcess);
+    findings.problems = std::move(judged.problems);
+    findings.notes = std::move(judged.notes);
+    return findings;
 }
 
-std::vector<std::wstring> LoadCheck::Judge(const std::wstring& path)
+const LoadCheck::Read& LoadCheck::ReadImage(const std::wstring& path)
 {
+    auto [entry, added] = read_.try_emplace(Lower(path));
+    Read& read = entry->second;
+    if (!added)
+        return read;
     std::string bytes;
     FileRefusal refusal = FileRefusal::None;
     long code = FilePlatform::ReadDiskFile(path, bytes, refusal, ReadLimit);
     if (refusal != FileRefusal::None)
-        return {ReadRefusal(refusal)};
-    if (code != 0)
-        return {L"it cannot be read: " + FilePlatform::ErrorText(code)};
-
-    PeImage image;
-    std::wstring damage = ReadPeImage(bytes, image);
-    // The machine decides first: a caller of the wrong bitness cannot load even a sound image.
-    const std::uint16_t wanted = SystemPlatform::ProgramBits() == 64 ? PeMachine::Amd64 : PeMachine::I386;
-    if (image.machine != 0 && image.machine != wanted)
-        return {L"it is " + WhatImageIs(image.machine)};
-    if (!damage.empty())
-        return {damage};
-
-    std::vector<std::wstring> reasons;
-    const std::wstring ownFolder = FolderOf(path);
-    for (const std::string& name : image.imports) {
-        const std::wstring dll(name.begin(), name.end());
-        std::wstring where;
-        if (!Find(dll, ownFolder, where)) {
-            reasons.push_back(L"it needs " + dll +
-                              L", which is not in its own folder, the system folder or the Windows folder");
-            continue;
-        }
-        // What the system provides is the system's to keep loadable; what came with the file is followed.
-        const std::wstring folder = FolderOf(where);
-        if (where.empty() || EqualsIgnoringCase(folder, systemPath_) || EqualsIgnoringCase(folder, windowsPath_))
-            continue;
-        for (const std::wstring& reason : Reasons(where))
-            reasons.push_back(L"it needs " + where + L", which cannot be loaded: " + reason);
-    }
-    return reasons;
+        read.fault = ReadRefusal(refusal);
+    else if (code != 0)
+        read.fault = L"it cannot be read: " + FilePlatform::ErrorText(code);
+    else
+        read.fault = ReadPeImage(bytes, read.image);
+    return read;
 }
 
-bool LoadCheck::Find(const std::wstring& dll, const std::wstring& ownFolder, std::wstring& where)
+LoadCheck::Judged LoadCheck::JudgeFile(const std::wstring& path, std::uint16_t machine, bool program)
 {
-    where.clear();
-    // API sets are names the loader resolves itself; no file of that name need exist.
-    if (StartsWithIgnoringCase(dll, L"api-ms-win-") || StartsWithIgnoringCase(dll, L"ext-ms-") ||
-        IsKnownDll(dll))
-        return true;
-    const std::wstring* folders[] = {&ownFolder, &systemPath_, &windowsPath_};
-    for (const std::wstring* folder : folders) {
-        if (!folder->empty() && FilePlatform::LookForFile(*folder + dll) == 0) {
-            where = *folder + dll;
-            return true;
+    const auto key = std::make_pair(machine, Lower(path));
+    if (auto found = judged_.find(key); found != judged_.end())
+        return found->second;
+    judged_[key];
+    Judged judged;
+    const Read& read = ReadImage(path);
+    // The machine decides first: a caller of the wrong bitness cannot load even a sound image.
+    if (read.image.machine != 0 && read.image.machine != machine) {
+        judged.problems.push_back(L"it is " + WhatImageIs(read.image.machine));
+        return judged_[key] = judged;
+    }
+    if (!read.fault.empty()) {
+        judged.problems.push_back(read.fault);
+        return judged_[key] = judged;
+    }
+
+    // The loader resolves a file's imports in the activation context of its manifest: resource 1 of a program,
+    // or the manifest file beside it, and resource 2 of a library.
+    const int resource = program ? 1 : 2;
+    std::string manifest = read.image.manifests.count(resource) ? read.image.manifests.at(resource) : "";
+    ActCtxHandle made = ActCtxHandle::None;
+    long code = SystemPlatform::CreateActivationContext(path, resource, made);
+    if (program && (code == ResourceTypeNotFound || code == ResourceNameNotFound) &&
+        FilePlatform::LookForFile(path + L".manifest") == 0) {
+        code = SystemPlatform::CreateActivationContext(path + L".manifest", 0, made);
+        FileRefusal refusal = FileRefusal::None;
+        manifest.clear();
+        if (FilePlatform::ReadDiskFile(path + L".manifest", manifest, refusal, ManifestLimit) != 0)
+            manifest.clear();
+    }
+    Context context;
+    if (code == 0) {
+        context.made.reset(made);
+    } else if (code != ResourceTypeNotFound && code != ResourceNameNotFound) {
+        // The system does not say which assembly it missed; the manifest says which ones it looked for.
+        const std::vector<AssemblyIdentity> needed = DependentAssemblies(manifest);
+        std::wstring problem = L"its side-by-side configuration is incorrect: ";
+        if (code == AssemblyNotFound && needed.size() == 1) {
+            problem += L"it needs the assembly " + Describe(needed[0]) + L", which the system cannot find";
+        } else if (code == AssemblyNotFound && !needed.empty()) {
+            std::vector<std::wstring> names;
+            for (const AssemblyIdentity& assembly : needed)
+                names.push_back(Describe(assembly));
+            problem += L"it needs the assemblies " + List(names) + L", and the system cannot find them all";
+        } else {
+            problem += WithoutFinalStop(FilePlatform::ErrorText(code));
+        }
+        judged.problems.push_back(problem);
+        return judged_[key] = judged;
+    }
+    JudgeImports(path, read.image, machine, context, judged);
+    return judged_[key] = judged;
+}
+
+void LoadCheck::JudgeImports(const std::wstring& path, const PeImage& image, std::uint16_t machine,
+                             const Context& context, Judged& judged)
+{
+    const std::wstring ownFolder = FolderOf(path);
+    auto note = [&judged](const std::wstring& text) {
+        if (std::find(judged.notes.begin(), judged.notes.end(), text) == judged.notes.end())
+            judged.notes.push_back(text);
+    };
+    for (const PeImport& import : image.imports) {
+        const std::wstring dll = Printable(import.dll);
+        std::optional<Found> found = Find(dll, ownFolder, machine, context);
+        if (!found) {
+            judged.problems.push_back(L"it needs " + dll + L", which is not in its own folder, the system folder, "
+                                      L"the Windows folder or a folder of PATH");
+            continue;
+        }
+        // Another account, or the program that loads the file, may have another PATH.
+        if (!found->pathFolder.empty())
+            note(dll + L" is found only through PATH, in " + found->pathFolder);
+        if (found->file.empty())
+            continue;
+        MissingFunctions(found->file, import.functions, ownFolder, machine, context, judged);
+        // What the system provides is the system's to keep loadable; what came with the file is followed.
+        if (IsSystemFolder(FolderOf(found->file)))
+            continue;
+        Judged dependency = JudgeFile(found->file, machine, false);
+        for (const std::wstring& problem : dependency.problems)
+            judged.problems.push_back(L"it needs " + found->file + L", which cannot be loaded: " + problem);
+        for (const std::wstring& text : dependency.notes)
+            note(text);
+    }
+    // A delay-loaded DLL is looked for only when it is first called.
+    for (const std::string& name : image.delayImports) {
+        const std::wstring dll = Printable(name);
+        std::optional<Found> found = Find(dll, ownFolder, machine, context);
+        if (!found)
+            note(path + L" delay-loads " + dll + L", which cannot be found; calls into it will fail");
+        else if (!found->pathFolder.empty())
+            note(dll + L" is found only through PATH, in " + found->pathFolder);
+    }
+}
+
+void LoadCheck::MissingFunctions(const std::wstring& file, const std::vector<PeFunction>& functions,
+                                 const std::wstring& ownFolder, std::uint16_t machine, const Context& context,
+                                 Judged& judged)
+{
+    const Read& read = ReadImage(file);
+    // A file that cannot be read, or is of another machine, is reported where it is followed.
+    if (functions.empty() || !read.fault.empty() || read.image.machine != machine)
+        return;
+    if (!read.image.exportFault.empty()) {
+        judged.problems.push_back(L"it imports functions from " + file + L", whose export table cannot be read: " +
+                                  read.image.exportFault);
+        return;
+    }
+    std::vector<std::wstring> missing;
+    for (const PeFunction& function : functions) {
+        std::string forward;
+        PeExportFound found = FindExport(read.image.exports, function, forward);
+        if (found == PeExportFound::No) {
+            missing.push_back(NameOf(function));
+        } else if (found == PeExportFound::Forwarded) {
+            // Only whether the DLL it is passed on to is there counts; forwards are not followed further.
+            std::wstring module = Printable(forward.substr(0, forward.rfind('.')));
+            if (module.find(L'.') == std::wstring::npos)
+                module += L".dll";
+            if (!Find(module, ownFolder, machine, context))
+                judged.problems.push_back(L"it imports " + NameOf(function) + L" from " + file +
+                                          L", which passes it on to " + module + L", which cannot be found");
         }
     }
-    return false;
+    if (!missing.empty())
+        judged.problems.push_back(L"it imports " + List(missing) + L" from " + file + L", which does not export " +
+                                  (missing.size() == 1 ? L"it" : L"them"));
+}
+
+std::optional<LoadCheck::Found> LoadCheck::Find(const std::wstring& dll, const std::wstring& ownFolder,
+                                                std::uint16_t machine, const Context& context)
+{
+    // API sets are names the loader resolves itself; no file of that name need exist.
+    if (StartsWithIgnoringCase(dll, L"api-ms-win-") || StartsWithIgnoringCase(dll, L"ext-ms-"))
+        return Found{};
+    const std::optional<std::wstring> system = SystemFolderOf(machine);
+    // A known DLL is mapped from the system folder ahead of any search.
+    if (IsKnownDll(dll)) {
+        if (system && FilePlatform::LookForFile(*system + dll) == 0)
+            return Found{*system + dll, L""};
+        return Found{};
+    }
+    std::wstring redirected;
+    if (context.made && SystemPlatform::RedirectedDll(context.made.get(), dll, redirected))
+        return Found{redirected, L""};
+    std::vector<std::wstring> folders{ownFolder};
+    if (system)
+        folders.push_back(*system);
+    folders.push_back(windowsPath_);
+    for (const std::wstring& folder : folders) {
+        if (!folder.empty() && FilePlatform::LookForFile(folder + dll) == 0)
+            return Found{folder + dll, L""};
+    }
+    // Without the system folder of the file's bitness there is nothing to judge by: passed over, not failed.
+    if (!system)
+        return Found{};
+    for (const std::wstring& folder : pathFolders_) {
+        if (FilePlatform::LookForFile(folder + dll) == 0)
+            return Found{folder + dll, folder.substr(0, folder.size() - 1)};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::wstring> LoadCheck::SystemFolderOf(std::uint16_t machine) const
+{
+    if (machine == build_)
+        return systemPath_;
+    // The other bitness's system folder, by the name this build reaches it with.
+    if (!wow64Path_)
+        return std::nullopt;
+    if (build_ == PeMachine::I386)
+        return windowsPath_ + L"Sysnative\\";
+    return machine == PeMachine::I386 ? wow64Path_ : std::nullopt;
+}
+
+bool LoadCheck::IsSystemFolder(const std::wstring& folder) const
+{
+    for (const std::wstring* system : {&systemPath_, &windowsPath_}) {
+        if (EqualsIgnoringCase(folder, *system))
+            return true;
+    }
+    // A 32-bit caller's system folder is also reached by its own name; side-by-side assemblies are the system's.
+    return (wow64Path_ && EqualsIgnoringCase(folder, *wow64Path_)) ||
+           EqualsIgnoringCase(folder, windowsPath_ + L"Sysnative\\") ||
+           StartsWithIgnoringCase(folder, windowsPath_ + L"WinSxS\\");
 }
 
 bool LoadCheck::IsKnownDll(const std::wstring& dll)

@@ -1,33 +1,76 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
-// Whether the system could load a server file into one of the suite's
-// callers, judged from the file alone: the machine it is built for, and every
-// DLL it imports found where the loader looks for a library loaded by its
-// full path. Nothing is loaded or run; each file is read once per check.
+#include "check/PeImage.h"
+
+// How a server file is used: loaded into its caller, or started as a program of its own.
+enum class ServerKind { InProcess, OutOfProcess };
+
+struct LoadFindings {
+    // What the file is judged as, for "<file> cannot be loaded by a 32-bit caller: <problem>".
+    std::wstring cannot;
+    // Why the system would refuse it, one clause each ("it is a 64-bit image (x64)").
+    std::vector<std::wstring> problems;
+    // What may fail for another account or later, without stopping the load: sentences for NOTE: lines.
+    std::vector<std::wstring> notes;
+};
+
+// Whether the system could load a server file as COM and regsvr32 load it, judged from the files alone: the
+// machine each is built for, every DLL it imports found where the loader looks for a library loaded by its full
+// path (API sets and known DLLs, the file's side-by-side assemblies, its own folder, the system folder of its
+// bitness, the Windows folder, then PATH), and every function it imports exported by the DLL found. Nothing is
+// loaded or run; each file is read once per check.
 class LoadCheck {
 public:
-    // `systemPath` and `windowsPath` end in "\".
-    LoadCheck(std::wstring systemPath, std::wstring windowsPath);
+    LoadCheck();
 
-    // Why `path` cannot be loaded, one reason an entry ("it is a 64-bit image (x64)"); empty when it can.
-    [[nodiscard]] std::vector<std::wstring> Reasons(const std::wstring& path);
+    [[nodiscard]] LoadFindings Judge(const std::wstring& path, ServerKind kind);
 
 private:
-    std::vector<std::wstring> Judge(const std::wstring& path);
-    // Where the loader finds `dll` for a file in `ownFolder`: its full path, "" for a name the system itself
-    // provides (an API set or a known DLL), nothing when it is not found.
-    bool Find(const std::wstring& dll, const std::wstring& ownFolder, std::wstring& where);
-    bool IsKnownDll(const std::wstring& dll);
+    struct Read {
+        std::wstring fault;  // why it cannot be read or mapped; "" when it can
+        PeImage image;
+    };
+    struct Judged {
+        std::vector<std::wstring> problems;
+        std::vector<std::wstring> notes;
+    };
+    // Where the loader finds a DLL: its file ("" for a name the system provides itself), and, when only a folder
+    // of PATH has it, that folder.
+    struct Found {
+        std::wstring file;
+        std::wstring pathFolder;
+    };
+    class Context;
 
-    std::wstring systemPath_;
+    const Read& ReadImage(const std::wstring& path);
+    Judged JudgeFile(const std::wstring& path, std::uint16_t machine, bool program);
+    void JudgeImports(const std::wstring& path, const PeImage& image, std::uint16_t machine, const Context& context,
+                      Judged& judged);
+    std::optional<Found> Find(const std::wstring& dll, const std::wstring& ownFolder, std::uint16_t machine,
+                              const Context& context);
+    void MissingFunctions(const std::wstring& file, const std::vector<PeFunction>& functions,
+                          const std::wstring& ownFolder, std::uint16_t machine, const Context& context,
+                          Judged& judged);
+    bool IsKnownDll(const std::wstring& dll);
+    bool IsSystemFolder(const std::wstring& folder) const;
+    std::optional<std::wstring> SystemFolderOf(std::uint16_t machine) const;
+
+    std::uint16_t build_;
+    std::uint16_t native_;
     std::wstring windowsPath_;
-    // By lower-case path; a file being judged is here already, so that a loop of imports ends.
-    std::map<std::wstring, std::vector<std::wstring>> judged_;
+    std::wstring systemPath_;
+    std::optional<std::wstring> wow64Path_;
+    std::vector<std::wstring> pathFolders_;
+    std::map<std::wstring, Read> read_;
+    // By machine and lower-case path; a file being judged is here already, so that a loop of imports ends.
+    std::map<std::pair<std::uint16_t, std::wstring>, Judged> judged_;
     std::set<std::wstring> knownDlls_;
     bool knownDllsRead_ = false;
 };

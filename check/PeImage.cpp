@@ -9,51 +9,65 @@ constexpr std::uint64_t DosHeaderSize = 64;
 constexpr std::uint64_t FileHeaderSize = 20;
 constexpr std::uint64_t SectionHeaderSize = 40;
 constexpr std::uint64_t DescriptorSize = 20;
+constexpr std::uint64_t DelayDescriptorSize = 32;
 constexpr std::uint16_t Pe32Magic = 0x10B;
 constexpr std::uint16_t Pe32PlusMagic = 0x20B;
 // Far more than any program imports; with the file's end, it bounds the walk of a hostile table.
 constexpr std::uint64_t MaxDescriptors = 65536;
-// A name that no Windows path can hold; the cap also keeps a hostile table from making the walk quadratic.
+// A name that no Windows path can hold.
 constexpr std::size_t MaxNameLength = 259;
+constexpr std::size_t Unlimited = std::numeric_limits<std::size_t>::max();
+// An ordinal and a name's slot are 16-bit: no slot past these can be reached.
+constexpr std::uint64_t MaxExportSlots = 65536;
+constexpr std::uint64_t MaxManifestSize = 1u << 20;
+constexpr std::uint32_t ManifestType = 24;
 constexpr std::wstring_view NotAnImage = L"it is not a program image: ";
+
+enum Directory : std::uint64_t { ExportDirectory = 0, ImportDirectory = 1, ResourceDirectory = 2, DelayDirectory = 13 };
 
 struct Section {
     std::uint64_t virtualAddress = 0;
-    std::uint64_t virtualEnd = 0;
+    std::uint64_t extent = 0;     // what the loader maps: the virtual size, or the raw size where that is 0
     std::uint64_t rawOffset = 0;
-    std::uint64_t rawSize = 0;
+    std::uint64_t backed = 0;     // how much of the extent the file supplies; zeros follow
+    bool cut = false;             // the file ends inside the section's data, so nothing follows it
 };
 
 enum class Where { Mapped, NoSection, OutsideFile };
 
-// The bytes behind an RVA, from it to the end of what backs it in the file.
+// The bytes behind an RVA as the loader maps them: the file's, then zeros to the end of the section.
 struct Placed {
     Where where = Where::NoSection;
     std::string_view bytes;
+    std::uint64_t zeros = 0;
+    [[nodiscard]] std::uint64_t Size() const { return bytes.size() + zeros; }
 };
+
+enum class Text { Read, Outside, NoEnd, TooLong, Overlap };
 
 bool Holds(std::string_view bytes, std::uint64_t offset, std::uint64_t length)
 {
     return offset <= bytes.size() && length <= bytes.size() - offset;
 }
 
-// Little-endian, at an offset that Holds has already checked.
-std::uint32_t ReadLe(std::string_view bytes, std::uint64_t offset, int width)
+// `width` bytes, little-endian, at `at` in a placed span; false where they run past it.
+bool Read(const Placed& placed, std::uint64_t at, int width, std::uint64_t& value)
 {
-    std::uint32_t value = 0;
-    for (int i = width - 1; i >= 0; --i)
-        value = value << 8 | static_cast<unsigned char>(bytes[offset + i]);
+    if (placed.where != Where::Mapped || at > placed.Size() || static_cast<std::uint64_t>(width) > placed.Size() - at)
+        return false;
+    value = 0;
+    for (int i = width - 1; i >= 0; --i) {
+        std::uint64_t position = at + i;
+        value = value << 8 | (position < placed.bytes.size() ? static_cast<unsigned char>(placed.bytes[position]) : 0);
+    }
+    return true;
+}
+
+std::uint64_t FileValue(std::string_view bytes, std::uint64_t offset, int width)
+{
+    std::uint64_t value = 0;
+    Read({Where::Mapped, bytes, 0}, offset, width, value);
     return value;
-}
-
-std::uint16_t Read16(std::string_view bytes, std::uint64_t offset)
-{
-    return static_cast<std::uint16_t>(ReadLe(bytes, offset, 2));
-}
-
-std::uint32_t Read32(std::string_view bytes, std::uint64_t offset)
-{
-    return ReadLe(bytes, offset, 4);
 }
 
 std::wstring Hex(std::uint16_t value)
@@ -64,59 +78,276 @@ std::wstring Hex(std::uint16_t value)
     return text;
 }
 
-// Every field is 32-bit and every sum is taken in 64 bits, so none can wrap.
-Placed Place(std::string_view file, const std::vector<Section>& sections, std::uint64_t rva)
+bool IsPrintable(std::string_view text)
 {
-    std::uint64_t firstSection = std::numeric_limits<std::uint64_t>::max();
-    for (const Section& section : sections) {
-        firstSection = std::min(firstSection, section.virtualAddress);
-        if (rva < section.virtualAddress || rva >= section.virtualEnd)
-            continue;
-        std::uint64_t into = rva - section.virtualAddress;
-        std::uint64_t end = std::min<std::uint64_t>(section.rawOffset + section.rawSize, file.size());
-        if (into >= section.rawSize || section.rawOffset + into >= end)
-            return {Where::OutsideFile, {}};
-        return {Where::Mapped, file.substr(section.rawOffset + into, end - section.rawOffset - into)};
-    }
-    // The headers are loaded at the image base, so below the first section an RVA is a file offset.
-    if (rva >= firstSection)
-        return {Where::NoSection, {}};
-    if (rva >= file.size())
-        return {Where::OutsideFile, {}};
-    return {Where::Mapped, file.substr(rva, std::min<std::uint64_t>(firstSection, file.size()) - rva)};
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
-// The loader walks the descriptors to the all-zero one, whatever size the directory claims.
-std::wstring ReadImports(std::string_view file, const std::vector<Section>& sections, std::uint64_t rva,
-                         std::vector<std::string>& imports)
+// The image as the loader maps it. Every field is 32-bit and every sum is taken in 64 bits, so none can wrap.
+class Mapping {
+public:
+    explicit Mapping(std::string_view file) : file_(file), textBudget_(2 * file.size() + 64) {}
+
+    // Sections as the loader takes them: in ascending order, none overlapping the one before.
+    bool AddSection(std::uint64_t virtualAddress, std::uint64_t virtualSize, std::uint64_t rawOffset,
+                    std::uint64_t rawSize)
+    {
+        Section section{virtualAddress, virtualSize != 0 ? virtualSize : rawSize, rawOffset, 0, false};
+        if (!sections_.empty() && virtualAddress < sections_.back().virtualAddress + sections_.back().extent)
+            return false;
+        section.backed = std::min(rawSize, section.extent);
+        if (rawOffset + section.backed > file_.size()) {
+            section.backed = rawOffset < file_.size() ? file_.size() - rawOffset : 0;
+            section.cut = true;
+        }
+        firstSection_ = std::min(firstSection_, virtualAddress);
+        sections_.push_back(section);
+        return true;
+    }
+
+    [[nodiscard]] Placed Place(std::uint64_t rva) const
+    {
+        auto after = std::upper_bound(sections_.begin(), sections_.end(), rva,
+                                      [](std::uint64_t at, const Section& s) { return at < s.virtualAddress; });
+        if (after != sections_.begin() && rva < (after - 1)->virtualAddress + (after - 1)->extent) {
+            const Section& section = *(after - 1);
+            std::uint64_t into = rva - section.virtualAddress;
+            std::uint64_t zeros = section.cut ? 0 : section.extent - std::max(into, section.backed);
+            if (into < section.backed)
+                return {Where::Mapped, file_.substr(section.rawOffset + into, section.backed - into), zeros};
+            if (section.cut)
+                return {Where::OutsideFile, {}, 0};
+            return {Where::Mapped, {}, zeros};
+        }
+        // The headers are loaded at the image base, so below the first section an RVA is a file offset.
+        if (rva >= firstSection_)
+            return {Where::NoSection, {}, 0};
+        if (rva >= file_.size())
+            return {Where::OutsideFile, {}, 0};
+        return {Where::Mapped, file_.substr(rva, std::min<std::uint64_t>(firstSection_, file_.size()) - rva), 0};
+    }
+
+    // A NUL-terminated name at `rva`, of at most `limit` characters; the zeros after a section's data end it too.
+    // Names that do not overlap cannot together be longer than the file: the budget keeps a made-up file whose
+    // names do from making the reader quadratic.
+    Text ReadText(std::uint64_t rva, std::size_t limit, std::string_view& text)
+    {
+        Placed placed = Place(rva);
+        if (placed.where != Where::Mapped)
+            return Text::Outside;
+        std::string_view head = placed.bytes.substr(0, limit < placed.bytes.size() ? limit + 1 : placed.bytes.size());
+        std::size_t end = head.find('\0');
+        if (end == std::string_view::npos && head.size() > limit)
+            return Text::TooLong;
+        if (end == std::string_view::npos && placed.zeros == 0)
+            return Text::NoEnd;
+        text = head.substr(0, end);
+        if (text.size() + 1 > textBudget_)
+            return Text::Overlap;
+        textBudget_ -= text.size() + 1;
+        return Text::Read;
+    }
+
+private:
+    std::string_view file_;
+    std::vector<Section> sections_;
+    std::uint64_t firstSection_ = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t textBudget_;
+};
+
+std::wstring DllNameFault(Text read)
 {
-    Placed table = Place(file, sections, rva);
+    switch (read) {
+    case Text::Outside: return L"an imported DLL name points outside the file";
+    case Text::NoEnd: return L"an imported DLL name has no end";
+    case Text::TooLong: return L"an imported DLL name is longer than 259 characters";
+    case Text::Overlap: return L"its imported names overlap one another";
+    case Text::Read: break;
+    }
+    return L"";
+}
+
+std::wstring ReadFunctions(Mapping& image, std::uint64_t rva, bool pe32Plus, std::uint64_t& entryBudget,
+                           std::vector<PeFunction>& functions)
+{
+    const int width = pe32Plus ? 8 : 4;
+    const std::uint64_t byOrdinal = pe32Plus ? std::uint64_t{1} << 63 : 0x80000000u;
+    Placed table = image.Place(rva);
+    if (table.where != Where::Mapped)
+        return L"an import lookup table points outside the file";
+    for (std::uint64_t entry = 0;; ++entry) {
+        std::uint64_t value = 0;
+        if (!Read(table, entry * width, width, value))
+            return L"an import lookup table has no terminating entry";
+        if (value == 0)
+            return L"";
+        // Tables that do not overlap hold no more entries than the file has room for.
+        if (entryBudget-- == 0)
+            return L"its import lookup tables overlap one another";
+        if (value & byOrdinal) {
+            functions.push_back({"", static_cast<std::uint16_t>(value), 0});
+            continue;
+        }
+        std::uint64_t hint = 0;
+        std::string_view name;
+        Placed entryAt = image.Place(value & 0x7FFFFFFF);
+        Text read = Read(entryAt, 0, 2, hint) ? image.ReadText((value & 0x7FFFFFFF) + 2, Unlimited, name)
+                                              : Text::Outside;
+        if (read == Text::Outside)
+            return L"an imported function name points outside the file";
+        if (read == Text::Overlap)
+            return L"its imported names overlap one another";
+        if (read != Text::Read)
+            return L"an imported function name has no end";
+        if (name.empty())
+            return L"an imported function name is empty";
+        functions.push_back({std::string(name), 0, static_cast<std::uint16_t>(hint)});
+    }
+}
+
+std::wstring ReadImports(Mapping& image, std::uint64_t rva, bool pe32Plus, std::uint64_t fileSize,
+                         std::vector<PeImport>& imports)
+{
+    Placed table = image.Place(rva);
     if (table.where == Where::NoSection)
         return L"its import directory lies in no section";
     if (table.where == Where::OutsideFile)
         return L"its import directory points outside the file";
+    std::uint64_t entryBudget = fileSize / (pe32Plus ? 8 : 4);
     for (std::uint64_t entry = 0; entry < MaxDescriptors; ++entry) {
-        if (!Holds(table.bytes, entry * DescriptorSize, DescriptorSize))
+        std::uint64_t lookup = 0, name = 0, addresses = 0;
+        const std::uint64_t at = entry * DescriptorSize;
+        if (!Read(table, at, 4, lookup) || !Read(table, at + 12, 4, name) || !Read(table, at + 16, 4, addresses))
             break;
-        std::string_view descriptor = table.bytes.substr(entry * DescriptorSize, DescriptorSize);
-        if (descriptor.find_first_not_of('\0') == std::string_view::npos)
+        // Windows' and Wine's loaders end the table at the first entry without a name or an address table.
+        if (name == 0 || addresses == 0)
             return L"";
-        Placed name = Place(file, sections, Read32(descriptor, 12));
-        if (name.where != Where::Mapped)
-            return L"an imported DLL name points outside the file";
-        std::size_t length = name.bytes.substr(0, MaxNameLength + 1).find('\0');
-        if (length == std::string_view::npos) {
-            return name.bytes.size() > MaxNameLength ? L"an imported DLL name is longer than 259 characters"
-                                                     : L"an imported DLL name has no end";
-        }
-        if (length == 0)
+        std::string_view dll;
+        Text read = image.ReadText(name, MaxNameLength, dll);
+        if (read != Text::Read)
+            return DllNameFault(read);
+        if (dll.empty())
             return L"an imported DLL name is empty";
-        std::string_view text = name.bytes.substr(0, length);
-        if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; }))
+        if (!IsPrintable(dll))
             return L"an imported DLL name holds a byte that is not printable ASCII";
-        imports.emplace_back(text);
+        PeImport import{std::string(dll), {}};
+        // Old linkers leave out the lookup table; the address table holds the same entries until the image is bound.
+        std::wstring fault = ReadFunctions(image, lookup != 0 ? lookup : addresses, pe32Plus, entryBudget,
+                                           import.functions);
+        if (!fault.empty())
+            return fault;
+        imports.push_back(std::move(import));
     }
     return L"its import table has no terminating entry";
+}
+
+// Read only at a call into one of them, so a damaged table gives none instead of failing the image.
+std::vector<std::string> ReadDelayImports(Mapping& image, std::uint64_t rva, std::uint64_t imageBase)
+{
+    std::vector<std::string> names;
+    Placed table = image.Place(rva);
+    for (std::uint64_t entry = 0; entry < MaxDescriptors; ++entry) {
+        std::uint64_t attributes = 0, name = 0;
+        if (!Read(table, entry * DelayDescriptorSize, 4, attributes) ||
+            !Read(table, entry * DelayDescriptorSize + 4, 4, name))
+            return {};
+        if (name == 0)
+            return names;
+        // The first compilers to delay-load wrote addresses where later ones write RVAs; bit 0 tells which.
+        if ((attributes & 1) == 0) {
+            if (name < imageBase)
+                return {};
+            name -= imageBase;
+        }
+        std::string_view dll;
+        if (image.ReadText(name, MaxNameLength, dll) != Text::Read || dll.empty() || !IsPrintable(dll))
+            return {};
+        names.emplace_back(dll);
+    }
+    return {};
+}
+
+std::wstring ReadExports(Mapping& image, std::uint64_t rva, std::uint64_t size, PeExports& exports)
+{
+    Placed directory = image.Place(rva);
+    std::uint64_t base = 0, slots = 0, nameCount = 0, functionsRva = 0, namesRva = 0, ordinalsRva = 0;
+    if (!Read(directory, 16, 4, base) || !Read(directory, 20, 4, slots) || !Read(directory, 24, 4, nameCount) ||
+        !Read(directory, 28, 4, functionsRva) || !Read(directory, 32, 4, namesRva) ||
+        !Read(directory, 36, 4, ordinalsRva))
+        return L"its export directory points outside the file";
+    exports.base = static_cast<std::uint32_t>(base);
+    slots = std::min(slots, MaxExportSlots);
+    Placed functions = image.Place(functionsRva);
+    Placed names = image.Place(namesRva);
+    Placed ordinals = image.Place(ordinalsRva);
+    if (slots > 0 && (functions.where != Where::Mapped || functions.Size() / 4 < slots))
+        return L"its export address table points outside the file";
+    if (nameCount > 0 && (names.where != Where::Mapped || names.Size() / 4 < nameCount ||
+                          ordinals.where != Where::Mapped || ordinals.Size() / 2 < nameCount))
+        return L"its export name table points outside the file";
+    for (std::uint64_t slot = 0; slot < slots; ++slot) {
+        std::uint64_t address = 0;
+        Read(functions, slot * 4, 4, address);
+        exports.functions.push_back(static_cast<std::uint32_t>(address));
+        // An address inside the export directory is the name of where the function really is.
+        std::string_view forward;
+        if (address >= rva && address < rva + size) {
+            if (image.ReadText(address, Unlimited, forward) != Text::Read)
+                return L"a forwarded export cannot be read";
+            exports.forwards.emplace(static_cast<std::uint32_t>(slot), forward);
+        }
+    }
+    for (std::uint64_t index = 0; index < nameCount; ++index) {
+        std::uint64_t nameRva = 0, slot = 0;
+        std::string_view name;
+        Read(names, index * 4, 4, nameRva);
+        Read(ordinals, index * 2, 2, slot);
+        if (image.ReadText(nameRva, Unlimited, name) != Text::Read)
+            return L"an exported name cannot be read";
+        exports.names.emplace_back(name);
+        exports.nameSlots.push_back(static_cast<std::uint16_t>(slot));
+    }
+    return L"";
+}
+
+// What an entry of a resource directory at `directory` holds for `id`; nothing when it has no such entry.
+bool ResourceChild(const Placed& resources, std::uint64_t directory, std::uint32_t id, std::uint64_t& offset)
+{
+    std::uint64_t named = 0, ids = 0;
+    if (!Read(resources, directory + 12, 2, named) || !Read(resources, directory + 14, 2, ids))
+        return false;
+    for (std::uint64_t entry = named; entry < named + ids; ++entry) {
+        std::uint64_t name = 0;
+        if (!Read(resources, directory + 16 + entry * 8, 4, name) ||
+            !Read(resources, directory + 20 + entry * 8, 4, offset))
+            return false;
+        if (name == id)
+            return true;
+    }
+    return false;
+}
+
+// The manifests by id, each in the first language the file has it in: type, id and language directories.
+void ReadManifests(Mapping& image, std::uint64_t rva, std::map<std::uint16_t, std::string>& manifests)
+{
+    constexpr std::uint64_t Subdirectory = 0x80000000u;
+    Placed resources = image.Place(rva);
+    std::uint64_t ids = 0;
+    if (!ResourceChild(resources, 0, ManifestType, ids) || (ids & Subdirectory) == 0)
+        return;
+    for (std::uint16_t id : {1, 2, 3}) {
+        std::uint64_t languages = 0, entry = 0, data = 0, size = 0;
+        if (!ResourceChild(resources, ids & ~Subdirectory, id, languages) || (languages & Subdirectory) == 0 ||
+            !Read(resources, (languages & ~Subdirectory) + 20, 4, entry) || (entry & Subdirectory) != 0 ||
+            !Read(resources, entry, 4, data) || !Read(resources, entry + 4, 4, size))
+            continue;
+        Placed text = image.Place(data);
+        if (text.where != Where::Mapped || size > MaxManifestSize || size > text.Size())
+            continue;
+        std::string manifest(text.bytes.substr(0, size));
+        manifest.resize(size, '\0');
+        manifests.emplace(id, std::move(manifest));
+    }
 }
 
 }  // namespace
@@ -128,7 +359,7 @@ std::wstring ReadPeImage(std::string_view bytes, PeImage& image)
         return std::wstring(NotAnImage) + L"it has no MZ signature";
     if (!Holds(bytes, 0, DosHeaderSize))
         return std::wstring(NotAnImage) + L"it ends inside its DOS header";
-    std::uint64_t signature = Read32(bytes, 0x3C);
+    std::uint64_t signature = FileValue(bytes, 0x3C, 4);
     if (!Holds(bytes, signature, 4))
         return std::wstring(NotAnImage) + L"it ends inside its PE signature";
     if (bytes.substr(signature, 4) != std::string_view("PE\0\0", 4))
@@ -137,43 +368,97 @@ std::wstring ReadPeImage(std::string_view bytes, PeImage& image)
     if (!Holds(bytes, fileHeader, FileHeaderSize))
         return std::wstring(NotAnImage) + L"it ends inside its file header";
     // 0 is the loader's "unknown machine", and leaves a caller nothing to tell the bitness by.
-    if (Read16(bytes, fileHeader) == 0)
+    if (FileValue(bytes, fileHeader, 2) == 0)
         return std::wstring(NotAnImage) + L"its file header names no machine";
-    image.machine = Read16(bytes, fileHeader);
-    std::uint64_t sectionCount = Read16(bytes, fileHeader + 2);
-    std::uint64_t optionalSize = Read16(bytes, fileHeader + 16);
+    image.machine = static_cast<std::uint16_t>(FileValue(bytes, fileHeader, 2));
+    std::uint64_t sectionCount = FileValue(bytes, fileHeader + 2, 2);
+    std::uint64_t optionalSize = FileValue(bytes, fileHeader + 16, 2);
     std::uint64_t optionalHeader = fileHeader + FileHeaderSize;
     if (!Holds(bytes, optionalHeader, optionalSize))
         return L"it ends inside its optional header";
     if (optionalSize < 2)
         return L"it has no optional header";
-    std::uint16_t magic = Read16(bytes, optionalHeader);
+    std::uint16_t magic = static_cast<std::uint16_t>(FileValue(bytes, optionalHeader, 2));
     if (magic != Pe32Magic && magic != Pe32PlusMagic)
         return L"its optional header has an unknown magic number, " + Hex(magic);
     image.pe32Plus = magic == Pe32PlusMagic;
 
-    std::uint64_t directoryCount = image.pe32Plus ? 108 : 92;
-    std::uint64_t importEntry = directoryCount + 4 + 8;
-    std::uint64_t importRva = 0;
-    if (importEntry + 8 <= optionalSize && Read32(bytes, optionalHeader + directoryCount) >= 2)
-        importRva = Read32(bytes, optionalHeader + importEntry);
+    // The loader reads at most 16 directories, and reads each where the header says it is.
+    const std::uint64_t directories = image.pe32Plus ? 112 : 96;
+    if (optionalSize < directories)
+        return L"its optional header ends before its data directories";
+    const std::uint64_t directoryCount = std::min<std::uint64_t>(FileValue(bytes, optionalHeader + directories - 4, 4), 16);
+    if (optionalSize < directories + 8 * directoryCount)
+        return L"its optional header ends before its data directories";
+    auto directory = [&](std::uint64_t index, int field) {
+        return index < directoryCount ? FileValue(bytes, optionalHeader + directories + 8 * index + 4 * field, 4) : 0;
+    };
+    const std::uint64_t imageBase = image.pe32Plus ? FileValue(bytes, optionalHeader + 24, 8)
+                                                   : FileValue(bytes, optionalHeader + 28, 4);
 
     std::uint64_t table = optionalHeader + optionalSize;
     if (!Holds(bytes, table, sectionCount * SectionHeaderSize))
         return L"it ends inside its section table";
-    std::vector<Section> sections(sectionCount);
-    for (std::uint64_t i = 0; i < sectionCount; ++i) {
-        std::uint64_t at = table + i * SectionHeaderSize;
-        Section& section = sections[i];
-        section.virtualAddress = Read32(bytes, at + 12);
-        section.rawSize = Read32(bytes, at + 16);
-        section.rawOffset = Read32(bytes, at + 20);
-        section.virtualEnd = section.virtualAddress + std::max<std::uint64_t>(Read32(bytes, at + 8), section.rawSize);
+    Mapping mapping(bytes);
+    for (std::uint64_t at = table; at < table + sectionCount * SectionHeaderSize; at += SectionHeaderSize) {
+        if (!mapping.AddSection(FileValue(bytes, at + 12, 4), FileValue(bytes, at + 8, 4), FileValue(bytes, at + 20, 4),
+                                FileValue(bytes, at + 16, 4)))
+            return L"its sections overlap or are out of order";
     }
-    if (importRva == 0)
-        return L"";
-    std::wstring fault = ReadImports(bytes, sections, importRva, image.imports);
-    if (!fault.empty())
-        image.imports.clear();
-    return fault;
+    if (directory(ImportDirectory, 0) != 0) {
+        std::wstring fault = ReadImports(mapping, directory(ImportDirectory, 0), image.pe32Plus, bytes.size(),
+                                         image.imports);
+        if (!fault.empty()) {
+            image.imports.clear();
+            return fault;
+        }
+    }
+    if (directory(DelayDirectory, 0) != 0)
+        image.delayImports = ReadDelayImports(mapping, directory(DelayDirectory, 0), imageBase);
+    if (directory(ExportDirectory, 0) != 0) {
+        image.exportFault = ReadExports(mapping, directory(ExportDirectory, 0), directory(ExportDirectory, 1),
+                                        image.exports);
+        if (!image.exportFault.empty())
+            image.exports = PeExports{};
+    }
+    if (directory(ResourceDirectory, 0) != 0)
+        ReadManifests(mapping, directory(ResourceDirectory, 0), image.manifests);
+    return L"";
+}
+
+PeExportFound FindExport(const PeExports& exports, const PeFunction& function, std::string& forward)
+{
+    std::uint64_t slot = 0;
+    if (function.name.empty()) {
+        if (function.ordinal < exports.base)
+            return PeExportFound::No;
+        slot = function.ordinal - exports.base;
+    } else {
+        const std::vector<std::string>& names = exports.names;
+        std::size_t index = function.hint;
+        // The hint first, then a binary search: a name the table holds out of order may not be found.
+        if (index >= names.size() || names[index] != function.name) {
+            std::size_t low = 0, high = names.size();
+            for (;;) {
+                if (low >= high)
+                    return PeExportFound::No;
+                index = low + (high - low) / 2;
+                if (names[index] == function.name)
+                    break;
+                // Compared as unsigned bytes, as strcmp compares them.
+                if (names[index] < function.name)
+                    low = index + 1;
+                else
+                    high = index;
+            }
+        }
+        slot = exports.nameSlots[index];
+    }
+    if (slot >= exports.functions.size() || exports.functions[slot] == 0)
+        return PeExportFound::No;
+    auto forwarded = exports.forwards.find(static_cast<std::uint32_t>(slot));
+    if (forwarded == exports.forwards.end())
+        return PeExportFound::Yes;
+    forward = forwarded->second;
+    return PeExportFound::Forwarded;
 }

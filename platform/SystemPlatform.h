@@ -10,6 +10,9 @@
 // finished text; nothing when the call fails.
 // A lock handle without windows.h.
 enum class LockHandle : std::uintptr_t { None = 0 };
+// An activation context without windows.h: the side-by-side assemblies that a file's manifest names, as the
+// loader resolves them.
+enum class ActCtxHandle : std::uintptr_t { None = 0 };
 
 namespace SystemPlatform {
 
@@ -30,6 +33,24 @@ namespace SystemPlatform {
 // 32 or 64: the bitness of this build, which decides what the system loads
 // for it (a type library's win32 or win64 file).
 [[nodiscard]] int ProgramBits();
+
+// The machine type (a PE machine number) of this computer's own processor, which decides what programs it starts:
+// IsWow64Process2 where the system has it, else IsWow64Process, which tells x64 Windows under a 32-bit build.
+[[nodiscard]] std::uint16_t NativeMachine();
+
+// GetSystemWow64DirectoryW: the folder of the 32-bit system files on 64-bit Windows ("C:\Windows\SysWOW64");
+// nothing on 32-bit Windows.
+[[nodiscard]] std::optional<std::wstring> Wow64SystemDirectory();
+
+// CreateActCtxW on the manifest resource `resourceId` of the program image `source`, or, with `resourceId` 0, on
+// the manifest file `source`. ERROR_RESOURCE_TYPE_NOT_FOUND or ERROR_RESOURCE_NAME_NOT_FOUND when the image has
+// no such manifest; ERROR_SXS_CANT_GEN_ACTCTX when an assembly it needs cannot be found.
+[[nodiscard]] long CreateActivationContext(const std::wstring& source, int resourceId, ActCtxHandle& context);
+// ReleaseActCtx.
+void ReleaseActivationContext(ActCtxHandle context);
+// Where `context` takes `dll` from: FindActCtxSectionStringW in its DLL-redirection section, then SearchPathW
+// while it is active, which answers with the assembly's copy. False when no assembly of it carries `dll`.
+[[nodiscard]] bool RedirectedDll(ActCtxHandle context, const std::wstring& dll, std::wstring& path);
 
 // Takes the machine-wide lock of Tandrel's runs without waiting: a named mutex
 // in the Global\ namespace that only Administrators and SYSTEM may open, so

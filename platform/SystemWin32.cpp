@@ -93,6 +93,74 @@ int ProgramBits()
     return static_cast<int>(sizeof(void*) * 8);
 }
 
+std::uint16_t NativeMachine()
+{
+    using Query = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    // Windows 10 1709 and later; Wine 8 has it too, but look it up, as older systems do not.
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process2")));
+    USHORT process = 0;
+    USHORT native = 0;
+    if (query && query(GetCurrentProcess(), &process, &native) && native != 0)
+        return native;
+    BOOL wow64 = FALSE;
+    if (sizeof(void*) == 4 && IsWow64Process(GetCurrentProcess(), &wow64) && wow64)
+        return IMAGE_FILE_MACHINE_AMD64;
+    return sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+}
+
+std::optional<std::wstring> Wow64SystemDirectory()
+{
+    std::wstring folder(MAX_PATH, L'\0');
+    UINT length = GetSystemWow64DirectoryW(folder.data(), static_cast<UINT>(folder.size()));
+    if (length == 0 || length >= folder.size())
+        return std::nullopt;
+    folder.resize(length);
+    return folder;
+}
+
+long CreateActivationContext(const std::wstring& source, int resourceId, ActCtxHandle& context)
+{
+    ACTCTXW request{};
+    request.cbSize = sizeof request;
+    request.lpSource = source.c_str();
+    if (resourceId != 0) {
+        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.lpResourceName = MAKEINTRESOURCEW(resourceId);
+    }
+    HANDLE created = CreateActCtxW(&request);
+    if (created == INVALID_HANDLE_VALUE)
+        return static_cast<long>(GetLastError());
+    context = static_cast<ActCtxHandle>(reinterpret_cast<std::uintptr_t>(created));
+    return ERROR_SUCCESS;
+}
+
+void ReleaseActivationContext(ActCtxHandle context)
+{
+    ReleaseActCtx(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(context)));
+}
+
+bool RedirectedDll(ActCtxHandle context, const std::wstring& dll, std::wstring& path)
+{
+    ULONG_PTR cookie = 0;
+    if (!ActivateActCtx(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(context)), &cookie))
+        return false;
+    ACTCTX_SECTION_KEYED_DATA data{};
+    data.cbSize = sizeof data;
+    bool carried = FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, dll.c_str(),
+                                            &data) != FALSE;
+    std::wstring found(MAX_PATH, L'\0');
+    DWORD length = carried ? SearchPathW(nullptr, dll.c_str(), nullptr, static_cast<DWORD>(found.size()),
+                                         found.data(), nullptr)
+                           : 0;
+    DeactivateActCtx(0, cookie);
+    if (length == 0 || length >= found.size())
+        return false;
+    found.resize(length);
+    path = found;
+    return true;
+}
+
 long TakeRunLock(LockHandle& lock, bool& abandoned)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;

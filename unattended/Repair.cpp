@@ -35,16 +35,18 @@ std::vector<std::wstring> MissingForCreate(const Form1& form)
 }
 
 // Every file of the suite that is there and that its callers could not load:
-// registered again, its classes would still not be created.
+// registered again, its classes would still not be created. Notes stop nothing.
 std::vector<std::wstring> UnloadableForCreate(const Form1& form)
 {
-    LoadCheck check(SystemDirectory(), WindowsDirectory());
+    LoadCheck check;
     std::vector<std::wstring> entries;
     for (const wchar_t* file : ComponentTable) {
         std::wstring path = ComponentPath(form.AppPath, form.SystemPath, file);
         if (!IsFullPath(path) || FilePlatform::LookForFile(path) != 0)
             continue;
-        for (const std::wstring& reason : check.Reasons(path))
+        bool program = EqualsIgnoringCase(FileExtension(file, false), L"exe");
+        for (const std::wstring& reason :
+             check.Judge(path, program ? ServerKind::OutOfProcess : ServerKind::InProcess).problems)
             entries.push_back(L"\tCANNOT LOAD: " + path + L": " + reason);
     }
     return entries;

@@ -107,6 +107,49 @@ int ProgramBits()
     return FakeSystem::Instance().programBits;
 }
 
+std::uint16_t NativeMachine()
+{
+    return FakeSystem::Instance().nativeMachine;
+}
+
+std::optional<std::wstring> Wow64SystemDirectory()
+{
+    const std::wstring& folder = FakeSystem::Instance().wow64Directory;
+    return folder.empty() ? std::nullopt : std::optional<std::wstring>(folder);
+}
+
+long CreateActivationContext(const std::wstring& source, int resourceId, ActCtxHandle& context)
+{
+    auto& system = FakeSystem::Instance();
+    auto found = std::find_if(system.activationContexts.begin(), system.activationContexts.end(),
+                              [&source](const auto& entry) { return EqualsIgnoringCase(entry.first, source); });
+    // A manifest file is read whole; an image's manifest is one of its resources.
+    if (found == system.activationContexts.end())
+        return resourceId == 0 ? 2 : 1813;  // ERROR_FILE_NOT_FOUND, ERROR_RESOURCE_TYPE_NOT_FOUND
+    if (found->second.error != 0)
+        return found->second.error;
+    ++system.openActivationContexts;
+    context = static_cast<ActCtxHandle>(reinterpret_cast<std::uintptr_t>(&found->second));
+    return 0;
+}
+
+void ReleaseActivationContext(ActCtxHandle)
+{
+    --FakeSystem::Instance().openActivationContexts;
+}
+
+bool RedirectedDll(ActCtxHandle context, const std::wstring& dll, std::wstring& path)
+{
+    const auto* made = reinterpret_cast<const FakeSystem::ActivationContext*>(static_cast<std::uintptr_t>(context));
+    for (const auto& [name, where] : made->dlls) {
+        if (EqualsIgnoringCase(name, dll)) {
+            path = where;
+            return true;
+        }
+    }
+    return false;
+}
+
 long TakeRunLock(LockHandle& lock, bool& abandoned)
 {
     auto& system = FakeSystem::Instance();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -17,6 +18,16 @@ struct FakeSystem {
     std::wstring programData = L"C:\\ProgramData";
     std::wstring accountSid = L"S-1-5-21-7-7-7-500";
     int programBits = 32;
+    std::uint16_t nativeMachine = 0x8664;
+    std::wstring wow64Directory = L"C:\\WINDOWS\\SysWOW64";
+    // Activation contexts by the file (or manifest) they are made from, compared without case: the code
+    // CreateActCtxW gives, and where each DLL that their assemblies carry is. A file not here has no manifest.
+    struct ActivationContext {
+        long error = 0;
+        std::map<std::wstring, std::wstring> dlls;
+    };
+    std::map<std::wstring, ActivationContext> activationContexts;
+    int openActivationContexts = 0;
     // The machine-wide lock: another process holds it, its last holder ended
     // without letting go, or taking it fails with this code. `runLocksTaken`
     // counts the takes of this process, `runLockHeld` whether it holds it now.

@@ -30,12 +30,22 @@ void Set(const std::wstring& key, const std::wstring& value, std::uint32_t type 
 
 const std::wstring Users = L"HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\";
 
-void PutImage(const std::wstring& path, std::uint16_t machine, std::vector<std::string> imports = {})
+void PutImage(const std::wstring& path, PeImagePlan plan)
 {
-    FakeFiles::Instance().images[path] =
-        LayOutPeImage({.machine = machine, .pe32Plus = machine != 0x14C, .imports = std::move(imports)}).bytes;
+    plan.pe32Plus = plan.machine != 0x14C;
+    FakeFiles::Instance().images[path] = BuildPeImage(plan);
     disk.AddFile(path);
 }
+
+void PutImage(const std::wstring& path, std::uint16_t machine, std::vector<std::string> imports = {})
+{
+    PutImage(path, {.machine = machine, .imports = std::move(imports)});
+}
+
+const std::string AidManifest = "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"><dependency>"
+                                "<dependentAssembly><assemblyIdentity type=\"win32\" name=\"Tandrel.Aid\" "
+                                "version=\"1.0.0.0\" processorArchitecture=\"x86\"/></dependentAssembly></dependency>"
+                                "</assembly>";
 
 // Each class is judged alone: what is broken in one class's entries is reported there, once, and nowhere else.
 TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
@@ -45,6 +55,8 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         std::function<void()> prepare;
         std::set<std::wstring> failing;
         std::wstring problem = L"";  // the PROBLEM entry of the one failing class, where written out
+        std::set<std::wstring> noted = {};
+        std::wstring note = L"";  // the NOTE entry of each noted class, before its verdict
     };
     const Case cases[] = {
         {"healthy", [] {}, {}},
@@ -83,6 +95,11 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
                                     L"", L"C:\\\u041F\u0440\u043E\u0433\u0440\u0430\u043C\u043C\u044B\\Vestrel\\Brenlow.exe");
              // A type library in a resource of its file: the file before the number must exist.
              Set(Classes + L"TypeLib\\" + Guid(0, L'A') + L"\\1.0\\0\\win32", SysDir + L"Glimmet.ocx\\2");
+             // The system folder by the name 32-bit callers see: what is there is the system's, and not followed.
+             FakeFiles::Instance().shortNames[L"C:\\WINDOWS\\SysWOW64"] = L"C:\\WINDOWS\\system32";
+             Set(ClassKey(6, Inproc), L"C:\\WINDOWS\\SysWOW64\\Wrenna.dll");
+             PutImage(SysDir + L"Wrenna.dll", 0x14C, {"WrennaHelper.dll"});
+             disk.AddFile(SysDir + L"WrennaHelper.dll");
          },
          {}},
         // Dependencies found as the loader finds them: an API set, a known DLL, the Windows folder, and a loop
@@ -97,8 +114,70 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              Set(L"HKEY_USERS\\.DEFAULT\\Software\\Classes\\Omberly.clsOmberly", L"x");
              Set(L"HKEY_USERS\\S-1-5-21-7_Classes\\Software\\Classes\\Omberly.clsOmberly", L"x");
              Set(Users + L"Other.Class", L"x");
+             // A user's keys that hold nothing COM reads hide nothing.
+             Set(Users + L"Wrenna.clsIFace", L"x");
+             Set(Users + L"CLSID\\" + Guid(6, L'C') + L"\\Implemented Categories", L"x");
+             Set(Users + L"TypeLib\\" + Guid(2, L'A') + L"\\1.0\\0", L"x");
          },
          {}},
+        // A program server runs as its own machine: on 64-bit Windows an x64 one serves 32-bit callers, and its
+        // DLLs come from the 64-bit system folder, which a 32-bit process reads as Sysnative.
+        {"an x64 program for a 32-bit suite",
+         [] {
+             PutImage(AppDir + L"Ladrisk.exe", 0x8664, {"KERNEL32.dll", "Native.dll"});
+             disk.AddFile(L"C:\\WINDOWS\\Sysnative\\Native.dll");
+         },
+         {}},
+        {"an assembly that carries a dependency",
+         [] {
+             PutImage(SysDir + L"Wrenna.dll", {.imports = {"WrennaAid.dll:WrennaAidAnswer"}, .manifest = AidManifest});
+             const std::wstring aid = L"C:\\WINDOWS\\WinSxS\\x86_tandrel.aid_1.0.0.0\\WrennaAid.dll";
+             PutImage(aid, {.exports = {"WrennaAidAnswer"}});
+             FakeSystem::Instance().activationContexts[SysDir + L"Wrenna.dll"].dlls[L"WrennaAid.dll"] = aid;
+         },
+         {}},
+        {"an assembly the system cannot find",
+         [] {
+             PutImage(SysDir + L"Wrenna.dll", {.imports = {"WrennaAid.dll"}, .manifest = AidManifest});
+             FakeSystem::Instance().activationContexts[SysDir + L"Wrenna.dll"].error = 14001;
+         },
+         {L"Wrenna.clsIFace"},
+         L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: its side-by-side "
+         L"configuration is incorrect: it needs the assembly Tandrel.Aid 1.0.0.0 (x86), which the system cannot find."},
+        {"a dependency only PATH has",
+         [] {
+             FakeSystem::Instance().environment[L"PATH"] = L"relative;C:\\Empty;\"C:\\Tools\\\"";
+             PutImage(SysDir + L"Wrenna.dll", 0x14C, {"WrennaAid.dll"});
+             PutImage(L"C:\\Tools\\WrennaAid.dll", 0x14C);
+             disk.AddFile(L"C:\\Work\\WrennaAid.dll");
+         },
+         {}, L"", {L"Wrenna.clsIFace"}, L"\tNOTE: WrennaAid.dll is found only through PATH, in C:\\Tools"},
+        {"a delay-loaded DLL that is missing",
+         [] { PutImage(SysDir + L"Daskel.dll", {.imports = {"KERNEL32.dll"}, .delayImports = {"Rare.dll"}}); },
+         {}, L"",
+         {L"Daskel.clsDaskel", L"Daskel.clsEntities", L"Daskel.clsEntity", L"Daskel.clsXFields", L"Daskel.clsXField"},
+         L"\tNOTE: C:\\WINDOWS\\system32\\Daskel.dll delay-loads Rare.dll, which cannot be found; calls into it "
+         L"will fail"},
+        {"a function passed on to a DLL that is there",
+         [] {
+             PutImage(AppDir + L"Corvane.exe", 0x14C, {"CorvaneAid.dll:Passed"});
+             PutImage(AppDir + L"CorvaneAid.dll", {.exports = {"Passed>OLEAUT32.Real"}});
+         },
+         {}},
+        {"functions the DLL found does not export",
+         [] {
+             PutImage(AppDir + L"Corvane.exe", 0x14C, {"CorvaneAid.dll:Now,Later,#9"});
+             PutImage(AppDir + L"CorvaneAid.dll", {.exports = {"Now", "@"}});
+         },
+         {L"Corvane.clsMail"},
+         L"\tPROBLEM: C:\\Program Files\\Vestrel\\Corvane.exe cannot be loaded by a 32-bit caller: it imports Later "
+         L"and #9 from C:\\Program Files\\Vestrel\\CorvaneAid.dll, which does not export them."},
+        {"a function passed on to a DLL that is missing",
+         [] {
+             PutImage(AppDir + L"Sulvary.exe", 0x14C, {"SulvaryAid.dll:Passed,#2"});
+             PutImage(AppDir + L"SulvaryAid.dll", {.exports = {"Passed>Gone.Real", "@"}});
+         },
+         {L"Sulvary.clsPhone"}},
         {"a 64-bit file for 32-bit callers", [] { PutImage(SysDir + L"Wrenna.dll", 0x8664); }, {L"Wrenna.clsIFace"},
          L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it is a 64-bit image (x64)."},
         {"an ARM64 program", [] { PutImage(AppDir + L"Ladrisk.exe", 0xAA64); }, {L"Ladrisk.clsIFace"}},
@@ -107,7 +186,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         {"a missing dependency", [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"KERNEL32.dll", "WrennaAid.dll"}); },
          {L"Wrenna.clsIFace"},
          L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it needs WrennaAid.dll, "
-         L"which is not in its own folder, the system folder or the Windows folder."},
+         L"which is not in its own folder, the system folder, the Windows folder or a folder of PATH."},
         {"a dependency's missing dependency",
          [] {
              PutImage(AppDir + L"Corvane.exe", 0x14C, {"CorvaneAid.dll"});
@@ -116,7 +195,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {L"Corvane.clsMail"},
          L"\tPROBLEM: C:\\Program Files\\Vestrel\\Corvane.exe cannot be loaded by a 32-bit caller: it needs "
          L"C:\\Program Files\\Vestrel\\CorvaneAid.dll, which cannot be loaded: it needs Gone.dll, which is not in "
-         L"its own folder, the system folder or the Windows folder."},
+         L"its own folder, the system folder, the Windows folder or a folder of PATH."},
         {"a stale type library version",
          [] { Set(Classes + L"TypeLib\\" + Guid(8, L'A') + L"\\9.9\\0\\win32", L"C:\\Gone\\Vestrel.tlb"); },
          {L"Vestrel.clsIFace", L"Vestrel.clsEMailIFace", L"Vestrel.clsLinkIFace"},
@@ -133,8 +212,9 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {L"Wrenna.clsIFace"},
          L"\tPROBLEM: HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000006} "
          L"overrides the machine's registration for that user."},
-        {"a user's own ProgID", [] { Set(Users + L"Sulvary.clsPhone", L"x"); }, {L"Sulvary.clsPhone"}},
-        {"a user's own type library", [] { Set(Users + L"TypeLib\\" + Guid(4, L'A'), L"x"); }, {L"Sulvary.clsPhone"}},
+        {"a user's own ProgID", [] { Set(Users + L"Sulvary.clsPhone\\CLSID", Guid(0, L'C')); }, {L"Sulvary.clsPhone"}},
+        {"a user's own type library", [] { Set(Users + L"TypeLib\\" + Guid(4, L'A') + L"\\2.0\\0\\win32", L"x"); },
+         {L"Sulvary.clsPhone"}},
         {"a missing type library key", [] { registry.DeleteTree(Classes + L"TypeLib\\" + Guid(8, L'A')); },
          {L"Vestrel.clsIFace", L"Vestrel.clsEMailIFace", L"Vestrel.clsLinkIFace"}},
         {"a type library without versions",
@@ -180,8 +260,10 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         std::vector<std::wstring> expected{L"\r\n----------------------------------------"};
         for (const wchar_t* progId : ClassTable) {
             std::wstring problem = c.problem.empty() ? L"\tPROBLEM" : c.problem;
-            expected.insert(expected.end(), {L"\r\nChecking Class: " + std::wstring(progId),
-                                             c.failing.count(progId) ? problem : L"\tOK"});
+            expected.push_back(L"\r\nChecking Class: " + std::wstring(progId));
+            if (c.noted.count(progId))
+                expected.push_back(c.note);
+            expected.push_back(c.failing.count(progId) ? problem : L"\tOK");
         }
         expected.push_back(closing.at(c.failing.size()));
         for (auto& entry : log)
@@ -193,6 +275,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
                      [&c](const wchar_t* progId) { return c.failing.count(progId) > 0; });
         EXPECT_EQ(found.classes, classes);
         EXPECT_EQ(registry.OpenHandleCount(), 0);
+        EXPECT_EQ(FakeSystem::Instance().openActivationContexts, 0);
     }
 }
 

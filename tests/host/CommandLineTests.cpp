@@ -148,19 +148,24 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          },
          L" FOUND - Scroll back to see them.\r\n\tMISSING: C:\\WINDOWS\\system32\\Wrenna.dll\r\n"
          L"\tMISSING: C:\\WINDOWS\\system32\\regsvr32.exe\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n"},
-        // Nor can it register again what its callers could not load.
+        // Nor can it register again what its callers could not load; a note, or a program of the other bitness,
+        // stops nothing.
         {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
          [](FakeFiles& f) {
+             f.images[L"C:\\WINDOWS\\system32\\Glimmet.ocx"] = BuildPeImage({.delayImports = {"Rare.dll"}});
              f.images[L"C:\\WINDOWS\\system32\\Daskel.dll"] = SuiteFixture::SuiteImage({"DaskelAid.dll"});
-             f.images[L"C:\\WINDOWS\\system32\\Wrenna.dll"] = LayOutPeImage({.machine = 0x8664, .pe32Plus = true, .imports = {}}).bytes;
+             f.images[L"C:\\WINDOWS\\system32\\Wrenna.dll"] = BuildPeImage({.machine = 0x8664, .pe32Plus = true});
+             f.images[L"C:\\Program Files\\Vestrel\\Corvane.exe"] = BuildPeImage({.machine = 0x8664, .pe32Plus = true});
          },
-         L"\tCANNOT LOAD: C:\\WINDOWS\\system32\\Daskel.dll: it needs DaskelAid.dll, which is not in its own folder, "
-         L"the system folder or the Windows folder\r\n\tCANNOT LOAD: C:\\WINDOWS\\system32\\Wrenna.dll: it is a 64-bit "
-         L"image (x64)\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n"},
+         L" FOUND - Scroll back to see them.\r\n\tCANNOT LOAD: C:\\WINDOWS\\system32\\Daskel.dll: it needs DaskelAid.dll, "
+         L"which is not in its own folder, the system folder, the Windows folder or a folder of PATH\r\n\tCANNOT LOAD: "
+         L"C:\\WINDOWS\\system32\\Wrenna.dll: it is a 64-bit image (x64)\r\n\r\n*** NOTHING CHANGED - Scroll back to "
+         L"see why.\r\n"},
         // A user's own registration is named and left; with the machine's sound there is nothing to mend.
         {{L"/repair"}, "P", L"", nullptr, Machine::Healthy, 1,
          [](FakeFiles&) {
-             FakeRegistry::Instance().SetString(L"HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\Wrenna.clsIFace", L"", L"x");
+             FakeRegistry::Instance().SetString(L"HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\Wrenna.clsIFace\\CLSID", L"",
+                                                L"{C0000000-0000-4000-8000-000000000006}");
          },
          L"Vestrel.clsLinkIFace\r\n\tOK\r\n\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n{\"tool\""},
         {{L"/repair", L"/backup", L"X:\\b.reg"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,

@@ -7,20 +7,91 @@ namespace {
 
 using Names = std::vector<std::string>;
 
+// As the builder's plan writes them: "KERNEL32.dll:GetTickCount,#7".
+std::vector<PeImport> Imports(const Names& planned)
+{
+    std::vector<PeImport> imports;
+    for (const std::string& import : planned) {
+        Names parts = SplitPlan(import, ':');
+        imports.push_back({parts[0], {}});
+        for (const std::string& function : parts.size() > 1 ? SplitPlan(parts[1], ',') : Names{}) {
+            if (function.starts_with('#'))
+                imports.back().functions.push_back({"", static_cast<std::uint16_t>(std::stoul(function.substr(1)))});
+            else
+                imports.back().functions.push_back({function});
+        }
+    }
+    return imports;
+}
+
+// 65,535 sections of one page each, the last of which holds 65,535 descriptors of one DLL and one function.
+std::string WideImage()
+{
+    constexpr std::uint32_t Count = 0xFFFF;
+    std::string bytes = BuildPeImage({});
+    const std::size_t table = 0x178;
+    const std::size_t data = table + Count * 40;
+    const std::uint32_t last = 0x1000 * Count;
+    bytes.resize(data + (Count + 1) * 20 + 64, '\0');
+    PutLe(bytes, 0x84 + 2, Count, 2);
+    for (std::uint32_t i = 0; i < Count; ++i) {
+        PutLe(bytes, table + i * 40 + 8, i + 1 == Count ? bytes.size() - data : 0x1000);
+        PutLe(bytes, table + i * 40 + 12, 0x1000 * (i + 1));
+        PutLe(bytes, table + i * 40 + 16, i + 1 == Count ? bytes.size() - data : 0);
+        PutLe(bytes, table + i * 40 + 20, i + 1 == Count ? data : 0);
+    }
+    const std::size_t lookup = (Count + 1) * 20, name = lookup + 8;
+    bytes.replace(data + name, 6, "W.dll");
+    bytes.replace(data + name + 8, 2, "Go");
+    PutLe(bytes, data + lookup, last + name + 6);
+    for (std::uint32_t i = 0; i < Count; ++i) {
+        PutLe(bytes, data + i * 20, last + lookup);
+        PutLe(bytes, data + i * 20 + 12, last + name);
+        PutLe(bytes, data + i * 20 + 16, last + lookup);
+    }
+    PutLe(bytes, 0x98 + 104, last);
+    return bytes;
+}
+
 // Each image is read into a stale result, so a reader that forgets to reset it fails too. The first damage met is
-// named; the machine survives any damage found after the file header.
+// named; the machine survives any damage found after the file header. Bytes that a section's raw data leaves out
+// read as zeros, and an address belongs to the section whose virtual size holds it.
 TEST(PeImage, SoundImagesGiveMachineAndImportsAndTheFirstDamageIsNamed)
 {
-    const PeImageLayout image = LayOutPeImage({.imports = {"KERNEL32.dll", "USER32.dll"}});
-    const Names both = {"KERNEL32.dll", "USER32.dll"};
+    const Names two = {"KERNEL32.dll:GetTickCount,#7", "USER32.dll"};
+    const PeImageLayout image = LayOutPeImage({.imports = two});
     const std::uint16_t i386 = PeMachine::I386;
     const std::wstring notImage = L"it is not a program image: ";
     auto cut = [&](std::size_t size) { return image.bytes.substr(0, size); };
-    auto with = [&](std::size_t offset, std::uint32_t value, int width = 4) {
-        std::string bytes = image.bytes;
+    auto with = [&](std::size_t offset, std::uint64_t value, int width = 4, std::string bytes = "") {
+        bytes = bytes.empty() ? image.bytes : bytes;
         PutLe(bytes, offset, value, width);
         return bytes;
     };
+    const std::size_t virtualSize = image.sectionTable + 8, rawSize = image.sectionTable + 16;
+    // The first descriptor again just past the data, in raw bytes the section's virtual size leaves out.
+    const auto tableAtTheEnd = [&](std::uint64_t raw, std::uint64_t size) {
+        std::string bytes = with(image.importDirectory, image.sectionRva + image.dataSize);
+        bytes.replace(image.sectionData + image.dataSize, 20, image.bytes.substr(image.sectionData, 20));
+        return with(virtualSize, size, 4, with(rawSize, raw, 4, bytes));
+    };
+    // A second section, whose data is the first's again, at `rva`; the import directory points into it.
+    const auto twoSections = [&](std::uint32_t firstSize, std::uint32_t rva) {
+        std::string bytes = with(image.fileHeader + 2, 2, 2, with(virtualSize, firstSize));
+        bytes.replace(image.sectionTable + 40, 40, image.bytes.substr(image.sectionTable, 40));
+        return with(image.importDirectory, rva, 4, with(image.sectionTable + 52, rva, 4, bytes));
+    };
+    // 41 descriptors, all with the lookup table of the first one's 40 functions: more than the file has room for.
+    const auto sharedLookup = [&] {
+        Names many(41, "D.dll");
+        for (int i = 0; i < 40; ++i)
+            many[0] += (i == 0 ? ":f" : ",f") + std::to_string(i);
+        PeImageLayout shared = LayOutPeImage({.imports = many});
+        for (std::size_t i = 1; i < many.size(); ++i)
+            shared.bytes.replace(shared.sectionData + i * 20, 4, shared.bytes.substr(shared.sectionData, 4));
+        return shared.bytes;
+    };
+    const PeImageLayout single = LayOutPeImage({.imports = {"KERNEL32.dll"}});
     struct Case {
         const char* situation;
         std::string bytes;
@@ -28,20 +99,39 @@ TEST(PeImage, SoundImagesGiveMachineAndImportsAndTheFirstDamageIsNamed)
         std::uint16_t machine = 0;
         bool pe32Plus = false;
         Names imports = {};
+        Names delayed = {};
+        Names exported = {};
+        std::string manifest = "";
     };
     const Case cases[] = {
-        {"a sound 32-bit image", image.bytes, L"", i386, false, both},
-        {"a sound 64-bit image", BuildPeImage({.machine = PeMachine::Amd64, .pe32Plus = true, .imports = {"ole32.dll"}}),
-         L"", PeMachine::Amd64, true, {"ole32.dll"}},
-        {"a sound ARM64 image", BuildPeImage({.machine = PeMachine::Arm64, .pe32Plus = true, .imports = both}), L"",
-         PeMachine::Arm64, true, both},
+        {"a sound 32-bit image", image.bytes, L"", i386, false, two},
+        {"a sound 64-bit image", BuildPeImage({.machine = PeMachine::Amd64, .pe32Plus = true,
+                                               .imports = {"ole32.dll:#9,CoCreateInstance"}}),
+         L"", PeMachine::Amd64, true, {"ole32.dll:#9,CoCreateInstance"}},
+        {"a sound ARM64 image", BuildPeImage({.machine = PeMachine::Arm64, .pe32Plus = true, .imports = two}), L"",
+         PeMachine::Arm64, true, two},
         {"no imports at all", BuildPeImage({}), L"", i386},
+        {"delay-loaded DLLs, exports and a manifest beside the imports",
+         BuildPeImage({.imports = {"KERNEL32.dll"}, .delayImports = {"Later.dll", "Rarely.dll"},
+                       .exports = {"Zeta", "@", "Alpha>OTHER.Beta"}, .manifest = "<assembly/>"}),
+         L"", i386, false, {"KERNEL32.dll"}, {"Later.dll", "Rarely.dll"}, {"Alpha", "Zeta"}, "<assembly/>"},
         {"a table that starts with its terminator", with(image.sectionData + 12, 0), L"", i386},
+        {"a descriptor without an address table ends the table", with(image.sectionData + 36, 0), L"", i386, false,
+         {two[0]}},
+        {"a descriptor without a lookup table is read from its address table", with(image.sectionData, 0), L"",
+         i386, false, two},
         {"one data directory only", with(image.importDirectory - 12, 1), L"", i386},
-        {"an optional header that ends before the import entry", with(image.fileHeader + 16, 96, 2), L"", i386},
         {"an import directory among the headers", with(image.importDirectory, 0x1A0), L"", i386},
         {"a name of 259 characters", BuildPeImage({.imports = {std::string(259, 'a')}}), L"", i386,
          false, {std::string(259, 'a')}},
+        {"a table whose terminator is in the zero-filled tail of its section",
+         tableAtTheEnd(image.dataSize + 20, image.dataSize + 40), L"", i386, false, {two[0]}},
+        {"a name whose NUL is in the zero-filled tail",
+         with(rawSize, single.firstImportName - single.sectionData + 12, 4, single.bytes), L"", i386, false,
+         {"KERNEL32.dll"}},
+        {"an address past a section's virtual size belongs to the next section, whatever its raw size",
+         twoSections(0x100, image.sectionRva + 0x100), L"", i386, false, two},
+        {"65,535 sections and descriptors", WideImage(), L"", i386, false, Names(0xFFFF, "W.dll:Go")},
         {"empty input", "", notImage + L"it has no MZ signature"},
         {"a garbage file", "this is not a program at all", notImage + L"it has no MZ signature"},
         {"one byte of the DOS header", cut(1), notImage + L"it has no MZ signature"},
@@ -60,35 +150,47 @@ TEST(PeImage, SoundImagesGiveMachineAndImportsAndTheFirstDamageIsNamed)
         {"an empty optional header", with(image.fileHeader + 16, 0, 2), L"it has no optional header", i386},
         {"an unknown magic", with(image.optionalHeader, 0x107, 2),
          L"its optional header has an unknown magic number, 0x0107", i386},
+        {"an optional header shorter than its sixteen directories", with(image.fileHeader + 16, 104, 2),
+         L"its optional header ends before its data directories", i386},
         {"cut at the section table", cut(image.sectionTable), L"it ends inside its section table", i386},
         {"cut into the section table", cut(image.sectionTable + 1), L"it ends inside its section table", i386},
         {"65535 sections", with(image.fileHeader + 2, 0xFFFF, 2), L"it ends inside its section table", i386},
+        {"a section below the one before it", twoSections(0x100, image.sectionRva + 0x80),
+         L"its sections overlap or are out of order", i386},
         {"cut before the section data", cut(image.sectionData), L"its import directory points outside the file", i386},
         {"an import directory in no section", with(image.importDirectory, 0x7000),
          L"its import directory lies in no section", i386},
-        {"an import table running off its section", with(image.importDirectory, image.sectionRva + 0x200 - 8),
+        {"an import table running off the end of its section",
+         with(image.importDirectory, image.sectionRva + image.dataSize - 8),
          L"its import table has no terminating entry", i386},
-        {"a name past the section's raw data", with(image.sectionTable + 16, 40),
-         L"an imported DLL name points outside the file", i386},
+        {"a table's terminator past its section's raw data and virtual size",
+         tableAtTheEnd(image.dataSize + 20, image.dataSize + 20), L"its import table has no terminating entry", i386},
+        {"names in the zero-filled tail", with(rawSize, 40), L"an imported DLL name is empty", i386},
         {"a name in no section", with(image.sectionData + 12, 0x9000), L"an imported DLL name points outside the file",
          i386},
         {"a name cut by the file's end", cut(image.firstImportName + 3), L"an imported DLL name has no end", i386},
-        {"a name running past its section's raw data, its NUL beyond",
-         with(image.sectionTable + 16, static_cast<std::uint32_t>(image.firstImportName - image.sectionData + 5)),
-         L"an imported DLL name has no end", i386},
         {"an empty name", with(image.firstImportName, 0, 1), L"an imported DLL name is empty", i386},
         {"a name with a control byte", with(image.firstImportName + 2, 0x7F, 1),
          L"an imported DLL name holds a byte that is not printable ASCII", i386},
         {"a name of 260 characters", BuildPeImage({.imports = {std::string(260, 'a')}}),
          L"an imported DLL name is longer than 259 characters", i386},
+        {"a lookup table in no section", with(image.sectionData, 0x9000),
+         L"an import lookup table points outside the file", i386},
+        {"a function name in no section", with(image.firstLookup, 0x9000),
+         L"an imported function name points outside the file", i386},
+        {"descriptors sharing one lookup table many times over", sharedLookup(),
+         L"its import lookup tables overlap one another", i386},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.situation);
-        PeImage read{.machine = 1, .pe32Plus = !c.pe32Plus, .imports = {"stale.dll"}};
+        PeImage read{.machine = 1, .pe32Plus = !c.pe32Plus, .imports = {{"stale.dll", {}}}};
         EXPECT_EQ(ReadPeImage(c.bytes, read), c.fault);
         EXPECT_EQ(read.machine, c.machine);
         EXPECT_EQ(read.pe32Plus, c.pe32Plus);
-        EXPECT_EQ(read.imports, c.imports);
+        EXPECT_EQ(read.imports, Imports(c.imports));
+        EXPECT_EQ(read.delayImports, c.delayed);
+        EXPECT_EQ(read.exports.names, c.exported);
+        EXPECT_EQ(read.manifests.count(2) ? read.manifests.at(2) : "", c.manifest);
     }
 }
 

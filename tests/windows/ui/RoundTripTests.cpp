@@ -112,6 +112,8 @@ protected:
         UiAutomation::SetVestrelAppPath(REG_SZ, "C:\\Program Files\\Vestrel\\Vestrel.exe");
         DeleteFileW(logFile.c_str());
         SetEnvironmentVariableW(L"TANDREL_SUITE_LOG", logFile.c_str());
+        path.resize(32767);
+        path.resize(GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
     }
 
     void TearDown() override
@@ -119,6 +121,7 @@ protected:
         tandrel.Kill();
         RemoveSuite();
         SetEnvironmentVariableW(L"TANDREL_SUITE_LOG", nullptr);
+        SetEnvironmentVariableW(L"PATH", path.c_str());
         for (const wchar_t* variable : {L"TANDREL_SUITE_FAIL", L"TANDREL_SUITE_HANG", L"TANDREL_SUITE_ASK"})
             SetEnvironmentVariableW(variable, nullptr);
     }
@@ -237,6 +240,7 @@ protected:
     }
 
     TandrelProcess tandrel;
+    std::wstring path;
 };
 
 TEST_F(RoundTrip, CreateLoadDeleteLoad)
@@ -592,7 +596,22 @@ TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
     ASSERT_TRUE(CopyFileW((variants + L"WrennaNeedsAid.dll").c_str(), glimmet.c_str(), FALSE));
     ASSERT_TRUE(CopyFileW((variants + L"WrennaAid.dll").c_str(), aid.c_str(), FALSE));
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0) << "the library it imports is there";
-    ASSERT_TRUE(DeleteFileW(aid.c_str()));
+    // Found only through this process's PATH, which the check's is: fine, with a note.
+    const std::wstring pathFolder = L"C:\\tandrel-path";
+    CreateDirectoryW(pathFolder.c_str(), nullptr);
+    ASSERT_TRUE(MoveFileExW(aid.c_str(), (pathFolder + L"\\WrennaAid.dll").c_str(), MOVEFILE_REPLACE_EXISTING));
+    SetEnvironmentVariableW(L"PATH", (path + L";" + pathFolder).c_str());
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check /log \"" + logPath + "\""), 0);
+    EXPECT_NE(logText().find(L"\r\nChecking Class: Glimmet.ctlGlimmet\r\n\tNOTE: WrennaAid.dll is found only through "
+                             L"PATH, in C:\\tandrel-path\r\n\tOK\r\n"),
+              std::wstring::npos);
+    SetEnvironmentVariableW(L"PATH", path.c_str());
+    ASSERT_TRUE(DeleteFileW((pathFolder + L"\\WrennaAid.dll").c_str()));
+    RemoveDirectoryW(pathFolder.c_str());
+    // A program whose WrennaAid.dll lacks a function it imports, which Windows refuses to start.
+    const std::wstring corvane = InstallDir + L"Corvane.exe";
+    ASSERT_TRUE(CopyFileW((variants + L"CorvaneWants.exe").c_str(), corvane.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((variants + L"WrennaAid.dll").c_str(), (InstallDir + L"WrennaAid.dll").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW((variants + L"WrennaOtherBits.dll").c_str(), wrenna.c_str(), FALSE));
     const std::wstring userKey = L"Software\\Classes\\CLSID\\" + Text(CLSID_Corvane_clsMail);
     const std::wstring addUserKey = L"\"" + SystemDir() + L"reg.exe\" add \"HKCU\\" + userKey +
@@ -608,7 +627,10 @@ TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
     const std::wstring problems[] = {
         L"\tPROBLEM: " + wrenna + caller + (bits64 ? L"it is a 32-bit image." : L"it is a 64-bit image (x64)."),
         L"\tPROBLEM: " + glimmet + caller +
-            L"it needs WrennaAid.dll, which is not in its own folder, the system folder or the Windows folder.",
+            L"it needs WrennaAid.dll, which is not in its own folder, the system folder, the Windows folder or a folder "
+            L"of PATH.",
+        L"\tPROBLEM: " + corvane + caller + L"it imports WrennaAidLater from " + InstallDir +
+            L"WrennaAid.dll, which does not export it.",
         L"\\" + userKey + L" overrides the machine's registration for that user.\r\n",
         L"\tPROBLEM: Software\\CLASSES\\TypeLib\\" + Text(LIBID_Vestrel) +
             fileKey + L" names C:\\Gone\\Vestrel.tlb, which is missing.\r\n",
@@ -625,8 +647,10 @@ TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + switches, 180000), 1);
     report = logText();
     const std::wstring refused = L"\tCANNOT LOAD: " + glimmet + L": it needs WrennaAid.dll, which is not in its own "
-                                 L"folder, the system folder or the Windows folder\r\n\tCANNOT LOAD: " + wrenna +
-                                 (bits64 ? L": it is a 32-bit image" : L": it is a 64-bit image (x64)") +
+                                 L"folder, the system folder, the Windows folder or a folder of PATH\r\n\tCANNOT LOAD: " +
+                                 wrenna + (bits64 ? L": it is a 32-bit image" : L": it is a 64-bit image (x64)") +
+                                 L"\r\n\tCANNOT LOAD: " + corvane + L": it imports WrennaAidLater from " + InstallDir +
+                                 L"WrennaAid.dll, which does not export it" +
                                  L"\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n";
     std::size_t verdict = report.rfind(L"{\"tool\"");
     EXPECT_NE(report.substr(0, verdict).rfind(refused), std::wstring::npos);
@@ -635,11 +659,27 @@ TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
     EXPECT_EQ(UiAutomation::ExportMachineKeys(true, true, classes), views[1]);
     EXPECT_EQ(GetFileAttributesA(backup.c_str()), INVALID_FILE_ATTRIBUTES) << "a backup was written";
 
-    ASSERT_TRUE(CopyFileW((builtSuite + L"Wrenna.dll").c_str(), wrenna.c_str(), FALSE));
+    // Wrenna again, but finding WrennaAid.dll only in a side-by-side assembly that its manifest names.
+    const std::wstring assembly = std::wstring(bits64 ? L"amd64" : L"x86") +
+                                  L"_tandrel.test.wrennaaid_a1b2c3d4e5f60718_1.0.0.0_none_deadbeef";
+    const std::wstring winSxS = WindowsDir() + L"winsxs\\";
+    CreateDirectoryW((winSxS + assembly).c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW((variants + L"WrennaAidAssembly.manifest").c_str(),
+                          (winSxS + L"manifests\\" + assembly + L".manifest").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((variants + L"WrennaAid.dll").c_str(), (winSxS + assembly + L"\\WrennaAid.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((variants + L"WrennaSxs.dll").c_str(), wrenna.c_str(), FALSE));
+    const std::wstring register_ = L"\"" + SystemDir() + L"regsvr32.exe\" /s \"" + wrenna + L"\"";
+    EXPECT_EQ(UiAutomation::RunAndWait(std::string(register_.begin(), register_.end())), 0);
     ASSERT_TRUE(CopyFileW((builtSuite + L"Glimmet.ocx").c_str(), glimmet.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((builtSuite + L"Corvane.exe").c_str(), corvane.c_str(), FALSE));
+    ASSERT_TRUE(DeleteFileW((InstallDir + L"WrennaAid.dll").c_str()));
     DeleteFileA(backup.c_str());
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + switches, 180000), 1);
     report = logText();
+    EXPECT_NE(report.rfind(L"\r\nChecking Class: Wrenna.clsIFace\r\n\tOK\r\n"), std::wstring::npos);
+    DeleteFileW((winSxS + L"manifests\\" + assembly + L".manifest").c_str());
+    DeleteFileW((winSxS + assembly + L"\\WrennaAid.dll").c_str());
+    RemoveDirectoryW((winSxS + assembly).c_str());
     const std::wstring last = L"\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n{\"tool\"";
     EXPECT_NE(report.find(L"\r\nBackup: "), std::wstring::npos);
     EXPECT_NE(report.rfind(last), std::wstring::npos);
