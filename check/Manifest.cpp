@@ -13,7 +13,7 @@ struct Tag {
     std::map<std::wstring, std::wstring> attributes;
 };
 
-// As text for the log: the names that matter are ASCII, and nothing else may break a log line.
+// As text for the log: the names that matter are ASCII, and nothing may break a log line.
 std::wstring Decode(std::string_view bytes)
 {
     std::wstring text;
@@ -23,8 +23,11 @@ std::wstring Decode(std::string_view bytes)
     } else {
         text.assign(bytes.begin() + (bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0), bytes.end());
     }
+    // XML reads a tab or line break in an attribute as a space.
     for (wchar_t& c : text) {
-        if (c > 0x7E || (c < 0x20 && c != L'\t' && c != L'\r' && c != L'\n'))
+        if (c == L'\t' || c == L'\r' || c == L'\n')
+            c = L' ';
+        else if (c < 0x20 || c > 0x7E)
             c = L'?';
     }
     return text;
@@ -32,7 +35,7 @@ std::wstring Decode(std::string_view bytes)
 
 bool IsSpace(wchar_t c)
 {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+    return c == L' ';
 }
 
 // Reads the tag that `inside` holds (the text between "<" and ">"); false for a declaration or instruction.
