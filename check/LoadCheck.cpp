@@ -108,6 +108,43 @@ std::wstring WithoutFinalStop(std::wstring text)
     return text;
 }
 
+// A file on the disk, read a part at a time as the image reader asks: the system's DLLs are large, and a check
+// needs their headers and export tables only.
+class DiskFile : public PeFile {
+public:
+    long Open(const std::wstring& path, FileRefusal& refusal)
+    {
+        FileHandle opened = FileHandle::None;
+        long code = FilePlatform::OpenToRead(path, opened, size_, refusal);
+        file_.reset(code == 0 && refusal == FileRefusal::None ? opened : FileHandle::None);
+        return code;
+    }
+
+    // The first read that failed; a read that fails looks to the reader like the end of the file.
+    [[nodiscard]] long Failure() const { return failure_; }
+
+    std::uint64_t Size() const override { return size_; }
+
+    std::string_view Bytes(std::uint64_t offset, std::uint64_t length) override
+    {
+        length = offset < size_ ? std::min(length, size_ - offset) : 0;
+        auto [part, added] = parts_.try_emplace({offset, length});
+        if (added && length > ReadLimit)
+            failure_ = failure_ != 0 ? failure_ : 223;  // ERROR_FILE_TOO_LARGE
+        else if (added && length > 0) {
+            long code = FilePlatform::ReadAt(file_.get(), offset, static_cast<std::uint32_t>(length), part->second);
+            failure_ = failure_ != 0 ? failure_ : code != 0 ? code : part->second.size() < length ? 38 : 0;
+        }
+        return part->second;
+    }
+
+private:
+    UniqueHandle<FileHandle, &FilePlatform::Close> file_;
+    std::uint64_t size_ = 0;
+    long failure_ = 0;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> parts_;
+};
+
 }  // namespace
 
 // The file's activation context, when its manifest gives it one.
@@ -143,7 +180,7 @@ LoadFindings LoadCheck::Judge(const std::wstring& path, ServerKind kind)
     std::uint16_t machine = build_;
     if (kind == ServerKind::OutOfProcess) {
         // COM starts a program server of any machine this computer runs, whatever its caller's bitness.
-        const std::uint16_t own = ReadImage(path).image.machine;
+        const std::uint16_t own = ReadImage(path, PeParts::All).image.machine;
         const bool runs = own == PeMachine::I386 || own == native_ ||
                           (native_ == PeMachine::Arm64 && own == PeMachine::Amd64);
         if (own != 0 && !runs) {
@@ -160,21 +197,24 @@ LoadFindings LoadCheck::Judge(const std::wstring& path, ServerKind kind)
     return findings;
 }
 
-const LoadCheck::Read& LoadCheck::ReadImage(const std::wstring& path)
+const LoadCheck::Read& LoadCheck::ReadImage(const std::wstring& path, PeParts parts)
 {
     auto [entry, added] = read_.try_emplace(Lower(path));
     Read& read = entry->second;
-    if (!added)
+    if (!added && (read.parts == PeParts::All || parts == PeParts::Exports))
         return read;
-    std::string bytes;
+    read.parts = parts;
+    DiskFile file;
     FileRefusal refusal = FileRefusal::None;
-    long code = FilePlatform::ReadDiskFile(path, bytes, refusal, ReadLimit);
+    long code = file.Open(path, refusal);
     if (refusal != FileRefusal::None)
         read.fault = ReadRefusal(refusal);
     else if (code != 0)
         read.fault = L"it cannot be read: " + FilePlatform::ErrorText(code);
     else
-        read.fault = ReadPeImage(bytes, read.image);
+        read.fault = ReadPeImage(file, read.image, parts);
+    if (file.Failure() != 0)
+        read.fault = L"it cannot be read: " + FilePlatform::ErrorText(file.Failure());
     return read;
 }
 
@@ -185,7 +225,7 @@ LoadCheck::Judged LoadCheck::JudgeFile(const std::wstring& path, std::uint16_t m
         return found->second;
     judged_[key];
     Judged judged;
-    const Read& read = ReadImage(path);
+    const Read& read = ReadImage(path, PeParts::All);
     // The machine decides first: a caller of the wrong bitness cannot load even a sound image.
     if (read.image.machine != 0 && read.image.machine != machine) {
         judged.problems.push_back(L"it is " + WhatImageIs(read.image.machine));
@@ -280,7 +320,7 @@ void LoadCheck::MissingFunctions(const std::wstring& file, const std::vector<PeF
                                  const std::wstring& ownFolder, std::uint16_t machine, const Context& context,
                                  Judged& judged)
 {
-    const Read& read = ReadImage(file);
+    const Read& read = ReadImage(file, PeParts::Exports);
     // A file that cannot be read, or is of another machine, is reported where it is followed.
     if (functions.empty() || !read.fault.empty() || read.image.machine != machine)
         return;
@@ -312,6 +352,20 @@ void LoadCheck::MissingFunctions(const std::wstring& file, const std::vector<PeF
 
 std::optional<LoadCheck::Found> LoadCheck::Find(const std::wstring& dll, const std::wstring& ownFolder,
                                                 std::uint16_t machine, const Context& context)
+{
+    // The same names come up for file after file, and for every function passed on to another DLL; where no
+    // activation context redirects them, the answer depends on the folder and the bitness alone.
+    if (context.made)
+        return Search(dll, ownFolder, machine, context);
+    auto key = std::make_tuple(machine, Lower(ownFolder), Lower(dll));
+    auto found = found_.find(key);
+    if (found == found_.end())
+        found = found_.emplace(key, Search(dll, ownFolder, machine, context)).first;
+    return found->second;
+}
+
+std::optional<LoadCheck::Found> LoadCheck::Search(const std::wstring& dll, const std::wstring& ownFolder,
+                                                  std::uint16_t machine, const Context& context)
 {
     // API sets are names the loader resolves itself; no file of that name need exist.
     if (StartsWithIgnoringCase(dll, L"api-ms-win-") || StartsWithIgnoringCase(dll, L"ext-ms-"))

@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "check/PeImage.h"
@@ -36,6 +37,7 @@ private:
     struct Read {
         std::wstring fault;  // why it cannot be read or mapped; "" when it can
         PeImage image;
+        PeParts parts = PeParts::All;
     };
     struct Judged {
         std::vector<std::wstring> problems;
@@ -49,12 +51,14 @@ private:
     };
     class Context;
 
-    const Read& ReadImage(const std::wstring& path);
+    const Read& ReadImage(const std::wstring& path, PeParts parts);
     Judged JudgeFile(const std::wstring& path, std::uint16_t machine, bool program);
     void JudgeImports(const std::wstring& path, const PeImage& image, std::uint16_t machine, const Context& context,
                       Judged& judged);
     std::optional<Found> Find(const std::wstring& dll, const std::wstring& ownFolder, std::uint16_t machine,
                               const Context& context);
+    std::optional<Found> Search(const std::wstring& dll, const std::wstring& ownFolder, std::uint16_t machine,
+                                const Context& context);
     void MissingFunctions(const std::wstring& file, const std::vector<PeFunction>& functions,
                           const std::wstring& ownFolder, std::uint16_t machine, const Context& context,
                           Judged& judged);
@@ -71,6 +75,7 @@ private:
     std::map<std::wstring, Read> read_;
     // By machine and lower-case path; a file being judged is here already, so that a loop of imports ends.
     std::map<std::pair<std::uint16_t, std::wstring>, Judged> judged_;
+    std::map<std::tuple<std::uint16_t, std::wstring, std::wstring>, std::optional<Found>> found_;
     std::set<std::wstring> knownDlls_;
     bool knownDllsRead_ = false;
 };

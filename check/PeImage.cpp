@@ -86,7 +86,7 @@ bool IsPrintable(std::string_view text)
 // The image as the loader maps it. Every field is 32-bit and every sum is taken in 64 bits, so none can wrap.
 class Mapping {
 public:
-    explicit Mapping(std::string_view file) : file_(file), textBudget_(2 * file.size() + 64) {}
+    explicit Mapping(PeFile& file) : file_(file), textBudget_(2 * file.Size() + 64) {}
 
     // Sections as the loader takes them: in ascending order, none overlapping the one before.
     bool AddSection(std::uint64_t virtualAddress, std::uint64_t virtualSize, std::uint64_t rawOffset,
@@ -96,8 +96,8 @@ public:
         if (!sections_.empty() && virtualAddress < sections_.back().virtualAddress + sections_.back().extent)
             return false;
         section.backed = std::min(rawSize, section.extent);
-        if (rawOffset + section.backed > file_.size()) {
-            section.backed = rawOffset < file_.size() ? file_.size() - rawOffset : 0;
+        if (rawOffset + section.backed > file_.Size()) {
+            section.backed = rawOffset < file_.Size() ? file_.Size() - rawOffset : 0;
             section.cut = true;
         }
         firstSection_ = std::min(firstSection_, virtualAddress);
@@ -105,7 +105,7 @@ public:
         return true;
     }
 
-    [[nodiscard]] Placed Place(std::uint64_t rva) const
+    [[nodiscard]] Placed Place(std::uint64_t rva)
     {
         auto after = std::upper_bound(sections_.begin(), sections_.end(), rva,
                                       [](std::uint64_t at, const Section& s) { return at < s.virtualAddress; });
@@ -113,8 +113,13 @@ public:
             const Section& section = *(after - 1);
             std::uint64_t into = rva - section.virtualAddress;
             std::uint64_t zeros = section.cut ? 0 : section.extent - std::max(into, section.backed);
-            if (into < section.backed)
-                return {Where::Mapped, file_.substr(section.rawOffset + into, section.backed - into), zeros};
+            if (into < section.backed) {
+                std::string_view data = file_.Bytes(section.rawOffset, section.backed);
+                // A read that falls short ends the section there, as the end of the file would.
+                if (into >= data.size())
+                    return {Where::OutsideFile, {}, 0};
+                return {Where::Mapped, data.substr(into), data.size() == section.backed ? zeros : 0};
+            }
             if (section.cut)
                 return {Where::OutsideFile, {}, 0};
             return {Where::Mapped, {}, zeros};
@@ -122,9 +127,10 @@ public:
         // The headers are loaded at the image base, so below the first section an RVA is a file offset.
         if (rva >= firstSection_)
             return {Where::NoSection, {}, 0};
-        if (rva >= file_.size())
+        std::string_view headers = file_.Bytes(0, std::min<std::uint64_t>(firstSection_, file_.Size()));
+        if (rva >= headers.size())
             return {Where::OutsideFile, {}, 0};
-        return {Where::Mapped, file_.substr(rva, std::min<std::uint64_t>(firstSection_, file_.size()) - rva), 0};
+        return {Where::Mapped, headers.substr(rva), 0};
     }
 
     // A NUL-terminated name at `rva`, of at most `limit` characters; the zeros after a section's data end it too.
@@ -149,7 +155,7 @@ public:
     }
 
 private:
-    std::string_view file_;
+    PeFile& file_;
     std::vector<Section> sections_;
     std::uint64_t firstSection_ = std::numeric_limits<std::uint64_t>::max();
     std::uint64_t textBudget_;
@@ -352,20 +358,51 @@ void ReadManifests(Mapping& image, std::uint64_t rva, std::map<std::uint16_t, st
 
 }  // namespace
 
+namespace {
+
+class MemoryFile : public PeFile {
+public:
+    explicit MemoryFile(std::string_view bytes) : bytes_(bytes) {}
+    std::uint64_t Size() const override { return bytes_.size(); }
+    std::string_view Bytes(std::uint64_t offset, std::uint64_t length) override
+    {
+        return offset < bytes_.size() ? bytes_.substr(offset, length) : std::string_view();
+    }
+
+private:
+    std::string_view bytes_;
+};
+
+}  // namespace
+
 std::wstring ReadPeImage(std::string_view bytes, PeImage& image)
 {
+    MemoryFile file(bytes);
+    return ReadPeImage(file, image);
+}
+
+std::wstring ReadPeImage(PeFile& file, PeImage& image, PeParts parts)
+{
     image = PeImage{};
+    // The headers, as far as each step needs them; the file's size says first whether they are there.
+    std::string_view bytes = file.Bytes(0, DosHeaderSize);
     if (bytes.size() < 2 || bytes[0] != 'M' || bytes[1] != 'Z')
         return std::wstring(NotAnImage) + L"it has no MZ signature";
     if (!Holds(bytes, 0, DosHeaderSize))
         return std::wstring(NotAnImage) + L"it ends inside its DOS header";
+    auto headers = [&file, &bytes](std::uint64_t end) {
+        if (end > file.Size())
+            return false;
+        bytes = file.Bytes(0, end);
+        return bytes.size() == end;
+    };
     std::uint64_t signature = FileValue(bytes, 0x3C, 4);
-    if (!Holds(bytes, signature, 4))
+    if (!headers(signature + 4))
         return std::wstring(NotAnImage) + L"it ends inside its PE signature";
     if (bytes.substr(signature, 4) != std::string_view("PE\0\0", 4))
         return std::wstring(NotAnImage) + L"it has no PE signature";
     std::uint64_t fileHeader = signature + 4;
-    if (!Holds(bytes, fileHeader, FileHeaderSize))
+    if (!headers(fileHeader + FileHeaderSize))
         return std::wstring(NotAnImage) + L"it ends inside its file header";
     // 0 is the loader's "unknown machine", and leaves a caller nothing to tell the bitness by.
     if (FileValue(bytes, fileHeader, 2) == 0)
@@ -374,7 +411,7 @@ std::wstring ReadPeImage(std::string_view bytes, PeImage& image)
     std::uint64_t sectionCount = FileValue(bytes, fileHeader + 2, 2);
     std::uint64_t optionalSize = FileValue(bytes, fileHeader + 16, 2);
     std::uint64_t optionalHeader = fileHeader + FileHeaderSize;
-    if (!Holds(bytes, optionalHeader, optionalSize))
+    if (!headers(optionalHeader + optionalSize))
         return L"it ends inside its optional header";
     if (optionalSize < 2)
         return L"it has no optional header";
@@ -390,30 +427,31 @@ std::wstring ReadPeImage(std::string_view bytes, PeImage& image)
     const std::uint64_t directoryCount = std::min<std::uint64_t>(FileValue(bytes, optionalHeader + directories - 4, 4), 16);
     if (optionalSize < directories + 8 * directoryCount)
         return L"its optional header ends before its data directories";
-    auto directory = [&](std::uint64_t index, int field) {
-        return index < directoryCount ? FileValue(bytes, optionalHeader + directories + 8 * index + 4 * field, 4) : 0;
+    const std::string_view optional = bytes.substr(optionalHeader);
+    auto directory = [&optional, directories, directoryCount](std::uint64_t index, int field) {
+        return index < directoryCount ? FileValue(optional, directories + 8 * index + 4 * field, 4) : 0;
     };
-    const std::uint64_t imageBase = image.pe32Plus ? FileValue(bytes, optionalHeader + 24, 8)
-                                                   : FileValue(bytes, optionalHeader + 28, 4);
+    const std::uint64_t imageBase = image.pe32Plus ? FileValue(optional, 24, 8) : FileValue(optional, 28, 4);
 
     std::uint64_t table = optionalHeader + optionalSize;
-    if (!Holds(bytes, table, sectionCount * SectionHeaderSize))
+    if (!headers(table + sectionCount * SectionHeaderSize))
         return L"it ends inside its section table";
-    Mapping mapping(bytes);
-    for (std::uint64_t at = table; at < table + sectionCount * SectionHeaderSize; at += SectionHeaderSize) {
-        if (!mapping.AddSection(FileValue(bytes, at + 12, 4), FileValue(bytes, at + 8, 4), FileValue(bytes, at + 20, 4),
-                                FileValue(bytes, at + 16, 4)))
+    const std::string_view sectionTable = bytes.substr(table);
+    Mapping mapping(file);
+    for (std::uint64_t at = 0; at < sectionCount * SectionHeaderSize; at += SectionHeaderSize) {
+        if (!mapping.AddSection(FileValue(sectionTable, at + 12, 4), FileValue(sectionTable, at + 8, 4),
+                                FileValue(sectionTable, at + 20, 4), FileValue(sectionTable, at + 16, 4)))
             return L"its sections overlap or are out of order";
     }
-    if (directory(ImportDirectory, 0) != 0) {
-        std::wstring fault = ReadImports(mapping, directory(ImportDirectory, 0), image.pe32Plus, bytes.size(),
+    if (parts == PeParts::All && directory(ImportDirectory, 0) != 0) {
+        std::wstring fault = ReadImports(mapping, directory(ImportDirectory, 0), image.pe32Plus, file.Size(),
                                          image.imports);
         if (!fault.empty()) {
             image.imports.clear();
             return fault;
         }
     }
-    if (directory(DelayDirectory, 0) != 0)
+    if (parts == PeParts::All && directory(DelayDirectory, 0) != 0)
         image.delayImports = ReadDelayImports(mapping, directory(DelayDirectory, 0), imageBase);
     if (directory(ExportDirectory, 0) != 0) {
         image.exportFault = ReadExports(mapping, directory(ExportDirectory, 0), directory(ExportDirectory, 1),
@@ -421,7 +459,7 @@ std::wstring ReadPeImage(std::string_view bytes, PeImage& image)
         if (!image.exportFault.empty())
             image.exports = PeExports{};
     }
-    if (directory(ResourceDirectory, 0) != 0)
+    if (parts == PeParts::All && directory(ResourceDirectory, 0) != 0)
         ReadManifests(mapping, directory(ResourceDirectory, 0), image.manifests);
     return L"";
 }

@@ -23,7 +23,7 @@ struct PeFunction {
 
 struct PeImport {
     std::string dll;
-    std::vector<PeFunction> functions;
+    std::vector<PeFunction> functions = {};
     bool operator==(const PeImport&) const = default;
 };
 
@@ -41,19 +41,34 @@ struct PeExports {
 struct PeImage {
     std::uint16_t machine = 0;               // set as soon as the file header is read, 0 before
     bool pe32Plus = false;                   // optional header magic 0x20B
-    std::vector<PeImport> imports;           // the import directory, in table order
-    std::vector<std::string> delayImports;   // DLL names of the delay-import directory
-    PeExports exports;
-    std::wstring exportFault;                // why the export table cannot be read; "" when it can
-    std::map<std::uint16_t, std::string> manifests;  // manifest resources by id (1 for a program, 2 for a library)
+    std::vector<PeImport> imports = {};      // the import directory, in table order
+    std::vector<std::string> delayImports = {};  // DLL names of the delay-import directory
+    PeExports exports = {};
+    std::wstring exportFault = L"";         // why the export table cannot be read; "" when it can
+    std::map<std::uint16_t, std::string> manifests = {};  // manifest resources by id (1 for a program, 2 for a library)
 };
 
-// Reads `bytes` (a whole file) as a PE image, checking every offset before it reads; never maps or runs anything.
+// A file that the reader takes piece by piece, as it needs them: a large DLL of which only the export table
+// matters costs its headers and that table.
+class PeFile {
+public:
+    virtual ~PeFile() = default;
+    [[nodiscard]] virtual std::uint64_t Size() const = 0;
+    // At most `length` bytes from `offset` (fewer only at the end of the file), valid while the file is.
+    [[nodiscard]] virtual std::string_view Bytes(std::uint64_t offset, std::uint64_t length) = 0;
+};
+
+enum class PeParts { All, Exports };
+
+// Reads `file` as a PE image, checking every offset before it reads; never maps or runs anything. With
+// PeParts::Exports only the headers and the export table are read.
 // "" when the loader could map the image and resolve its imports; otherwise what is wrong as a lower-case clause
 // that reads after "<file> cannot be loaded: ", e.g. L"it is not a program image: it has no MZ signature".
 // `image.machine` is kept even when a later part is damaged, so that a caller can still tell the bitness of a
 // damaged image. The delay imports, exports and manifests are read as far as they can be: the loader does not
 // need them to map the image, so their damage leaves them empty instead of failing the image.
+[[nodiscard]] std::wstring ReadPeImage(PeFile& file, PeImage& image, PeParts parts = PeParts::All);
+// The same for a whole file in memory.
 [[nodiscard]] std::wstring ReadPeImage(std::string_view bytes, PeImage& image);
 
 enum class PeExportFound { No, Yes, Forwarded };

@@ -64,6 +64,12 @@ namespace FilePlatform {
 [[nodiscard]] long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal,
                                 std::size_t limit);
 
+// Opens a plain file on a disk to read parts of it, as ReadDiskFile opens it; `size` is its length.
+[[nodiscard]] long OpenToRead(const std::wstring& path, FileHandle& file, std::uint64_t& size, FileRefusal& refusal);
+
+// ReadFile of at most `length` bytes from `offset`: `bytes` falls short only at the end of the file.
+[[nodiscard]] long ReadAt(FileHandle file, std::uint64_t offset, std::uint32_t length, std::string& bytes);
+
 // WriteFile. `written` is what the call reports, which may fall short.
 [[nodiscard]] long Write(FileHandle file, const char* data, std::uint32_t size, std::uint32_t& written);
 

@@ -338,6 +338,36 @@ long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& ref
     return static_cast<long>(code);
 }
 
+long OpenToRead(const std::wstring& path, FileHandle& file, std::uint64_t& size, FileRefusal& refusal)
+{
+    DWORD code = ERROR_SUCCESS;
+    HANDLE opened = OpenDiskFile(path, GENERIC_READ, OPEN_EXISTING, refusal, code);
+    if (opened == INVALID_HANDLE_VALUE)
+        return static_cast<long>(code);
+    LARGE_INTEGER length{};
+    if (!GetFileSizeEx(opened, &length)) {
+        code = GetLastError();
+        CloseHandle(opened);
+        return static_cast<long>(code);
+    }
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    file = FromHandle(opened);
+    return ERROR_SUCCESS;
+}
+
+long ReadAt(FileHandle file, std::uint64_t offset, std::uint32_t length, std::string& bytes)
+{
+    bytes.assign(length, '\0');
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    BOOL ok = length == 0 || ReadFile(ToHandle(file), bytes.data(), length, &read, &at);
+    DWORD code = ok ? ERROR_SUCCESS : GetLastError();
+    bytes.resize(read);
+    return code == ERROR_HANDLE_EOF ? ERROR_SUCCESS : static_cast<long>(code);
+}
+
 bool Close(FileHandle file)
 {
     return CloseHandle(ToHandle(file)) != FALSE;

@@ -14,11 +14,11 @@ struct PeImagePlan {
     std::uint16_t machine = 0x14C;
     bool pe32Plus = false;
     // "KERNEL32.dll", or with the functions it imports: "KERNEL32.dll:GetTickCount,#7" (#7: by ordinal).
-    std::vector<std::string> imports;
-    std::vector<std::string> delayImports;
+    std::vector<std::string> imports = {};
+    std::vector<std::string> delayImports = {};
     // One slot each, from ordinal 1: "Name", "Name>OTHER.Function" (forwarded), or "@" (no name).
-    std::vector<std::string> exports;
-    std::string manifest;  // resource `manifestId` of type 24 when not empty
+    std::vector<std::string> exports = {};
+    std::string manifest = "";  // resource `manifestId` of type 24 when not empty
     std::uint16_t manifestId = 2;
 };
 

@@ -114,23 +114,59 @@ long FinalPath(FileHandle file, std::wstring& path)
     return 0;
 }
 
-long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal, std::size_t limit)
+// What a read of `path` finds: a file written in the run, or a program image of the fixture by any of its names,
+// as on a disk; null with the code or refusal that stops it.
+const std::string* HeldFile(const std::wstring& path, FileRefusal& refusal, long& code)
 {
     auto& files = FakeFiles::Instance();
     refusal = files.refusals.count(path) ? files.refusals[path] : FileRefusal::None;
-    // A program image of the fixture is found by any of its names, as on a disk.
     auto image = std::find_if(files.images.begin(), files.images.end(), [&path](const auto& file) {
         return EqualsIgnoringCase(LongPath(file.first), LongPath(path));
     });
     bool held = files.contents.count(path) || image != files.images.end();
-    if (refusal != FileRefusal::None || files.openErrors.count(path) || !held)
-        return refusal != FileRefusal::None ? 0 : files.openErrors.count(path) ? files.openErrors[path] : 2;
-    bytes = files.contents.count(path) ? files.contents[path] : image->second;
+    code = refusal != FileRefusal::None ? 0 : files.openErrors.count(path) ? files.openErrors[path] : held ? 0 : 2;
+    if (refusal != FileRefusal::None || code != 0)
+        return nullptr;
+    return files.contents.count(path) ? &files.contents[path] : &image->second;
+}
+
+long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal, std::size_t limit)
+{
+    long code = 0;
+    const std::string* held = HeldFile(path, refusal, code);
+    if (!held)
+        return code;
+    bytes = *held;
     return bytes.size() > limit ? 223 : 0;  // ERROR_FILE_TOO_LARGE
+}
+
+long OpenToRead(const std::wstring& path, FileHandle& file, std::uint64_t& size, FileRefusal& refusal)
+{
+    long code = 0;
+    const std::string* held = HeldFile(path, refusal, code);
+    if (!held)
+        return code;
+    auto& files = FakeFiles::Instance();
+    std::uintptr_t handle = 0x100 + files.open.size() + files.contents.size();
+    while (files.open.count(handle))
+        ++handle;
+    files.open[handle] = path;
+    files.reading[handle] = held;
+    size = held->size();
+    file = static_cast<FileHandle>(handle);
+    return 0;
+}
+
+long ReadAt(FileHandle file, std::uint64_t offset, std::uint32_t length, std::string& bytes)
+{
+    const std::string& held = *FakeFiles::Instance().reading.at(static_cast<std::uintptr_t>(file));
+    bytes = offset < held.size() ? held.substr(offset, length) : "";
+    return 0;
 }
 
 bool Close(FileHandle file)
 {
+    FakeFiles::Instance().reading.erase(static_cast<std::uintptr_t>(file));
     return FakeFiles::Instance().open.erase(static_cast<std::uintptr_t>(file)) == 1;
 }
 

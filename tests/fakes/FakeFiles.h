@@ -25,6 +25,7 @@ struct FakeFiles {
     std::wstring console;
     std::uint32_t maxConsoleWrite = 0xFFFFFFFF;
     std::map<std::uintptr_t, std::wstring> open;  // handle -> path
+    std::map<std::uintptr_t, const std::string*> reading;  // handle -> what a handle open to read reads
     std::map<std::wstring, bool> folders;         // created or there: true when flushed files may go in
     int flushes = 0;
     // Short path -> long path, for a whole path or its leading folders; compared without case.

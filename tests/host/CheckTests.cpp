@@ -276,6 +276,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         EXPECT_EQ(found.classes, classes);
         EXPECT_EQ(registry.OpenHandleCount(), 0);
         EXPECT_EQ(FakeSystem::Instance().openActivationContexts, 0);
+        EXPECT_TRUE(FakeFiles::Instance().open.empty());
     }
 }
 
