@@ -39,13 +39,15 @@ struct PeExports {
 // What the loader reads of a program image: the machine it is built for, the DLLs and functions it imports,
 // what it exports, and its manifests (which an activation context is made from).
 struct PeImage {
-    std::uint16_t machine = 0;               // set as soon as the file header is read, 0 before
-    bool pe32Plus = false;                   // optional header magic 0x20B
-    std::vector<PeImport> imports = {};      // the import directory, in table order
-    std::vector<std::string> delayImports = {};  // DLL names of the delay-import directory
+    std::uint16_t machine = 0;  // set as soon as the file header is read, 0 before
+    bool pe32Plus = false;      // optional header magic 0x20B
+    // The import directory, in table order, and the DLL names of the delay-import directory.
+    std::vector<PeImport> imports = {};
+    std::vector<std::string> delayImports = {};
     PeExports exports = {};
-    std::wstring exportFault = L"";         // why the export table cannot be read; "" when it can
-    std::map<std::uint16_t, std::string> manifests = {};  // manifest resources by id (1 for a program, 2 for a library)
+    std::wstring exportFault = L"";  // why the export table cannot be read; "" when it can
+    // Manifest resources by id: 1 for a program, 2 for a library.
+    std::map<std::uint16_t, std::string> manifests = {};
 };
 
 // A file that the reader takes piece by piece, as it needs them: a large DLL of which only the export table
