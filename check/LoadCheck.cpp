@@ -79,6 +79,7 @@ std::wstring ReadRefusal(FileRefusal refusal)
     case FileRefusal::Link: return L"it is a link, which is not followed";
     case FileRefusal::Folder: return L"it is a folder";
     case FileRefusal::NotDisk: return L"it is not a file on a disk";
+    case FileRefusal::HardLink: return L"it has other names";
     case FileRefusal::None: break;
     }
     return L"";

@@ -20,6 +20,8 @@ std::wstring OutputFile::RefusalText(FileRefusal refusal)
         return L"it is a folder.";
     case FileRefusal::NotDisk:
         return L"it is a device or a pipe, not a file on a disk.";
+    case FileRefusal::HardLink:
+        return L"it has other names (hard links), and Tandrel does not write through one.";
     case FileRefusal::None:
         break;
     }

@@ -5,6 +5,10 @@
 namespace {
 
 constexpr long Timeout = 258;  // WAIT_TIMEOUT
+constexpr long AccessDenied = 5;
+constexpr long NotImplemented = 120;  // ERROR_CALL_NOT_IMPLEMENTED: no private namespaces here
+constexpr wchar_t Administrators[] = L"S-1-5-32-544";
+constexpr wchar_t LocalSystem[] = L"S-1-5-18";
 // How many RunLocks of this process hold the lock: only the first takes it.
 int holders = 0;
 
@@ -27,8 +31,26 @@ RunLock::Outcome RunLock::Take(std::wstring& message)
         return Outcome::Taken;
     }
     LockHandle lock = LockHandle::None;
-    bool abandoned = false;
-    long code = SystemPlatform::TakeRunLock(lock, abandoned);
+    RunLockState state;
+    long code = SystemPlatform::TakeRunLock(RunLockPlace::PrivateNamespace, lock, state);
+    if (code == NotImplemented) {
+        state = RunLockState{};
+        code = SystemPlatform::TakeRunLock(RunLockPlace::Global, lock, state);
+    }
+    handle_.reset(code == 0 ? lock : LockHandle::None);
+    // A lock that someone else made first is theirs to hold or to shut: it is
+    // trusted only when an administrator, SYSTEM or this account made it.
+    const std::wstring& owner = state.owner.sid;
+    bool trusted = owner == Administrators || owner == LocalSystem ||
+                   (!owner.empty() && owner == SystemPlatform::AccountSid());
+    if (state.existed && !trusted && (code == 0 || code == Timeout || code == AccessDenied)) {
+        handle_.reset();
+        std::wstring by = !state.owner.name.empty() ? state.owner.name
+                                                    : L"an account that lets no administrator read who made it";
+        message = L"ERROR: The run lock " + state.name + L" was made by " + by +
+                  L", not by an administrator; nothing was done.";
+        return Outcome::Refused;
+    }
     if (code == Timeout) {
         message = L"Another Tandrel run is in progress on this computer; nothing was done.";
         return Outcome::Held;
@@ -38,10 +60,9 @@ RunLock::Outcome RunLock::Take(std::wstring& message)
                   L" Nothing was done.";
         return Outcome::Failed;
     }
-    handle_.reset(lock);
     ++holders;
     holds_ = true;
-    if (!abandoned)
+    if (!state.abandoned)
         return Outcome::Taken;
     message = L"The last Tandrel run on this computer ended before it finished.";
     return Outcome::TakenOver;

@@ -11,7 +11,8 @@
 // taken again inside a run that holds it, it is simply held.
 class RunLock {
 public:
-    enum class Outcome { Taken, TakenOver, Held, Failed };
+    // Refused: the lock was made by an account that is not to be trusted with it.
+    enum class Outcome { Taken, TakenOver, Held, Refused, Failed };
 
     RunLock() = default;
     ~RunLock();

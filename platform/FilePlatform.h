@@ -10,7 +10,9 @@ enum class FileHandle : std::uintptr_t { None = 0 };
 // What is found at a name that the program is asked to write to, and is not
 // written: writing through a link or to a device would put the bytes
 // somewhere other than the name says, with the rights of an elevated program.
-enum class FileRefusal { None, Link, Folder, NotDisk };
+// A file with more than one name is refused too: its other names may be
+// anywhere on the volume, and writing it writes every one of them.
+enum class FileRefusal { None, Link, Folder, NotDisk, HardLink };
 
 // An account as a SID ("S-1-5-32-544") and, for the log, its name.
 struct Account {

@@ -2,6 +2,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "platform/AccountWin32.h"
 #include "platform/FilePlatform.h"
 #include "platform/Win32Handles.h"
 
@@ -102,6 +103,16 @@ HANDLE OpenDiskFile(const std::wstring& path, DWORD access, DWORD disposition, F
     }
     FILE_ATTRIBUTE_TAG_INFO information{};
     refusal = RefusalOf(opened.get(), information);
+    // Asked before anything is written: OPEN_ALWAYS has emptied nothing yet.
+    BY_HANDLE_FILE_INFORMATION names{};
+    if (refusal == FileRefusal::None && (access & GENERIC_WRITE)) {
+        if (!GetFileInformationByHandle(opened.get(), &names)) {
+            code = GetLastError();
+            return INVALID_HANDLE_VALUE;
+        }
+        if (names.nNumberOfLinks > 1)
+            refusal = FileRefusal::HardLink;
+    }
     if (refusal != FileRefusal::None || !(information.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return refusal == FileRefusal::None ? opened.release() : INVALID_HANDLE_VALUE;
     // A placeholder or a deduplicated file gives its data only when opened
@@ -137,26 +148,6 @@ DWORD AdministratorsOnlyList(UniqueLocalMemory& owner, PACL& list)
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     return GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) ? ERROR_SUCCESS : GetLastError();
-}
-
-Account AccountOf(PSID sid)
-{
-    Account account;
-    LPWSTR text = nullptr;
-    if (ConvertSidToStringSidW(sid, &text)) {
-        account.sid = text;
-        LocalFree(text);
-    }
-    wchar_t name[256] = {};
-    wchar_t domain[256] = {};
-    DWORD nameSize = 256;
-    DWORD domainSize = 256;
-    SID_NAME_USE use{};
-    if (LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use))
-        account.name = domain[0] ? std::wstring(domain) + L"\\" + name : std::wstring(name);
-    else
-        account.name = account.sid;
-    return account;
 }
 
 // Opened only to read attributes and shared fully, a file that a running program holds open can still be told.

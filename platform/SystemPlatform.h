@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/FilePlatform.h"
+
 // System directories and the environment. As with the registry, the Windows
 // build links the Win32 adapter and the host build an in-memory stand-in.
 // Each asks its "A" call again at the size it reports and hands back the
@@ -13,6 +15,21 @@ enum class LockHandle : std::uintptr_t { None = 0 };
 // An activation context without windows.h: the side-by-side assemblies that a file's manifest names, as the
 // loader resolves them.
 enum class ActCtxHandle : std::uintptr_t { None = 0 };
+
+// Where the lock of Tandrel's runs is made: a private namespace whose boundary
+// holds the Administrators group, so that only an administrator or SYSTEM can
+// make it, or, where the system has no private namespaces, the Global\ one.
+enum class RunLockPlace { PrivateNamespace, Global };
+
+// What taking the lock found: its name, whether it was there already, who
+// made it (read whenever it was there, and always in Global\), and whether
+// its last holder ended without letting go.
+struct RunLockState {
+    std::wstring name;
+    bool existed = false;
+    Account owner;
+    bool abandoned = false;
+};
 
 namespace SystemPlatform {
 
@@ -52,13 +69,14 @@ void ReleaseActivationContext(ActCtxHandle context);
 // while it is active, which answers with the assembly's copy. False when no assembly of it carries `dll`.
 [[nodiscard]] bool RedirectedDll(ActCtxHandle context, const std::wstring& dll, std::wstring& path);
 
-// Takes the machine-wide lock of Tandrel's runs without waiting: a named mutex
-// in the Global\ namespace that only Administrators and SYSTEM may open, so
-// that a standard user cannot take it first. 0 when taken, with `abandoned`
-// when its last holder ended without letting go; WAIT_TIMEOUT (258) when
-// another process holds it; otherwise the system's code.
-[[nodiscard]] long TakeRunLock(LockHandle& lock, bool& abandoned);
-// Lets go of the lock and closes its handle.
+// Makes or opens the lock at `place`, with a list that gives Administrators
+// and SYSTEM all access and nobody else any, and takes it without waiting. 0
+// when taken; WAIT_TIMEOUT (258) when another process holds it;
+// ERROR_CALL_NOT_IMPLEMENTED (120) when the system has no private namespaces
+// (Wine 8), looked up at run time; ERROR_ACCESS_DENIED when the one there
+// lets this account nowhere near it; otherwise the system's code.
+[[nodiscard]] long TakeRunLock(RunLockPlace place, LockHandle& lock, RunLockState& state);
+// Lets go of the lock and closes its handles.
 void ReleaseRunLock(LockHandle lock);
 
 // The local date and time, to the second.

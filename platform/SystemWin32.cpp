@@ -1,8 +1,12 @@
 #include <windows.h>
+#include <aclapi.h>
 #include <knownfolders.h>
 #include <sddl.h>
 #include <shlobj.h>
 
+#include <memory>
+
+#include "platform/AccountWin32.h"
 #include "platform/AnsiBuffer.h"
 #include "platform/AnsiText.h"
 #include "platform/SystemPlatform.h"
@@ -20,6 +24,76 @@ std::optional<std::wstring> Filled(Call call, std::uint32_t initialSize)
     if (!bytes)
         return std::nullopt;
     return AnsiText::ToWide(*bytes);
+}
+
+template <typename Proc>
+Proc Kernel32Function(const char* name)
+{
+    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
+}
+
+using ClosePrivateNamespaceFunction = BOOLEAN(WINAPI*)(HANDLE, ULONG);
+
+// What a taken run lock holds open: the mutex, and the private namespace it
+// lives in, which must outlive it: closed, another run could make it anew.
+struct HeldLock {
+    HANDLE mutex = nullptr;
+    HANDLE space = nullptr;
+    ~HeldLock()
+    {
+        if (mutex)
+            CloseHandle(mutex);
+        if (auto close = Kernel32Function<ClosePrivateNamespaceFunction>("ClosePrivateNamespace"); space && close)
+            close(space, 0);
+    }
+};
+
+// Opens Tandrel's private namespace, or makes it with `attributes`. Its
+// boundary holds the Administrators group, which a standard user's token
+// holds for denying only: such a user can make no namespace of that name.
+// The calls are looked up here: Windows 7 has them, Wine 8 does not.
+DWORD OpenLockNamespace(SECURITY_ATTRIBUTES& attributes, HANDLE& space)
+{
+    auto createBoundary = Kernel32Function<HANDLE(WINAPI*)(LPCWSTR, ULONG)>("CreateBoundaryDescriptorW");
+    auto addSid = Kernel32Function<BOOL(WINAPI*)(HANDLE*, PSID)>("AddSIDToBoundaryDescriptor");
+    auto deleteBoundary = Kernel32Function<VOID(WINAPI*)(HANDLE)>("DeleteBoundaryDescriptor");
+    auto create = Kernel32Function<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR)>("CreatePrivateNamespaceW");
+    auto open = Kernel32Function<HANDLE(WINAPI*)(LPVOID, LPCWSTR)>("OpenPrivateNamespaceW");
+    if (!createBoundary || !addSid || !deleteBoundary || !create || !open)
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    SetLastError(ERROR_SUCCESS);
+    HANDLE boundary = createBoundary(L"Tandrel", 0);
+    if (!boundary) {
+        // Wine 8 has the call but makes nothing, and says nothing either.
+        DWORD code = GetLastError();
+        return code == ERROR_SUCCESS ? ERROR_CALL_NOT_IMPLEMENTED : code;
+    }
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof administrators;
+    DWORD code = ERROR_SUCCESS;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
+        !addSid(&boundary, administrators))
+        code = GetLastError();
+    if (code == ERROR_SUCCESS) {
+        space = create(&attributes, boundary, L"Tandrel");
+        if (!space && GetLastError() == ERROR_ALREADY_EXISTS)
+            space = open(boundary, L"Tandrel");
+        if (!space)
+            code = GetLastError();
+    }
+    deleteBoundary(boundary);
+    return code;
+}
+
+Account OwnerOf(HANDLE object)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return {};
+    UniqueLocalMemory held(descriptor);
+    return owner ? AccountOf(owner) : Account{};
 }
 
 }  // namespace
@@ -95,10 +169,8 @@ int ProgramBits()
 
 std::uint16_t NativeMachine()
 {
-    using Query = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
     // Windows 10 1709 and later; Wine 8 has it too, but look it up, as older systems do not.
-    auto query = reinterpret_cast<Query>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process2")));
+    auto query = Kernel32Function<BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*)>("IsWow64Process2");
     USHORT process = 0;
     USHORT native = 0;
     if (query && query(GetCurrentProcess(), &process, &native) && native != 0)
@@ -161,7 +233,7 @@ bool RedirectedDll(ActCtxHandle context, const std::wstring& dll, std::wstring& 
     return true;
 }
 
-long TakeRunLock(LockHandle& lock, bool& abandoned)
+long TakeRunLock(RunLockPlace place, LockHandle& lock, RunLockState& state)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;GA;;;BA)(A;;GA;;;SY)", SDDL_REVISION_1,
@@ -169,13 +241,34 @@ long TakeRunLock(LockHandle& lock, bool& abandoned)
         return static_cast<long>(GetLastError());
     UniqueLocalMemory held(descriptor);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
-    UniqueKernelHandle mutex(CreateMutexW(&attributes, FALSE, L"Global\\Tandrel.RunLock"));
-    if (!mutex)
-        return static_cast<long>(GetLastError());
-    DWORD waited = WaitForSingleObject(mutex.get(), 0);
+    auto taken = std::make_unique<HeldLock>();
+    if (place == RunLockPlace::PrivateNamespace) {
+        if (DWORD code = OpenLockNamespace(attributes, taken->space))
+            return static_cast<long>(code);
+        state.name = L"Tandrel\\RunLock";
+    } else {
+        state.name = L"Global\\Tandrel.RunLock";
+    }
+    taken->mutex = CreateMutexW(&attributes, FALSE, state.name.c_str());
+    DWORD made = GetLastError();
+    if (!taken->mutex) {
+        // A lock whose list shuts this account out may still say who made it.
+        if (made == ERROR_ACCESS_DENIED) {
+            UniqueKernelHandle look(OpenMutexW(READ_CONTROL, FALSE, state.name.c_str()));
+            state.existed = true;
+            if (look)
+                state.owner = OwnerOf(look.get());
+        }
+        return static_cast<long>(made);
+    }
+    state.existed = made == ERROR_ALREADY_EXISTS;
+    // Anyone may make a mutex in Global\, and the list given here applies only to one made here.
+    if (place == RunLockPlace::Global || state.existed)
+        state.owner = OwnerOf(taken->mutex);
+    DWORD waited = WaitForSingleObject(taken->mutex, 0);
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-        abandoned = waited == WAIT_ABANDONED;
-        lock = static_cast<LockHandle>(reinterpret_cast<std::uintptr_t>(mutex.release()));
+        state.abandoned = waited == WAIT_ABANDONED;
+        lock = static_cast<LockHandle>(reinterpret_cast<std::uintptr_t>(taken.release()));
         return ERROR_SUCCESS;
     }
     return waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : static_cast<long>(GetLastError());
@@ -183,9 +276,8 @@ long TakeRunLock(LockHandle& lock, bool& abandoned)
 
 void ReleaseRunLock(LockHandle lock)
 {
-    HANDLE mutex = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(lock));
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
+    std::unique_ptr<HeldLock> taken(reinterpret_cast<HeldLock*>(static_cast<std::uintptr_t>(lock)));
+    ReleaseMutex(taken->mutex);
 }
 
 LocalTime Now()

@@ -1,5 +1,6 @@
 #include "unattended/Unattended.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "check/Check.h"
@@ -19,23 +20,23 @@ const wchar_t* const CommandNames[] = {L"load", L"delete", L"create", L"restore"
 int RunLine(CommandLine& line, UnattendedOutput& output, Verdict& verdict, const std::wstring& stamp)
 {
     // Taken before the log file is opened: the run that holds it may be
-    // writing that very file.
+    // writing that very file. A run that does not get it leaves the file alone.
     RunLock lock;
     std::wstring lockMessage;
     RunLock::Outcome locked = RunLock::Outcome::Taken;
     if (line.error.empty() && !line.help)
         locked = lock.Take(lockMessage);
+    if (locked == RunLock::Outcome::Held || locked == RunLock::Outcome::Refused) {
+        output.Write(lockMessage + L"\r\n");
+        verdict.error = lockMessage;
+        return locked == RunLock::Outcome::Held ? ExitCode::AnotherRunInProgress : ExitCode::CommandFailed;
+    }
     std::wstring logError;
     bool logOpen = line.logFile && output.OpenLog(*line.logFile, logError);
     if (logOpen) {
         verdict.log = output.LogPath();
         // Logs of many machines are told apart by their first line.
         output.WriteLog(L"Tandrel " TANDREL_VERSION L" on " + verdict.computer + L", " + stamp + L"\r\n");
-    }
-    if (locked == RunLock::Outcome::Held) {
-        output.Write(lockMessage + L"\r\n");
-        verdict.error = lockMessage;
-        return ExitCode::AnotherRunInProgress;
     }
     if (line.error.empty() && line.logFile && !logOpen)
         line.error = L"Cannot use the log file " + logError;
@@ -71,7 +72,10 @@ int RunUnattended(FormView& view, const CommandLine& line, Verdict& verdict)
         return report.problems > 0;
     };
     for (UnattendedCommand command : line.commands) {
-        verdict.commands.push_back(CommandNames[static_cast<int>(command)]);
+        // Listed once however often it runs: a line of 300 switches still fits the verdict.
+        const std::wstring name = CommandNames[static_cast<int>(command)];
+        if (std::find(verdict.commands.begin(), verdict.commands.end(), name) == verdict.commands.end())
+            verdict.commands.push_back(name);
         // Each flag is set exactly when its command ends with the closing line.
         switch (command) {
         case UnattendedCommand::Load:
@@ -125,7 +129,16 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
     if (code == ExitCode::Success && !output.LogComplete())
         code = ExitCode::CommandFailed;
     verdict.exitCode = code;
-    // The last line of the console and of the log, whatever happened before.
-    output.Write(FormatVerdict(verdict, L"" TANDREL_VERSION) + L"\r\n");
-    return code == ExitCode::Success && !output.LogComplete() ? ExitCode::CommandFailed : code;
+    // The last line of the log, and then of the console, whatever happened
+    // before: a log that cannot take it makes the run fail, and the console's
+    // verdict, after the error, says so.
+    std::wstring last = FormatVerdict(verdict, L"" TANDREL_VERSION) + L"\r\n";
+    bool logWhole = output.LogComplete();
+    output.WriteLog(last);
+    if (logWhole && !output.LogComplete() && code == ExitCode::Success) {
+        code = verdict.exitCode = ExitCode::CommandFailed;
+        last = FormatVerdict(verdict, L"" TANDREL_VERSION) + L"\r\n";
+    }
+    output.WriteConsoleOnly(last);
+    return code;
 }

@@ -50,6 +50,12 @@ void UnattendedOutput::Write(const std::wstring& text)
     WriteLog(text);
 }
 
+void UnattendedOutput::WriteConsoleOnly(const std::wstring& text)
+{
+    if (console_ != FileHandle::None && !consoleFailed_ && WriteConsole(text) != 0)
+        consoleFailed_ = true;
+}
+
 void UnattendedOutput::WriteLog(const std::wstring& text)
 {
     if (!log_.IsOpen() || logFailed_)

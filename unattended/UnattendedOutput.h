@@ -25,6 +25,9 @@ public:
     void Write(const std::wstring& text);
     // To the log file alone: what tells one machine's log from another's.
     void WriteLog(const std::wstring& text);
+    // To the console alone: the verdict, once the log has it. A failure here
+    // is not reported to the log, whose last line the verdict must stay.
+    void WriteConsoleOnly(const std::wstring& text);
     // False once a write to the log file has failed: the file is incomplete.
     [[nodiscard]] bool LogComplete() const { return !logFailed_; }
 

@@ -13,7 +13,7 @@ Json Text(const std::optional<std::wstring>& text)
     return text ? Json(Utf8(*text)) : Json(nullptr);
 }
 
-std::string Line(const Verdict& verdict, const std::wstring& version)
+std::string Line(const Verdict& verdict, const std::wstring& version, bool shortened)
 {
     Json commands = Json::array();
     for (const std::wstring& command : verdict.commands)
@@ -31,7 +31,8 @@ std::string Line(const Verdict& verdict, const std::wstring& version)
                  {"classesWithProblems", classes},
                  {"backup", Text(verdict.backup)},
                  {"log", Text(verdict.log)},
-                 {"error", Text(verdict.error)}};
+                 {"error", Text(verdict.error)},
+                 {"shortened", shortened}};
     return line.dump(-1, ' ', true, Json::error_handler_t::replace);
 }
 
@@ -40,19 +41,33 @@ std::string Line(const Verdict& verdict, const std::wstring& version)
 std::wstring FormatVerdict(const Verdict& verdict, const std::wstring& version)
 {
     Verdict shortened = verdict;
-    std::string line = Line(shortened, version);
-    // Each cut takes at least as many characters out of the line as it is too long.
+    std::string line = Line(shortened, version, false);
     while (line.size() > LongestVerdict) {
-        std::wstring* longest = &shortened.computer;
-        for (std::optional<std::wstring>* text : {&shortened.error, &shortened.log, &shortened.backup}) {
-            if (*text && (*text)->size() > longest->size())
-                longest = &**text;
+        std::wstring* longest = nullptr;
+        for (std::wstring* text : {&shortened.computer, shortened.error ? &*shortened.error : nullptr,
+                                   shortened.log ? &*shortened.log : nullptr,
+                                   shortened.backup ? &*shortened.backup : nullptr}) {
+            if (text && text->size() > 3 && (!longest || text->size() > longest->size()))
+                longest = text;
         }
-        if (longest->size() <= 3)
+        if (!longest)
             break;
-        std::size_t cut = line.size() - LongestVerdict + 3;  // the "..." takes three
-        *longest = longest->substr(0, longest->size() > cut ? longest->size() - cut : 0) + L"...";
-        line = Line(shortened, version);
+        // The most of it that fits: found by trying, since escapes make a character cost 1 to 12 bytes.
+        const std::wstring whole = *longest;
+        std::size_t fits = 0, tooLong = whole.size();
+        while (fits + 1 < tooLong) {
+            std::size_t keep = fits + (tooLong - fits) / 2;
+            *longest = whole.substr(0, keep) + L"...";
+            if (Line(shortened, version, true).size() <= LongestVerdict)
+                fits = keep;
+            else
+                tooLong = keep;
+        }
+        // Never half of a surrogate pair.
+        if (fits > 0 && whole[fits - 1] >= 0xD800 && whole[fits - 1] <= 0xDBFF)
+            --fits;
+        *longest = whole.substr(0, fits) + L"...";
+        line = Line(shortened, version, true);
     }
     return std::wstring(line.begin(), line.end());
 }

@@ -9,7 +9,7 @@
 struct Verdict {
     std::wstring computer;
     std::wstring time;                   // local start, ISO 8601 to the second
-    std::vector<std::wstring> commands;  // run, in order: "load", "delete" ...
+    std::vector<std::wstring> commands;  // run, each once, in the order first run: "load", "delete" ...
     int exitCode = 0;
     std::optional<int> problems;         // of the last check, for /check and /repair
     std::vector<std::wstring> classesWithProblems;
@@ -21,8 +21,9 @@ struct Verdict {
 inline constexpr std::size_t LongestVerdict = 2048;
 
 // One line of compact JSON, without its line end: the members in the order
-// above after "tool" and "version", in ASCII (the rest as \u escapes), so that
-// it reads the same whatever code page shows it. A line that would be longer
-// than LongestVerdict has its longest texts (error, log, backup, computer)
-// cut short, ending in "...".
+// above after "tool" and "version", then "shortened", in ASCII (the rest as
+// \u escapes), so that it reads the same whatever code page shows it. A line
+// that would be longer than LongestVerdict has its longest texts (error, log,
+// backup, computer) cut short on a character, keeping as much of each as fits,
+// ending in "..."; "shortened" is then true.
 [[nodiscard]] std::wstring FormatVerdict(const Verdict& verdict, const std::wstring& version);

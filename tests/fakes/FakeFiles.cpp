@@ -1,6 +1,7 @@
 #include "tests/fakes/FakeFiles.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "helpers/FuncLib.h"
 #include "tests/fakes/FakeProcesses.h"
@@ -63,6 +64,10 @@ long Write(FileHandle file, const char* data, std::uint32_t size, std::uint32_t&
 {
     auto& files = FakeFiles::Instance();
     std::string& content = files.contents[files.open.at(static_cast<std::uintptr_t>(file))];
+    if (!files.failWriteWith.empty() && std::string_view(data, size).find(files.failWriteWith) != std::string_view::npos) {
+        written = 0;
+        return 112;  // ERROR_DISK_FULL
+    }
     std::size_t room = files.failAfter > content.size() ? files.failAfter - content.size() : 0;
     written = static_cast<std::uint32_t>(std::min<std::size_t>({size, files.maxWrite, room}));
     content.append(data, written);

@@ -21,6 +21,7 @@ struct FakeFiles {
     // ERROR_DISK_FULL once the file holds `failAfter` bytes.
     std::uint32_t maxWrite = 0xFFFFFFFF;
     std::size_t failAfter = static_cast<std::size_t>(-1);
+    std::string failWriteWith;  // a write of bytes that hold this fails with ERROR_DISK_FULL
     bool hasConsole = false;
     std::wstring console;
     std::uint32_t maxConsoleWrite = 0xFFFFFFFF;

@@ -150,14 +150,24 @@ bool RedirectedDll(ActCtxHandle context, const std::wstring& dll, std::wstring& 
     return false;
 }
 
-long TakeRunLock(LockHandle& lock, bool& abandoned)
+long TakeRunLock(RunLockPlace place, LockHandle& lock, RunLockState& state)
 {
     auto& system = FakeSystem::Instance();
+    if (place == RunLockPlace::PrivateNamespace && !system.privateNamespaces)
+        return 120;  // ERROR_CALL_NOT_IMPLEMENTED
+    state.name = place == RunLockPlace::PrivateNamespace ? L"Tandrel\\RunLock" : L"Global\\Tandrel.RunLock";
+    // One there already was made by another Tandrel run, unless the test names its maker; one that shuts this
+    // account out (ERROR_ACCESS_DENIED) tells its maker only where the test gives one.
+    const bool shut = system.runLockError == 5;
+    state.existed = system.runLockHeldElsewhere || system.runLockAbandoned || !system.runLockOwner.sid.empty() || shut;
+    if (state.existed)
+        state.owner = system.runLockOwner.sid.empty() && !shut ? Account{L"S-1-5-32-544", L"BUILTIN\\Administrators"}
+                                                               : system.runLockOwner;
     if (system.runLockError != 0)
         return system.runLockError;
     if (system.runLockHeldElsewhere || system.runLockHeld)
         return 258;  // WAIT_TIMEOUT: a second take of this process is a fault of the program
-    abandoned = std::exchange(system.runLockAbandoned, false);
+    state.abandoned = std::exchange(system.runLockAbandoned, false);
     ++system.runLocksTaken;
     system.runLockHeld = true;
     lock = static_cast<LockHandle>(0x4C);

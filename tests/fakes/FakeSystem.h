@@ -31,6 +31,8 @@ struct FakeSystem {
     // The machine-wide lock: another process holds it, its last holder ended
     // without letting go, or taking it fails with this code. `runLocksTaken`
     // counts the takes of this process, `runLockHeld` whether it holds it now.
+    bool privateNamespaces = true;
+    Account runLockOwner;  // who made a lock that was there before the run, when not another Tandrel run
     bool runLockHeldElsewhere = false;
     bool runLockAbandoned = false;
     long runLockError = 0;

@@ -28,9 +28,10 @@ std::string Letters(const std::vector<UnattendedCommand>& commands)
     return letters;
 }
 
-std::wstring RegFile(const std::wstring& key)
+std::wstring RegFile(const std::wstring& key, const std::wstring& value = L"back", bool header = true)
 {
-    return L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" + key + L"]\r\n@=\"back\"\r\n\r\n";
+    return (header ? L"Windows Registry Editor Version 5.00\r\n\r\n" : L"") + std::wstring(L"[HKEY_LOCAL_MACHINE\\") +
+           key + L"]\r\n@=\"" + value + L"\"\r\n\r\n";
 }
 
 std::wstring Utf8Text(const std::string& bytes)
@@ -54,6 +55,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         const wchar_t* output = L"";  // a line the console shows
     };
     const std::wstring longLog = std::wstring(1900, L'x') + L".log";
+    const std::vector<std::wstring> loads(300, L"/load");
+    const Account mallory{L"S-1-5-21-9-9-9-1001", L"WORKSTATION7\\mallory"};
     const Case cases[] = {
         {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0},
         {{L"/load"}, "L", L"", nullptr, Machine::Bare, 1},
@@ -86,6 +89,10 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {{L"/load", L"/log", L"D:\\link.log"}, "L", L"Cannot use the log file D:\\link.log: it is a symbolic link",
          L"D:\\link.log", Machine::SuiteInstalled, 2,
          [](FakeFiles& f) { f.refusals[L"D:\\link.log"] = FileRefusal::Link; }},
+        {{L"/load", L"/log", L"two.log"}, "L",
+         L"Cannot use the log file C:\\Work\\two.log: it has other names (hard links), and Tandrel does not write "
+         L"through one.", L"two.log", Machine::SuiteInstalled, 2,
+         [](FakeFiles& f) { f.refusals[L"C:\\Work\\two.log"] = FileRefusal::HardLink; }},
         {{L"/load", L"/log", L"full.log"}, "L",
          L"Cannot use the log file C:\\Work\\full.log: There is not enough space on the disk.", L"full.log",
          Machine::SuiteInstalled, 2, [](FakeFiles& f) { f.openErrors[L"C:\\Work\\full.log"] = 112; }},
@@ -102,40 +109,64 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {{L"/restore", L"r.reg", L"/load"}, "RL", L"/restore, /check and /repair each run alone", nullptr, Machine::Bare,
          2},
         {{L"/restore", L"ok.reg"}, "R", L"", nullptr, Machine::Bare, 0,
-         [](FakeFiles& f) { f.contents[L"C:\\Work\\ok.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\X.Y")); },
-         L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\X.Y\r\n"},
+         [](FakeFiles& f) {
+             f.contents[L"C:\\Work\\ok.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Wrenna.clsIFace"));
+         },
+         L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\Wrenna.clsIFace\r\n"},
+        // Only the suite's keys: its ProgIDs, and the class and type library that the file's own keys name.
+        {{L"/restore", L"named.reg"}, "R", L"", nullptr, Machine::Bare, 0,
+         [](FakeFiles& f) {
+             f.contents[L"C:\\Work\\named.reg"] = EncodeUtf16File(
+                 RegFile(L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C0}") +
+                 RegFile(L"Software\\Classes\\Wow6432Node\\CLSID\\{C0}\\TypeLib", L"{A0}", false) +
+                 RegFile(L"Software\\Classes\\TypeLib\\{A0}\\1.0", L"x", false));
+         },
+         L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib\\{A0}\\1.0\r\n"},
+        {{L"/restore", L"foreign.reg"}, "R", L"", nullptr, Machine::Bare, 1,
+         [](FakeFiles& f) {
+             f.contents[L"C:\\Work\\foreign.reg"] = EncodeUtf16File(
+                 RegFile(L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C0}") +
+                 RegFile(L"Software\\Classes\\CLSID\\{C1}\\InprocServer32", L"x", false));
+         },
+         L"\tERROR: Cannot restore C:\\Work\\foreign.reg: line 6: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{C1}"
+         L"\\InprocServer32 is none of the suite's ProgIDs, classes or type libraries, and a restore writes nothing "
+         L"else. Nothing was written.\r\n"},
         // A registry link already there would carry a key elsewhere: refused, unless it stays among the classes.
         {{L"/restore", L"out.reg"}, "R", L"", nullptr, Machine::Bare, 1,
          [](FakeFiles& f) {
-             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\X", L"Software\\Run");
-             f.contents[L"C:\\Work\\out.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\X\\Y"));
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Daskel.clsDaskel", L"Software\\Run");
+             f.contents[L"C:\\Work\\out.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Daskel.clsDaskel\\Y"));
          },
-         L"\tERROR: Cannot restore C:\\Work\\out.reg: line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\X\\Y "
-         L"lies below a registry link to HKEY_LOCAL_MACHINE\\Software\\Run\\Y, outside "
+         L"\tERROR: Cannot restore C:\\Work\\out.reg: line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\"
+         L"Daskel.clsDaskel\\Y lies below a registry link to HKEY_LOCAL_MACHINE\\Software\\Run\\Y, outside "
          L"HKEY_LOCAL_MACHINE\\Software\\Classes. Nothing was written.\r\n"},
         {{L"/restore", L"in.reg"}, "R", L"", nullptr, Machine::Bare, 0,
          [](FakeFiles& f) {
              FakeRegistry::Instance().CreateKey(L"Software\\Classes\\Z");
-             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\X", L"Software\\Classes\\Z");
-             f.contents[L"C:\\Work\\in.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\X\\Y"));
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Daskel.clsDaskel", L"Software\\Classes\\Z");
+             f.contents[L"C:\\Work\\in.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Daskel.clsDaskel\\Y"));
          },
-         L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\X\\Y\r\n"},
+         L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\Daskel.clsDaskel\\Y\r\n"},
         {{L"/restore", L"loop.reg"}, "R", L"", nullptr, Machine::Bare, 1,
          [](FakeFiles& f) {
-             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\X", L"Software\\Classes\\Z");
-             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Z", L"Software\\Classes\\X");
-             f.contents[L"C:\\Work\\loop.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\X\\Y"));
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Daskel.clsDaskel", L"Software\\Classes\\Z");
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Z", L"Software\\Classes\\Daskel.clsDaskel");
+             f.contents[L"C:\\Work\\loop.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Daskel.clsDaskel\\Y"));
          },
-         L"line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\X\\Y cannot be followed to where it would be "
-         L"written: Windows error 1921 Nothing was written.\r\n"},
+         L"line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\Daskel.clsDaskel\\Y cannot be followed to where it "
+         L"would be written: Windows error 1921 Nothing was written.\r\n"},
         // A file from outside is refused whole when it names any other key.
         {{L"/restore", L"bad.reg"}, "R", L"", nullptr, Machine::Bare, 1,
          [](FakeFiles& f) { f.contents[L"C:\\Work\\bad.reg"] = EncodeUtf16File(RegFile(L"Software\\Run")); },
          L"\tERROR: Cannot restore C:\\Work\\bad.reg: line 3: "},
         {{L"/check"}, "K", L"", nullptr, Machine::Bare, 1, nullptr,
          L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"},
-        // Every class failing and a long log name: the last line still fits a deployment tool's 2,048.
+        // Every class failing and a long log name: the last line still fits a deployment tool's 2,048, as it does
+        // with a switch given 300 times, or a name whose every character is an escape.
         {{L"/check", L"/log", longLog}, "K", L"", longLog.c_str(), Machine::Bare, 1},
+        {loads, std::string(300, 'L'), L"", nullptr, Machine::Bare, 1},
+        {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0,
+         [](FakeFiles&) { FakeSystem::Instance().computerName = std::wstring(300, L'\u00E9') + L"\U0001F600"; }},
         // Create's stand-ins register nothing here: the last check still fails.
         {{L"/repair", L"/backup", L"r.reg"}, "P", L"", nullptr, Machine::FilesOnly, 1, nullptr,
          L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"},
@@ -173,9 +204,32 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          L"\r\nERROR: Backup not written: X:\\b.reg: Windows error 3\r\n\r\n*** ERROR IN DELETING - Scroll back to "
          L"see the Errors.\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n"},
         // One run at a time: another holding the lock leaves this one to do nothing.
+        // A run without the lock leaves the log file named alone: the run that has it may be writing it.
         {{L"/delete", L"/yes", L"/log", L"d.log"}, "LD", L"", L"d.log", Machine::SuiteInstalled, 1618,
-         [](FakeFiles&) { FakeSystem::Instance().runLockHeldElsewhere = true; },
+         [](FakeFiles& f) {
+             FakeSystem::Instance().runLockHeldElsewhere = true;
+             f.contents[L"C:\\Work\\d.log"] = "earlier";
+         },
          L"Another Tandrel run is in progress on this computer; nothing was done.\r\n"},
+        // A lock that someone else made first is not taken, held or not, wherever it lives.
+        {{L"/check", L"/log", L"c.log"}, "K", L"", L"c.log", Machine::Healthy, 1,
+         [&mallory](FakeFiles& f) {
+             FakeSystem::Instance().runLockOwner = mallory;
+             f.contents[L"C:\\Work\\c.log"] = "earlier";
+         },
+         L"ERROR: The run lock Tandrel\\RunLock was made by WORKSTATION7\\mallory, not by an administrator; nothing was "
+         L"done.\r\n"},
+        {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 1,
+         [](FakeFiles&) {
+             FakeSystem::Instance().privateNamespaces = false;
+             FakeSystem::Instance().runLockError = 5;
+         },
+         L"ERROR: The run lock Global\\Tandrel.RunLock was made by an account that lets no administrator read who made "
+         L"it, not by an administrator; nothing was done.\r\n"},
+        {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0, [](FakeFiles&) {
+             FakeSystem::Instance().privateNamespaces = false;
+             FakeSystem::Instance().runLockOwner = {FakeSystem::Instance().accountSid, L"WORKSTATION7\\admin"};
+         }},
         {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0,
          [](FakeFiles&) { FakeSystem::Instance().runLockAbandoned = true; },
          L"The last Tandrel run on this computer ended before it finished.\r\nVestrel Path: "},
@@ -192,6 +246,10 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 1,
          [](FakeFiles& f) { f.failAfter = 200; },
          L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n"},
+        // A log that cannot take the verdict fails the run, and the console's verdict, last, says so.
+        {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 1,
+         [](FakeFiles& f) { f.failWriteWith = "{\"tool\""; },
+         L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n{\"tool\""},
     };
     for (const auto& c : cases) {
         std::wstring shown;
@@ -220,13 +278,17 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         bool busy = system.runLockHeldElsewhere;
         EXPECT_EQ(RunCommandLine(c.arguments), c.exitCode);
         const std::wstring& console = files.console;
+        bool refused = console.rfind(L"ERROR: The run lock ", 0) == 0;
+        if (busy || refused) {
+            EXPECT_EQ(files.contents, there) << "a run without the lock wrote a file";
+        }
         EXPECT_NE(console.find(c.output), std::wstring::npos) << std::string(console.begin(), console.end());
         EXPECT_TRUE(files.open.empty());
         // Every run of commands holds the lock once, for all of them, and lets it go.
-        EXPECT_EQ(system.runLocksTaken, readsWrong || line.help || busy ? 0 : 1);
+        EXPECT_EQ(system.runLocksTaken, readsWrong || line.help || busy || system.runLockError != 0 ? 0 : 1);
         EXPECT_FALSE(system.runLockHeld);
         // What says that nothing changed has changed nothing, and started nothing.
-        bool unchanged = console.find(L"NOTHING CHANGED") != std::wstring::npos || busy;
+        bool unchanged = console.find(L"NOTHING CHANGED") != std::wstring::npos || busy || refused;
         if (unchanged || c.exitCode == ExitCode::UsageError) {
             EXPECT_EQ(FakeRegistry::Instance().Dump(), before);
             EXPECT_TRUE(FakeProcesses::Instance().starts.empty());
@@ -234,7 +296,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         if (c.exitCode == ExitCode::UsageError) {
             EXPECT_EQ(console.rfind(c.error, 0), 0u) << std::string(console.begin(), console.end());
             EXPECT_NE(console.find(L"\r\nUsage: "), std::wstring::npos);
-        } else if (!c.commands.empty() && !busy) {
+        } else if (!c.commands.empty() && !busy && !refused) {
             // The window's log text: start-up's line first, then the reports.
             EXPECT_NE(console.find(L"Vestrel Path: "), std::wstring::npos);
             EXPECT_EQ(c.exitCode == ExitCode::CommandFailed, console.find(L"\r\n*** ERROR IN ") != std::wstring::npos ||
@@ -244,6 +306,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         // What the console shows, the log file holds after a first line that
         // names the version, the machine and the time, as far as it could be written.
         for (const auto& [path, content] : files.contents) {
+            if (there.count(path) && there[path] == content)
+                continue;  // left alone
             if (path.size() > 4 && path.substr(path.size() - 4) == L".reg") {
                 EXPECT_FALSE(unchanged) << "a backup was written";
                 if (there.count(path)) {
@@ -256,7 +320,12 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
             EXPECT_EQ(content.substr(content.find(" on "), end - content.find(" on ")),
                       " on WORKSTATION7, 2026-12-08T09:05:07\r\n");
             EXPECT_EQ(console.rfind(Utf8Text(content.substr(end)), 0), 0u) << std::string(path.begin(), path.end());
-            EXPECT_EQ(content.size(), std::min(files.failAfter, end + console.size()));
+            // A log that failed stops there; a whole one ends with the verdict, as the console does.
+            if (console.find(L"ERROR: Writing the log file") == std::wstring::npos) {
+                EXPECT_EQ(content.size(), end + console.size());
+            } else {
+                EXPECT_EQ(content.size(), std::min(files.failAfter, console.rfind(L"ERROR: Writing") + end));
+            }
             logPath = files.finalPaths.count(path) ? files.finalPaths[path] : path;
         }
 
@@ -268,22 +337,37 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         Json verdict = Json::parse(Utf8(lastLine), nullptr, false);
         ASSERT_TRUE(verdict.is_object()) << Utf8(lastLine);
         Json commands = Json::array();
-        for (char letter : c.exitCode == ExitCode::UsageError || busy || line.help ? "" : c.commands)
-            commands.push_back(Names.at(letter));
-        Json expected = {{"tool", "Tandrel"}, {"version", TANDREL_VERSION}, {"computer", "WORKSTATION7"},
-                         {"time", "2026-12-08T09:05:07"}, {"commands", commands}, {"exitCode", c.exitCode}};
+        for (char letter : c.exitCode == ExitCode::UsageError || busy || refused || line.help ? "" : c.commands) {
+            if (std::find(commands.begin(), commands.end(), Names.at(letter)) == commands.end())
+                commands.push_back(Names.at(letter));
+        }
+        Json expected = {{"tool", "Tandrel"}, {"version", TANDREL_VERSION}, {"time", "2026-12-08T09:05:07"},
+                         {"commands", commands}, {"exitCode", c.exitCode}};
         for (auto& [member, value] : expected.items())
             EXPECT_EQ(verdict[member], value) << member;
+        // A text cut short keeps as much of the whole as fits, and says so.
+        bool cut = false;
+        auto shortened = [&cut](const Json& text, const std::string& whole) {
+            std::string kept = text.is_null() ? "" : text.get<std::string>();
+            cut = cut || (kept.ends_with("...") && kept != whole);
+            return kept.ends_with("...") && kept != whole ? whole.substr(0, kept.size() - 3) + "..." : whole;
+        };
+        EXPECT_EQ(verdict["computer"], shortened(verdict["computer"], Utf8(system.computerName)));
         // The reason is the console's first line when it is one the run gave up for.
-        EXPECT_EQ(verdict["error"], c.exitCode < 2 ? Json(nullptr) : Json(Utf8(console.substr(0, console.find(L"\r\n")))));
+        EXPECT_EQ(verdict["error"], c.exitCode < 2 && !refused ? Json(nullptr)
+                                                               : Json(Utf8(console.substr(0, console.find(L"\r\n")))));
         std::size_t backup = console.find(L"\r\nBackup: ");
         EXPECT_EQ(verdict["backup"], backup == std::wstring::npos
                                          ? Json(nullptr)
                                          : Json(Utf8(console.substr(backup + 10, console.find(L"\r\n", backup + 2) -
                                                                                      backup - 10))));
-        std::string log = verdict["log"].is_null() ? "" : verdict["log"].get<std::string>();
-        EXPECT_EQ(log.ends_with("...") ? Utf8(logPath).substr(0, log.size() - 3) + "..." : Utf8(logPath), log);
-        bool checks = (c.commands == "K" || c.commands == "P") && !busy;
+        EXPECT_EQ(verdict["log"].is_null() ? "" : verdict["log"].get<std::string>(),
+                  shortened(verdict["log"], Utf8(logPath)));
+        EXPECT_EQ(verdict["shortened"], cut);
+        if (cut) {
+            EXPECT_GT(lastLine.size() - 2, 2048u - 12) << "more was cut than the line needed";
+        }
+        bool checks = (c.commands == "K" || c.commands == "P") && !busy && !refused;
         EXPECT_EQ(verdict["problems"].is_null(), !checks);
         if (checks) {
             std::size_t found = console.rfind(L" FOUND - Scroll");
