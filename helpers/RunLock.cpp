@@ -39,10 +39,12 @@ RunLock::Outcome RunLock::Take(std::wstring& message)
     }
     handle_.reset(code == 0 ? lock : LockHandle::None);
     // A lock that someone else made first is theirs to hold or to shut: it is
-    // trusted only when an administrator, SYSTEM or this account made it.
+    // trusted only when an administrator, SYSTEM or this account made it, or
+    // whoever owns what this process makes (another run of the same kind).
     const std::wstring& owner = state.owner.sid;
     bool trusted = owner == Administrators || owner == LocalSystem ||
-                   (!owner.empty() && owner == SystemPlatform::AccountSid());
+                   (!owner.empty() &&
+                    (owner == SystemPlatform::AccountSid() || owner == SystemPlatform::DefaultOwnerSid()));
     if (state.existed && !trusted && (code == 0 || code == Timeout || code == AccessDenied)) {
         handle_.reset();
         std::wstring by = !state.owner.name.empty() ? state.owner.name

@@ -46,6 +46,9 @@ namespace SystemPlatform {
 
 // The SID of the account the program runs as, "S-1-5-..."; "" when unknown.
 [[nodiscard]] std::wstring AccountSid();
+// The SID that what the program makes is owned by (its token's default owner:
+// Administrators for an elevated administrator, the account itself otherwise).
+[[nodiscard]] std::wstring DefaultOwnerSid();
 
 // 32 or 64: the bitness of this build, which decides what the system loads
 // for it (a type library's win32 or win64 file).

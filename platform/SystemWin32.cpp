@@ -85,6 +85,28 @@ DWORD OpenLockNamespace(SECURITY_ATTRIBUTES& attributes, HANDLE& space)
     return code;
 }
 
+// The SID that this process's token gives as its user or as the owner of what it makes; "" when unknown.
+std::wstring TokenSid(TOKEN_INFORMATION_CLASS which)
+{
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened))
+        return L"";
+    UniqueKernelHandle token(opened);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), which, nullptr, 0, &size);
+    std::string buffer(size, '\0');
+    if (size == 0 || !GetTokenInformation(token.get(), which, buffer.data(), size, &size))
+        return L"";
+    PSID sid = which == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
+                                  : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return L"";
+    std::wstring result = text;
+    LocalFree(text);
+    return result;
+}
+
 Account OwnerOf(HANDLE object)
 {
     PSID owner = nullptr;
@@ -145,21 +167,12 @@ std::optional<std::wstring> ProgramDataFolder()
 
 std::wstring AccountSid()
 {
-    HANDLE opened = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened))
-        return L"";
-    UniqueKernelHandle token(opened);
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::string buffer(size, '\0');
-    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
-        return L"";
-    LPWSTR text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
-        return L"";
-    std::wstring sid = text;
-    LocalFree(text);
-    return sid;
+    return TokenSid(TokenUser);
+}
+
+std::wstring DefaultOwnerSid()
+{
+    return TokenSid(TokenOwner);
 }
 
 int ProgramBits()

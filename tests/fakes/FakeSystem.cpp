@@ -102,6 +102,11 @@ std::wstring AccountSid()
     return FakeSystem::Instance().accountSid;
 }
 
+std::wstring DefaultOwnerSid()
+{
+    return FakeSystem::Instance().defaultOwnerSid;
+}
+
 int ProgramBits()
 {
     return FakeSystem::Instance().programBits;

@@ -17,6 +17,7 @@ struct FakeSystem {
     std::wstring programFolder = L"C:\\Tools";
     std::wstring programData = L"C:\\ProgramData";
     std::wstring accountSid = L"S-1-5-21-7-7-7-500";
+    std::wstring defaultOwnerSid = L"S-1-5-21-7-7-7-513";
     int programBits = 32;
     std::uint16_t nativeMachine = 0x8664;
     std::wstring wow64Directory = L"C:\\WINDOWS\\SysWOW64";

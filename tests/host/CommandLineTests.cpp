@@ -226,9 +226,13 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          },
          L"ERROR: The run lock Global\\Tandrel.RunLock was made by an account that lets no administrator read who made "
          L"it, not by an administrator; nothing was done.\r\n"},
+        // One that this account made, or whoever owns what this process makes, is another run's.
         {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0, [](FakeFiles&) {
              FakeSystem::Instance().privateNamespaces = false;
              FakeSystem::Instance().runLockOwner = {FakeSystem::Instance().accountSid, L"WORKSTATION7\\admin"};
+         }},
+        {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0, [](FakeFiles&) {
+             FakeSystem::Instance().runLockOwner = {FakeSystem::Instance().defaultOwnerSid, L"WORKSTATION7\\None"};
          }},
         {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0,
          [](FakeFiles&) { FakeSystem::Instance().runLockAbandoned = true; },

@@ -354,7 +354,9 @@ TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported
     };
     const std::wstring defaultBefore = classesDefault();
     const std::string file = UiAutomation::OwnFolder() + "steered.reg";
-    const std::wstring keys[] = {L"TandrelLinkOut\\Planted", std::wstring(L"\0x", 2)};
+    // Nor another product's class: a restore writes the suite's keys only.
+    const std::wstring foreign = L"CLSID\\{0F0E0D0C-0000-4000-8000-00000000F00D}";
+    const std::wstring keys[] = {L"TandrelLinkOut\\Planted", std::wstring(L"\0x", 2), foreign + L"\\InprocServer32"};
     for (const std::wstring& key : keys) {
         std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n"
                             L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\" + key + L"]\r\n@=\"planted\"\r\n\r\n";
@@ -371,6 +373,9 @@ TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported
         EXPECT_NE(output.find("Nothing was written."), std::string::npos) << output;
     }
     DeleteFileA(file.c_str());
+    HKEY planted = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\" + foreign).c_str(), 0, KEY_READ, &planted),
+              ERROR_FILE_NOT_FOUND);
     EXPECT_TRUE(TargetIsWhole());
     EXPECT_EQ(classesDefault(), defaultBefore);
 }

@@ -6,6 +6,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -460,14 +461,25 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
               ERROR_SUCCESS);
     RegCloseKey(progId);
 
-    // A switch, a device and a link to a folder are refused, with the reason.
+    // A switch, a device, a link to a folder and a file with a second name are refused, with the reason; the
+    // file that the second name shares is left byte for byte as it was.
     const std::string folderLink = UiAutomation::OwnFolder() + "fixtures-link";
+    const std::string hardLink = UiAutomation::OwnFolder() + "hard-link.log";
+    const std::string linked = UiAutomation::OwnFolder() + "linked.txt";
+    const std::string linkedText = "Someone else's file, which a log must not replace.";
+    DeleteFileA(hardLink.c_str());
+    {
+        std::ofstream(linked, std::ios::binary) << linkedText;
+    }
+    ASSERT_TRUE(CreateHardLinkA(hardLink.c_str(), linked.c_str(), nullptr));
     DeleteFileA("\\load");
     const std::pair<std::string, std::string> refused[] = {
         {" /log /load", "/log needs the name of a file, not the switch /load."},
         {" /load /log NUL", "Cannot use the log file \\\\.\\NUL: it is a device or a pipe, not a file on a disk."},
         {" /load /log \"" + folderLink + "\"",
          "Cannot use the log file " + folderLink + ": it is a symbolic link or a mount point"},
+        {" /load /log \"" + hardLink + "\"",
+         "Cannot use the log file " + hardLink + ": it has other names (hard links), and Tandrel does not write through one."},
     };
     for (const auto& [arguments, reason] : refused) {
         std::string output;
@@ -475,6 +487,9 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
         EXPECT_EQ(output.rfind(reason, 0), 0u) << output;
     }
     EXPECT_EQ(GetFileAttributesA("\\load"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(UiAutomation::Utf8FileText(linked), std::wstring(linkedText.begin(), linkedText.end()));
+    DeleteFileA(hardLink.c_str());
+    DeleteFileA(linked.c_str());
 
     ASSERT_TRUE(DeleteFileW((SystemDir() + L"Wrenna.dll").c_str()));
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /create" + logSwitch), 1);
@@ -502,8 +517,14 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     const std::string busy = "Another Tandrel run is in progress on this computer; nothing was done.";
     std::string output;
     DWORD asked = GetTickCount();
-    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check", 60000, nullptr, &output), 1618);
+    const std::string otherLog = UiAutomation::OwnFolder() + "other.log";
+    {
+        std::ofstream(otherLog, std::ios::binary) << "earlier";
+    }
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check /log \"" + otherLog + "\"", 60000, nullptr, &output), 1618);
     EXPECT_LT(GetTickCount() - asked, 5000u);
+    EXPECT_EQ(UiAutomation::Utf8FileText(otherLog), L"earlier") << "a run without the lock wrote its log";
+    DeleteFileA(otherLog.c_str());
     EXPECT_EQ(output.substr(0, busy.size() + 2), busy + "\r\n");
     EXPECT_EQ(LastLineJson(output)["error"], busy);
     EXPECT_EQ(LastLineJson(output)["exitCode"], 1618);
