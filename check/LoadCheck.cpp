@@ -16,7 +16,7 @@
 
 namespace {
 
-// A server file is read whole; a COM server larger than this is not one the suite ships.
+// No one part of a file is read beyond this: a section that large is no COM server the suite ships.
 constexpr std::size_t ReadLimit = 256u << 20;
 constexpr std::size_t ManifestLimit = 1u << 20;
 constexpr wchar_t KnownDllsKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs";
