@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "check/LoadCheck.h"
+#include "check/PeImage.h"
 #include "helpers/FuncLib.h"
 #include "helpers/SuiteFiles.h"
 #include "helpers/Utf16.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr std::wstring_view Separator = L"\r\n----------------------------------------";
 constexpr std::wstring_view ClassesKey = L"Software\\CLASSES\\";
+constexpr std::wstring_view MachineClasses = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\";
 constexpr long PathNotFound = 3;
 
 bool IsHexDigit(wchar_t c)
@@ -93,7 +95,12 @@ class Checker {
 public:
     Checker(const std::wstring& appPath, const std::wstring& systemPath,
             const std::function<void(const std::wstring&)>& log)
-        : appPath_(appPath), systemPath_(systemPath), log_(log)
+        : appPath_(appPath), systemPath_(systemPath),
+          // A 32-bit program on 64-bit Windows reads the machine's classes through WoW64's view of them.
+          view_(SystemPlatform::ProgramBits() == 32 && SystemPlatform::NativeMachine() != PeMachine::I386
+                    ? L" (32-bit view)"
+                    : L""),
+          log_(log)
     {
     }
 
@@ -113,6 +120,12 @@ public:
     }
 
 private:
+    // A machine key as regedit names it, hive and view included: the lines of many machines are compared.
+    [[nodiscard]] std::wstring Full(const std::wstring& path) const
+    {
+        return std::wstring(MachineClasses) + path.substr(ClassesKey.size()) + view_;
+    }
+
     void Problem(const std::wstring& what)
     {
         ++problems_;
@@ -125,9 +138,9 @@ private:
         RegKey key = RegKey::None;
         long code = RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, path, key);
         if (code == RegError::FileNotFound)
-            Problem(path + L" is missing" + reason + L".");
+            Problem(Full(path) + L" is missing" + reason + L".");
         else if (code != RegError::Success)
-            Problem(path + L" cannot be opened: " + FilePlatform::ErrorText(code));
+            Problem(Full(path) + L" cannot be opened: " + FilePlatform::ErrorText(code));
         return RegKeyOwner(code == RegError::Success ? key : RegKey::None);
     }
 
@@ -146,7 +159,7 @@ private:
             return std::nullopt;
         std::wstring value;
         if (!ReadWideString(key.get(), L"", value)) {
-            Problem(path + L" has no default value that can be read.");
+            Problem(Full(path) + L" has no default value that can be read.");
             return std::nullopt;
         }
         return value;
@@ -156,7 +169,7 @@ private:
     {
         std::optional<std::wstring> value = ReadDefault(path);
         if (value && !IsIdentifier(*value)) {
-            Problem(path + L" holds \"" + *value + L"\", which is not a " + kind + L".");
+            Problem(Full(path) + L" holds \"" + *value + L"\", which is not a " + kind + L".");
             return std::nullopt;
         }
         return value;
@@ -176,14 +189,14 @@ private:
             if (code == RegError::NoMoreItems)
                 break;
             if (code != RegError::Success) {
-                Problem(path + L" cannot be listed: " + FilePlatform::ErrorText(code));
+                Problem(Full(path) + L" cannot be listed: " + FilePlatform::ErrorText(code));
                 return std::nullopt;
             }
             if (fits(name))
                 names.push_back(name);
         }
         if (names.empty()) {
-            Problem(path + L" has no " + kind + L" subkey.");
+            Problem(Full(path) + L" has no " + kind + L" subkey.");
             return std::nullopt;
         }
         return names;
@@ -191,8 +204,9 @@ private:
 
     // Files are compared, not names: a short name, another letter case or a doubled separator is the same file.
     // True when the file is there.
-    bool CheckFile(const std::wstring& key, const std::wstring& path, const std::wstring& expected)
+    bool CheckFile(const std::wstring& keyPath, const std::wstring& path, const std::wstring& expected)
     {
+        const std::wstring key = Full(keyPath);
         if (IsBlank(path)) {
             Problem(key + L" names no file.");
             return false;
@@ -223,7 +237,7 @@ private:
             return;
         std::optional<std::wstring> named = ReadDefault(classKey + L"\\ProgID");
         if (named && !EqualsIgnoringCase(*named, progId))
-            Problem(classKey + L"\\ProgID names " + *named + L", not " + progId + L".");
+            Problem(Full(classKey + L"\\ProgID") + L" names " + *named + L", not " + progId + L".");
         CheckServer(progId, classKey);
         CheckTypeLib(classKey);
     }
@@ -278,7 +292,8 @@ private:
         std::optional<std::wstring> wanted = ReadDefault(classKey + L"\\VERSION");
         if (wanted && std::none_of(versions->begin(), versions->end(),
                                    [&wanted](const std::wstring& v) { return EqualsIgnoringCase(v, *wanted); }))
-            Problem(classKey + L"\\VERSION names " + *wanted + L", which " + typeLibKey + L" does not have.");
+            Problem(Full(classKey + L"\\VERSION") + L" names " + *wanted + L", which " + Full(typeLibKey) +
+                    L" does not have.");
     }
 
     void CheckTypeLibVersion(const std::wstring& versionKey)
@@ -408,6 +423,7 @@ private:
 
     const std::wstring& appPath_;
     const std::wstring& systemPath_;
+    const std::wstring view_;
     const std::function<void(const std::wstring&)>& log_;
     LoadCheck loadCheck_;
     std::wstring clsid_;

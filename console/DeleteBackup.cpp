@@ -4,6 +4,7 @@
 
 #include "helpers/FuncLib.h"
 #include "helpers/OutputFile.h"
+#include "helpers/RunIdentity.h"
 #include "helpers/SecureFolder.h"
 #include "platform/SystemPlatform.h"
 #include "registry/RegFile.h"
@@ -50,8 +51,9 @@ bool OpenNew(OutputFile& out, const std::wstring& stem, const std::wstring& exte
 }
 
 // The named file, or a new one in the backups folder whose name says when it was made.
-bool OpenBackup(OutputFile& out, const std::wstring& file, std::wstring& error)
+bool OpenBackup(OutputFile& out, const BackupOrder& order, const SystemPlatform::LocalTime& t, std::wstring& error)
 {
+    const std::wstring& file = order.file;
     if (!file.empty()) {
         std::size_t folderEnd = file.find_last_of(L"\\/:");
         std::size_t dot = file.rfind(L'.');
@@ -62,17 +64,15 @@ bool OpenBackup(OutputFile& out, const std::wstring& file, std::wstring& error)
     std::wstring folder;
     if (!BackupFolder(folder, error))
         return false;
-    SystemPlatform::LocalTime t = SystemPlatform::Now();
     wchar_t stamp[40];
-    std::swprintf(stamp, 40, L"\\Delete-%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
-    return OpenNew(out, folder + stamp, L".reg", error);
+    std::swprintf(stamp, 40, L"-%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return OpenNew(out, folder + L"\\" + order.command + stamp, L".reg", error);
 }
 
 }  // namespace
 
 DeleteBackup BackUpForDelete(const std::vector<std::wstring>& progIds, const std::vector<std::wstring>& clsids,
-                             const std::vector<std::wstring>& typeLibs, const std::wstring& file)
+                             const std::vector<std::wstring>& typeLibs, const BackupOrder& order)
 {
     DeleteBackup backup;
     std::vector<RegKeyData> keys;
@@ -103,9 +103,10 @@ DeleteBackup BackUpForDelete(const std::vector<std::wstring>& progIds, const std
         return backup;
 
     OutputFile out;
-    if (!OpenBackup(out, file, backup.error))
+    const SystemPlatform::LocalTime now = SystemPlatform::Now();
+    if (!OpenBackup(out, order, now, backup.error))
         return backup;
-    long code = out.Write(EncodeUtf16File(FormatRegFile(keys)));
+    long code = out.Write(EncodeUtf16File(FormatRegFile(keys, RunIdentity(now) + L"; " + order.origin)));
     if (code == 0)
         code = out.Flush();
     if (code != 0)

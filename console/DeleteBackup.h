@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "console/FormView.h"
+
 // What a Delete keeps of the trees it is about to remove.
 struct DeleteBackup {
     std::wstring path;               // the file written; "" when no tree was there to keep
@@ -14,9 +16,11 @@ struct DeleteBackup {
 // Reads, whole and exactly as stored, every tree that deleting these classes
 // removes (the type library, class and ProgID trees that Delete names), and
 // writes them in the registry editor's format, on the disk before this
-// returns. With `file` empty the backup is a new file in the machine's program
-// data: Tandrel\Backups\Delete-YYYYMMDD-HHMMSS.reg. A file that is there is
-// never replaced: the backup goes beside it as name-2.ext, name-3.ext ...
+// returns. Its second line is a comment that says what made it: where, when,
+// as whom and from what. Without a file named in `order` the backup is a new
+// file in the machine's program data: Tandrel\Backups\<command>-YYYYMMDD-HHMMSS.reg.
+// A file that is there is never replaced: the backup goes beside it as
+// name-2.ext, name-3.ext ...
 [[nodiscard]] DeleteBackup BackUpForDelete(const std::vector<std::wstring>& progIds,
                                            const std::vector<std::wstring>& clsids,
-                                           const std::vector<std::wstring>& typeLibs, const std::wstring& file);
+                                           const std::vector<std::wstring>& typeLibs, const BackupOrder& order);

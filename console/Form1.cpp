@@ -210,7 +210,7 @@ void Form1::cmdDelete_Click()
     DeleteFailed = false;
     BackupFailed = false;
     // Nothing goes that is not in the backup, and nothing at all without one.
-    DeleteBackup backup = BackUpForDelete(*ClassList, *ClsidList, *TypeLibList, view_.BackupFile());
+    DeleteBackup backup = BackUpForDelete(*ClassList, *ClsidList, *TypeLibList, view_.Backup());
     if (!backup.error.empty()) {
         DeleteFailed = true;
         BackupFailed = true;

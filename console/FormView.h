@@ -4,6 +4,15 @@
 
 #include "helpers/Foreground.h"
 
+// How a Delete's backup is made: where it goes ("" for a new file in the usual
+// folder), the command its file name begins with, and what started the run,
+// for the comment line that tells where a collected file came from.
+struct BackupOrder {
+    std::wstring file;
+    std::wstring command = L"Delete";
+    std::wstring origin = L"from the window";
+};
+
 // What the window's logic needs of the real window. The Win32 host implements
 // it around its controls; tests implement it by collecting what is shown.
 class FormView : public PointerOwner {
@@ -25,8 +34,7 @@ public:
     // A modal Yes/No question with a question-mark icon, Yes the default,
     // under the application's title. True for Yes.
     virtual bool AskYesNo(const std::wstring& prompt) = 0;
-    // Where a Delete's backup goes; "" for a new file in the usual folder.
-    [[nodiscard]] virtual std::wstring BackupFile() const { return L""; }
+    [[nodiscard]] virtual BackupOrder Backup() const { return {}; }
     // Closes the window, which ends the program.
     virtual void Close() = 0;
 };

@@ -7,15 +7,23 @@
 
 #include "platform/FilePlatform.h"
 
+// "S-1-5-..."; "" when the SID cannot be read.
+inline std::wstring SidText(PSID sid)
+{
+    std::wstring result;
+    LPWSTR text = nullptr;
+    if (ConvertSidToStringSidW(sid, &text)) {
+        result = text;
+        LocalFree(text);
+    }
+    return result;
+}
+
 // An account as the log names it: "DOMAIN\name", or its SID where it has no name.
 inline Account AccountOf(PSID sid)
 {
     Account account;
-    LPWSTR text = nullptr;
-    if (ConvertSidToStringSidW(sid, &text)) {
-        account.sid = text;
-        LocalFree(text);
-    }
+    account.sid = SidText(sid);
     wchar_t name[256] = {};
     wchar_t domain[256] = {};
     DWORD nameSize = 256;

@@ -44,6 +44,12 @@ namespace FilePlatform {
 [[nodiscard]] long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal,
                                   bool newOnly = false);
 
+// What is at `path`, looked at without reading or writing it: 0 for something
+// there, with `refusal` set when it is no plain file on a disk (a link at the
+// name itself is not followed); ERROR_FILE_NOT_FOUND when the name is free;
+// ERROR_PATH_NOT_FOUND when a folder on the way is missing.
+[[nodiscard]] long LookAtName(const std::wstring& path, FileRefusal& refusal);
+
 // FlushFileBuffers: what was written is on the disk when this returns.
 [[nodiscard]] long Flush(FileHandle file);
 

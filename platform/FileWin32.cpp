@@ -198,6 +198,13 @@ long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& ref
     return ERROR_SUCCESS;
 }
 
+long LookAtName(const std::wstring& path, FileRefusal& refusal)
+{
+    DWORD code = ERROR_SUCCESS;
+    UniqueFileHandle opened(OpenDiskFile(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING, refusal, code));
+    return static_cast<long>(code);
+}
+
 long Write(FileHandle file, const char* data, std::uint32_t size, std::uint32_t& written)
 {
     DWORD count = 0;

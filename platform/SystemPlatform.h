@@ -82,14 +82,24 @@ void ReleaseActivationContext(ActCtxHandle context);
 // Lets go of the lock and closes its handles.
 void ReleaseRunLock(LockHandle lock);
 
-// The local date and time, to the second.
+// The local date and time, to the second, and how far local time is ahead of
+// UTC at that moment, in minutes: logs of machines in several time zones are
+// put side by side.
 struct LocalTime {
     int year, month, day, hour, minute, second;
+    int utcOffsetMinutes = 0;
 };
 [[nodiscard]] LocalTime Now();
 
 // GetComputerNameW: this machine's name; "" when it cannot be read.
 [[nodiscard]] std::wstring ComputerName();
+
+// "DOMAIN\name" of the account the program runs as (its SID when it has no name); "" when unknown.
+[[nodiscard]] std::wstring AccountName();
+
+// The system's own version, "major.minor.build" (RtlGetVersion, which a program's manifest cannot make lie);
+// "" when unknown.
+[[nodiscard]] std::wstring WindowsVersion();
 
 // Waits `milliseconds`; and a clock in milliseconds that only moves forward
 // (GetTickCount64), to wait against.

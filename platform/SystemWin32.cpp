@@ -85,26 +85,22 @@ DWORD OpenLockNamespace(SECURITY_ATTRIBUTES& attributes, HANDLE& space)
     return code;
 }
 
-// The SID that this process's token gives as its user or as the owner of what it makes; "" when unknown.
-std::wstring TokenSid(TOKEN_INFORMATION_CLASS which)
+// The account that this process's token gives as its user or as the owner of what it makes; empty when unknown.
+// Named only when asked: a domain account's name may wait on a domain controller.
+Account TokenAccount(TOKEN_INFORMATION_CLASS which, bool named)
 {
     HANDLE opened = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened))
-        return L"";
+        return {};
     UniqueKernelHandle token(opened);
     DWORD size = 0;
     GetTokenInformation(token.get(), which, nullptr, 0, &size);
     std::string buffer(size, '\0');
     if (size == 0 || !GetTokenInformation(token.get(), which, buffer.data(), size, &size))
-        return L"";
+        return {};
     PSID sid = which == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
                                   : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
-    LPWSTR text = nullptr;
-    if (!ConvertSidToStringSidW(sid, &text))
-        return L"";
-    std::wstring result = text;
-    LocalFree(text);
-    return result;
+    return named ? AccountOf(sid) : Account{SidText(sid), L""};
 }
 
 Account OwnerOf(HANDLE object)
@@ -167,12 +163,12 @@ std::optional<std::wstring> ProgramDataFolder()
 
 std::wstring AccountSid()
 {
-    return TokenSid(TokenUser);
+    return TokenAccount(TokenUser, false).sid;
 }
 
 std::wstring DefaultOwnerSid()
 {
-    return TokenSid(TokenOwner);
+    return TokenAccount(TokenOwner, false).sid;
 }
 
 int ProgramBits()
@@ -295,9 +291,25 @@ void ReleaseRunLock(LockHandle lock)
 
 LocalTime Now()
 {
+    // One instant, both ways: the offset is the one in force at that moment, summer time included.
+    FILETIME utc{};
+    GetSystemTimeAsFileTime(&utc);
+    SYSTEMTIME utcTime{};
     SYSTEMTIME time{};
-    GetLocalTime(&time);
-    return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
+    FILETIME local{};
+    if (!FileTimeToSystemTime(&utc, &utcTime) || !SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &time) ||
+        !SystemTimeToFileTime(&time, &local)) {
+        GetLocalTime(&time);
+        return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
+    }
+    auto ticks = [](const FILETIME& t) {
+        return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    };
+    constexpr std::int64_t TicksPerMinute = 600000000;
+    // Local time drops the sub-second part of the instant; rounding puts it back.
+    std::int64_t ahead = ticks(local) - ticks(utc);
+    int offset = static_cast<int>((ahead + (ahead < 0 ? -TicksPerMinute / 2 : TicksPerMinute / 2)) / TicksPerMinute);
+    return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, offset};
 }
 
 std::wstring ComputerName()
@@ -305,6 +317,24 @@ std::wstring ComputerName()
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
     return GetComputerNameW(name, &size) ? std::wstring(name, size) : std::wstring();
+}
+
+std::wstring AccountName()
+{
+    return TokenAccount(TokenUser, true).name;
+}
+
+std::wstring WindowsVersion()
+{
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+    auto query = reinterpret_cast<RtlGetVersionFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!query || query(&version) != 0)
+        return L"";
+    return std::to_wstring(version.dwMajorVersion) + L"." + std::to_wstring(version.dwMinorVersion) + L"." +
+           std::to_wstring(version.dwBuildNumber);
 }
 
 void Pause(std::uint32_t milliseconds)

@@ -300,9 +300,11 @@ std::wstring ReadValue(const std::vector<std::wstring_view>& lines, std::size_t&
 
 }  // namespace
 
-std::wstring FormatRegFile(const std::vector<RegKeyData>& keys)
+std::wstring FormatRegFile(const std::vector<RegKeyData>& keys, const std::wstring& comment)
 {
     std::wstring out = std::wstring(Header) + L"\r\n";
+    if (!comment.empty())
+        out += L"; " + OneLine(comment) + L"\r\n";
     for (const RegKeyData& key : keys) {
         out += L"\r\n";
         if (!key.linkTarget.empty()) {

@@ -11,8 +11,9 @@
 // The text of a registry file as the system's editor writes it (no BOM here):
 // "Windows Registry Editor Version 5.00", CRLF line ends, a blank line before each [key], an extra CRLF at the end.
 // What the format cannot hold becomes a ';' comment line: a registry link, and a key or value whose name holds a
-// line break or a NUL. Everything else reads back byte for byte.
-[[nodiscard]] std::wstring FormatRegFile(const std::vector<RegKeyData>& keys);
+// line break or a NUL. Everything else reads back byte for byte. A `comment` becomes the second line, "; " and
+// the comment on one line.
+[[nodiscard]] std::wstring FormatRegFile(const std::vector<RegKeyData>& keys, const std::wstring& comment = L"");
 
 struct RegFileParse {
     std::vector<RegKeyData> keys;  // in file order; empty on error

@@ -8,7 +8,8 @@ source scripts/common.sh
 
 step "installing the packages the build needs" bash scripts/setup.sh
 mkdir -p build
-preset=$(wine_preset)
+choose_wine_preset
+preset=$WINE_PRESET
 configure_and_build "$preset"
 prefix="$PWD/build/$preset/wineprefix"
 loader=$(wine_loader "$preset")

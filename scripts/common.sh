@@ -6,6 +6,17 @@ set -E
 trap 'status=$?; [ "$BASH_SUBSHELL" -gt 0 ] ||
   echo "FAILED: ${BASH_SOURCE[0]}:$LINENO: $BASH_COMMAND (exit status $status)" >&2; exit $status' ERR
 
+# Scripts started by a script count from when the first one began, so every
+# line of one run tells the same clock.
+export TANDREL_STARTED=${TANDREL_STARTED:-$(date +%s)}
+
+# A fresh machine spends many minutes in steps that print nothing of their own:
+# each line says how long the run has taken so far, as [m:ss] TEXT.
+progress() {
+  local elapsed=$(($(date +%s) - TANDREL_STARTED))
+  printf '[%2d:%02d] %s\n' $((elapsed / 60)) $((elapsed % 60)) "$*"
+}
+
 # Runs one step with its output kept aside. When it fails, says which step,
 # what it ran, its exit status and the end of its output, then ends the script.
 #   step DESCRIPTION COMMAND [ARGS...]
@@ -13,6 +24,7 @@ step() {
   local what=$1
   shift
   local log status=0
+  progress "${what^}..."
   log=$(mktemp "${TMPDIR:-/tmp}/tandrel-step.XXXXXX")
   "$@" >"$log" 2>&1 </dev/null || status=$?
   if [ "$status" -ne 0 ]; then
@@ -54,17 +66,26 @@ system_folder() {
   fi
 }
 
-# The Windows build whose programs this machine's Wine can run. 32-bit Wine
-# needs the kernel to run 32-bit processes; where it cannot, the same sources
-# built for x86_64 run under 64-bit Wine instead. TANDREL_WINE_PRESET=windows-x64
-# takes that path on a machine that could run either.
-wine_preset() {
+# Sets WINE_PRESET to the Windows build whose programs this machine's Wine can
+# run. 32-bit Wine needs the kernel to run 32-bit processes; where it cannot,
+# the same sources built for x86_64 run under 64-bit Wine instead.
+# TANDREL_WINE_PRESET=windows-x64 takes that path on a machine that could run
+# either. Whoever sees the 64-bit build run is told why, once a run.
+# Each script chooses afresh, whatever its environment holds.
+WINE_PRESET=
+choose_wine_preset() {
+  [ -z "${WINE_PRESET:-}" ] || return 0
+  local out
   if [ -n "${TANDREL_WINE_PRESET:-}" ]; then
-    echo "$TANDREL_WINE_PRESET"
-  elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    echo windows
+    WINE_PRESET=$TANDREL_WINE_PRESET
+    [ "$WINE_PRESET" = windows ] ||
+      progress "TANDREL_WINE_PRESET=$WINE_PRESET chose the $WINE_PRESET build; the shipped program is the 32-bit one (windows)."
+  elif out=$(/usr/lib/wine/wine --version 2>&1); then
+    WINE_PRESET=windows
   else
-    echo windows-x64
+    WINE_PRESET=windows-x64
+    out=$(tail -n1 <<<"$out")
+    progress "This machine's kernel runs no 32-bit programs (/usr/lib/wine/wine --version: ${out##*: }), so the 64-bit build runs under Wine; the shipped program is the 32-bit one."
   fi
 }
 
@@ -100,14 +121,24 @@ stop_display() {
 }
 
 configure_and_build() {
-  step "configuring the $1 build" cmake --preset "$1"
-  step "building the $1 build" cmake --build --preset "$1"
+  local name
+  case $1 in
+    host) name="the host tests (host)" ;;
+    fuzz) name="the fuzzers (fuzz)" ;;
+    windows) name="the i686 Windows programs (windows)" ;;
+    windows-x64) name="the x86_64 Windows programs (windows-x64)" ;;
+    *) name="the $1 build" ;;
+  esac
+  step "configuring $name" cmake --preset "$1"
+  step "building $name" cmake --build --preset "$1"
 }
 
 # Under Xvfb there is no window manager to draw frames and captions: Wine then
 # draws them itself, so screenshots show the whole window.
 wine_decorations() {
-  local prefix=$1 loader=$2 decorated=$3
-  step "setting Wine's window decorations" scripts/wine-exec.sh "$prefix" "$loader" \
+  local prefix=$1 loader=$2 decorated=$3 what="setting Wine's window decorations"
+  # A first run makes the prefix here, which takes minutes.
+  [ -f "$prefix/system.reg" ] || what="creating the Wine prefix $prefix and $what"
+  step "$what" scripts/wine-exec.sh "$prefix" "$loader" \
     reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d "$decorated" /f
 }

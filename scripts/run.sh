@@ -8,13 +8,14 @@ source scripts/common.sh
 
 step "installing the packages the build needs" bash scripts/setup.sh
 mkdir -p build
-preset=$(wine_preset)
 configure_and_build windows
+choose_wine_preset
+preset=$WINE_PRESET
 [ "$preset" = windows ] || configure_and_build "$preset"
 
 prefix="$PWD/build/$preset/wineprefix"
 loader=$(wine_loader "$preset")
-echo "Running the $(pe_bits "build/$preset/Tandrel.exe")-bit build/$preset/Tandrel.exe under $loader"
+progress "Running the $(pe_bits "build/$preset/Tandrel.exe")-bit build/$preset/Tandrel.exe under $loader"
 # Wine keeps the display it started with: start afresh on the one used now.
 WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
@@ -32,6 +33,7 @@ fi
 scripts/install-suite.sh "$prefix" "$loader" "$PWD/build/$preset/suite"
 
 if [ "$headless" = no ]; then
+  progress "Starting Tandrel on display $DISPLAY; this script ends when its window is closed."
   scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/Tandrel.exe"
 else
   mkdir -p run

@@ -30,8 +30,9 @@ count() {
 run_ctest() {
   local preset=$1
   shift
+  progress "Running the $preset tests..."
   ctest --preset "$preset" "$@" 2>&1 | tee "build/$preset.ctest.log" |
-    grep -E '^ *[0-9]+/[0-9]+ Test|tests passed|^The following tests FAILED|^[[:space:]]+[0-9]+ - ' || true
+    grep --line-buffered -E '^ *[0-9]+/[0-9]+ Test|tests passed|^The following tests FAILED|^[[:space:]]+[0-9]+ - ' || true
   count "build/$preset.ctest.log"
 }
 
@@ -63,30 +64,25 @@ run_fuzz() {
   failed=$((failed + 1))
 }
 
-echo "== host: logic against in-memory fakes (AddressSanitizer, UBSan)"
+progress "== host: logic against in-memory fakes (AddressSanitizer, UBSan)"
 configure_and_build host
 run_ctest host
 
-echo "== fuzz: the registry-file reader under libFuzzer, ASan and UBSan, for 30 seconds"
+progress "== fuzz: the registry-file reader under libFuzzer, ASan and UBSan, for 30 seconds"
 configure_and_build fuzz
 run_fuzz regfile 30 registry-file
-echo "== fuzz: the program-image reader under libFuzzer, ASan and UBSan, for 15 seconds"
+progress "== fuzz: the program-image reader under libFuzzer, ASan and UBSan, for 15 seconds"
 run_fuzz peimage 15 program-image
 
-echo "== windows i686: the shipping Tandrel.exe"
+progress "== windows i686: the shipping Tandrel.exe"
 configure_and_build windows
 run_ctest windows -L package
 
-preset=$(wine_preset)
-if [ "$preset" != windows ]; then
-  if [ -z "${TANDREL_WINE_PRESET:-}" ]; then
-    echo "== note: this kernel cannot run 32-bit processes, so 32-bit Wine cannot start;"
-    echo "   the Wine tests run on the x86_64 build of the same sources"
-  fi
-  configure_and_build "$preset"
-fi
+choose_wine_preset
+preset=$WINE_PRESET
+[ "$preset" = windows ] || configure_and_build "$preset"
 
-echo "== $preset under Wine ($(pe_bits "build/$preset/Tandrel.exe")-bit Tandrel.exe)"
+progress "== $preset under Wine ($(pe_bits "build/$preset/Tandrel.exe")-bit Tandrel.exe)"
 ensure_display
 wine_decorations "$PWD/build/$preset/wineprefix" "$(wine_loader "$preset")" N
 run_ctest "$preset" -LE package

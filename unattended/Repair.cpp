@@ -54,14 +54,14 @@ std::vector<std::wstring> UnloadableForCreate(const Form1& form)
 
 }  // namespace
 
-bool RepairSuite(Form1& form, CheckReport& last)
+RepairOutcome RepairSuite(Form1& form, CheckReport& last)
 {
     auto log = [&form](const std::wstring& entry) { form.AddMsg(entry); };
     last = CheckSuite(form.AppPath, form.SystemPath, log);
     // Users' own registrations are theirs: with the machine's sound there is nothing to mend.
     if (last.problems == last.overrides) {
         form.FlushLog();
-        return last.problems == 0;
+        return last.problems == 0 ? RepairOutcome::Clean : RepairOutcome::Problems;
     }
     // A registration that Create cannot put back is better left as it is,
     // broken or working from another folder, than deleted.
@@ -74,14 +74,14 @@ bool RepairSuite(Form1& form, CheckReport& last)
     if (!missing.empty() || !unloadable.empty()) {
         form.AddMsg(NothingChanged);
         form.FlushLog();
-        return false;
+        return RepairOutcome::CannotRepair;
     }
     form.cmdLoad_Click();
     form.cmdDelete_Click();
     if (form.BackupFailed) {
         form.AddMsg(NothingChanged);
         form.FlushLog();
-        return false;
+        return RepairOutcome::BackupFailed;
     }
     form.cmdCreate_Click();
 
@@ -98,5 +98,5 @@ bool RepairSuite(Form1& form, CheckReport& last)
     for (const std::wstring& entry : report)
         form.AddMsg(entry);
     form.FlushLog();
-    return last.problems == 0;
+    return last.problems == 0 ? RepairOutcome::Clean : RepairOutcome::Problems;
 }

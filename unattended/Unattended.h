@@ -11,8 +11,8 @@
 // it, and Delete's question is answered Yes, which the command line asked for.
 class UnattendedView final : public FormView {
 public:
-    explicit UnattendedView(std::function<void(const std::wstring&)> write, std::wstring backupFile = L"")
-        : write_(std::move(write)), backupFile_(std::move(backupFile))
+    explicit UnattendedView(std::function<void(const std::wstring&)> write, BackupOrder backup = {})
+        : write_(std::move(write)), backup_(std::move(backup))
     {
     }
 
@@ -23,11 +23,11 @@ public:
     void BringToFront() override {}
     bool AskYesNo(const std::wstring&) override { return true; }
     void Close() override {}
-    [[nodiscard]] std::wstring BackupFile() const override { return backupFile_; }
+    [[nodiscard]] BackupOrder Backup() const override { return backup_; }
 
 private:
     std::function<void(const std::wstring&)> write_;
-    std::wstring backupFile_;
+    BackupOrder backup_;
 };
 
 // Runs start-up and then the line's commands in order through the window's

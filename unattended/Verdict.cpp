@@ -13,6 +13,33 @@ Json Text(const std::optional<std::wstring>& text)
     return text ? Json(Utf8(*text)) : Json(nullptr);
 }
 
+Json ReasonWord(VerdictReason reason)
+{
+    switch (reason) {
+    case VerdictReason::None:
+        break;
+    case VerdictReason::LockRefused:
+        return "lock-refused";
+    case VerdictReason::CannotRepair:
+        return "cannot-repair";
+    case VerdictReason::BackupFailed:
+        return "backup-failed";
+    case VerdictReason::CommandFailed:
+        return "command-failed";
+    case VerdictReason::UserOverrides:
+        return "user-overrides";
+    case VerdictReason::Problems:
+        return "problems";
+    case VerdictReason::LogFailed:
+        return "log-failed";
+    case VerdictReason::Busy:
+        return "busy";
+    case VerdictReason::Usage:
+        return "usage";
+    }
+    return nullptr;
+}
+
 std::string Line(const Verdict& verdict, const std::wstring& version, bool shortened)
 {
     Json commands = Json::array();
@@ -27,6 +54,8 @@ std::string Line(const Verdict& verdict, const std::wstring& version, bool short
                  {"time", Utf8(verdict.time)},
                  {"commands", commands},
                  {"exitCode", verdict.exitCode},
+                 {"healthy", verdict.healthy ? Json(*verdict.healthy) : Json(nullptr)},
+                 {"reason", verdict.exitCode == 0 ? Json(nullptr) : ReasonWord(verdict.reason)},
                  {"problems", verdict.problems ? Json(*verdict.problems) : Json(nullptr)},
                  {"classesWithProblems", classes},
                  {"backup", Text(verdict.backup)},

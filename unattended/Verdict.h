@@ -4,6 +4,21 @@
 #include <string>
 #include <vector>
 
+// Why a run did not end with 0, in one word a collector can count machines by.
+// Where several apply, the first of these wins: the most specific, the one to act on.
+enum class VerdictReason {
+    None,
+    LockRefused,    // the run lock was made by someone other than an administrator, or could not be made
+    CannotRepair,   // the repair's pre-flight refused: a file missing or not loadable
+    BackupFailed,   // a backup was not written, so nothing was deleted
+    CommandFailed,  // Load, Delete, Create or Restore wrote its closing error line
+    UserOverrides,  // the only problems are users' own registrations
+    Problems,       // a check found problems
+    LogFailed,      // all else went well, but the log file could not be written in full
+    Busy,           // another run holds the lock
+    Usage,          // a wrong command line
+};
+
 // What an unattended run ends with, for the tools that run it on many
 // machines and keep only the last line of its output, or a few kilobytes.
 struct Verdict {
@@ -11,6 +26,8 @@ struct Verdict {
     std::wstring time;                   // local start, ISO 8601 to the second
     std::vector<std::wstring> commands;  // run, each once, in the order first run: "load", "delete" ...
     int exitCode = 0;
+    std::optional<bool> healthy;         // as the last check found the suite; nothing when no check ran
+    VerdictReason reason = VerdictReason::None;
     std::optional<int> problems;         // of the last check, for /check and /repair
     std::vector<std::wstring> classesWithProblems;
     std::optional<std::wstring> backup;  // where Delete's backup went

@@ -60,6 +60,15 @@ long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& ref
     return 0;
 }
 
+long LookAtName(const std::wstring& path, FileRefusal& refusal)
+{
+    auto& files = FakeFiles::Instance();
+    refusal = files.refusals.count(path) ? files.refusals[path] : FileRefusal::None;
+    if (refusal != FileRefusal::None || files.openErrors.count(path))
+        return refusal != FileRefusal::None ? 0 : files.openErrors[path];
+    return files.contents.count(path) || files.images.count(path) ? 0 : 2;  // ERROR_FILE_NOT_FOUND
+}
+
 long Write(FileHandle file, const char* data, std::uint32_t size, std::uint32_t& written)
 {
     auto& files = FakeFiles::Instance();

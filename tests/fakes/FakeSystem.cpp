@@ -194,6 +194,16 @@ std::wstring ComputerName()
     return FakeSystem::Instance().computerName;
 }
 
+std::wstring AccountName()
+{
+    return FakeSystem::Instance().accountName;
+}
+
+std::wstring WindowsVersion()
+{
+    return FakeSystem::Instance().windowsVersion;
+}
+
 void Pause(std::uint32_t milliseconds)
 {
     FakeSystem::Instance().ticks += milliseconds;

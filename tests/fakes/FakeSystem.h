@@ -39,8 +39,10 @@ struct FakeSystem {
     long runLockError = 0;
     int runLocksTaken = 0;
     bool runLockHeld = false;
-    SystemPlatform::LocalTime now{2026, 12, 8, 9, 5, 7};
+    SystemPlatform::LocalTime now{2026, 12, 8, 9, 5, 7, 60};
     std::wstring computerName = L"WORKSTATION7";
+    std::wstring accountName = L"CONTOSO7\\admin";
+    std::wstring windowsVersion = L"10.0.19045";
     std::uint64_t ticks = 1000;  // moved only by Pause
     std::map<std::wstring, std::wstring> environment;
     int expansionCalls = 0;

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "helpers/OutputFile.h"
+#include "helpers/RunIdentity.h"
 #include "registry/RegFile.h"
 #include "tests/host/SuiteFixture.h"
 #include "unattended/CommandLine.h"
@@ -53,23 +54,29 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         int exitCode;
         std::function<void(FakeFiles&)> files = nullptr;
         const wchar_t* output = L"";  // a line the console shows
+        // The verdict's word for an exit code of 1 (the others have one word each), and the log's first lines.
+        const char* reason = nullptr;
+        const wchar_t* logStart = nullptr;
     };
     const std::wstring longLog = std::wstring(1900, L'x') + L".log";
     const std::vector<std::wstring> loads(300, L"/load");
     const Account mallory{L"S-1-5-21-9-9-9-1001", L"WORKSTATION7\\mallory"};
     const Case cases[] = {
         {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0},
-        {{L"/load"}, "L", L"", nullptr, Machine::Bare, 1},
+        {{L"/load"}, "L", L"", nullptr, Machine::Bare, 1, nullptr, L"", "command-failed"},
         {{L"-LOAD", L"/Create"}, "LC", L"", nullptr, Machine::SuiteInstalled, 0},
         {{L"/delete", L"/yes"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0},
         {{L"/yes", L"/DELETE", L"/create", L"/log", L"out file.txt"}, "LDC", L"", L"out file.txt",
-         Machine::SuiteInstalled, 0, nullptr, L"Log file: C:\\Work\\out file.txt\r\nVestrel Path: "},
+         Machine::SuiteInstalled, 0, nullptr, L"Log file: C:\\Work\\out file.txt\r\nVestrel Path: ", nullptr,
+         L"Tandrel " TANDREL_VERSION L" (32-bit) on WORKSTATION7, 2026-12-08T09:05:07+01:00, Windows 10.0.19045, as "
+         L"CONTOSO7\\admin\r\nCommand line: /yes /DELETE /create /log \"out file.txt\"\r\n"},
         // Create succeeds, but the stand-in programs register nothing here,
         // so the Load after it fails: one failed command makes the run fail.
-        {{L"/create", L"/load"}, "CL", L"", nullptr, Machine::FilesOnly, 1},
-        {{L"/create"}, "C", L"", nullptr, Machine::Bare, 1},
+        {{L"/create", L"/load"}, "CL", L"", nullptr, Machine::FilesOnly, 1, nullptr, L"", "command-failed"},
+        {{L"/create"}, "C", L"", nullptr, Machine::Bare, 1, nullptr, L"", "command-failed"},
         // A second Delete works on the second Load, which finds nothing.
-        {{L"/delete", L"/yes", L"/delete"}, "LDD", L"", nullptr, Machine::SuiteInstalled, 1},
+        {{L"/delete", L"/yes", L"/delete"}, "LDD", L"", nullptr, Machine::SuiteInstalled, 1, nullptr, L"",
+         "command-failed"},
         {{L"/?"}, "", L"", nullptr, Machine::Bare, 0, nullptr, L"Usage: "},
         {{L"/delete"}, "LD", L"/delete needs /yes", nullptr, Machine::SuiteInstalled, 2},
         {{L"/load", L"/log"}, "L", L"/log needs the name of a file", nullptr, Machine::SuiteInstalled, 2},
@@ -79,6 +86,18 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {{L"/load", L"/log", L"-Create"}, "LC", L"/log needs the name of a file, not the switch -Create.", nullptr,
          Machine::SuiteInstalled, 2},
         {{L"/frobnicate", L"/log", L"x.txt"}, "", L"Unknown argument: /frobnicate", L"x.txt", Machine::Bare, 2},
+        // Logs of other machines: west of UTC, run as SYSTEM by a 64-bit build. No argument starts a line of its own.
+        {{L"/restore", L"r\r\nVestrel Path: x", L"/log", L"x.txt"}, "R", L"", L"x.txt", Machine::Bare, 1,
+         [](FakeFiles&) {
+             auto& system = FakeSystem::Instance();
+             system.now.utcOffsetMinutes = -330;
+             system.accountName = L"NT AUTHORITY\\SYSTEM";
+             system.programBits = 64;
+             system.windowsVersion = L"6.1.7601";
+         },
+         L"", "command-failed",
+         L"Tandrel " TANDREL_VERSION L" (64-bit) on WORKSTATION7, 2026-12-08T09:05:07-05:30, Windows 6.1.7601, as NT "
+         L"AUTHORITY\\SYSTEM\r\nCommand line: /restore \"r??Vestrel Path: x\" /log x.txt\r\n"},
         {{L"load"}, "", L"Unknown argument: load", nullptr, Machine::Bare, 2},
         {{L"/", L"/load"}, "L", L"Unknown argument: /", nullptr, Machine::Bare, 2},
         {{L"/log", L"a", L"/log", L"b", L"/load"}, "L", L"/log is given twice", L"a", Machine::Bare, 2},
@@ -101,11 +120,17 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {{L"/load", L"/backup", L"b.reg"}, "L", L"/backup goes with /delete", nullptr, Machine::SuiteInstalled, 2},
         {{L"/delete", L"/yes", L"/backup", L"/load"}, "LDL", L"/backup needs the name of a file, not the switch /load.",
          nullptr, Machine::SuiteInstalled, 2},
-        {{L"/delete", L"/yes", L"/backup", L"X:\\b.reg"}, "LD", L"", nullptr, Machine::SuiteInstalled, 1,
-         [](FakeFiles& f) { f.openErrors[L"X:\\b.reg"] = 3; },
-         L"\r\nERROR: Backup not written: X:\\b.reg: Windows error 3\r\n"},
+        // A backup that cannot go where it is asked to is found before anything runs.
+        {{L"/delete", L"/yes", L"/backup", L"X:\\b.reg"}, "LD", L"Cannot use the backup file X:\\b.reg: Windows error 3",
+         nullptr, Machine::SuiteInstalled, 2, [](FakeFiles& f) { f.openErrors[L"X:\\b.reg"] = 3; }},
+        {{L"/repair", L"/backup", L"b"}, "P", L"Cannot use the backup file C:\\Work\\b: it is a folder.", nullptr,
+         Machine::SuiteInstalled, 2, [](FakeFiles& f) { f.refusals[L"C:\\Work\\b"] = FileRefusal::Folder; }},
+        // One that cannot be written once there stops the Delete before it removes anything.
+        {{L"/delete", L"/yes"}, "LD", L"", nullptr, Machine::SuiteInstalled, 1,
+         [](FakeFiles& f) { f.openErrors[L"C:\\ProgramData\\Tandrel"] = 5; },
+         L"\r\nERROR: Backup not written: C:\\ProgramData\\Tandrel", "backup-failed"},
         {{L"/restore", L"r.reg"}, "R", L"", nullptr, Machine::Bare, 1, nullptr,
-         L"\tERROR: Cannot restore C:\\Work\\r.reg: Windows error 2\r\n"},
+         L"\tERROR: Cannot restore C:\\Work\\r.reg: Windows error 2\r\n", "command-failed"},
         {{L"/restore", L"r.reg", L"/load"}, "RL", L"/restore, /check and /repair each run alone", nullptr, Machine::Bare,
          2},
         {{L"/restore", L"ok.reg"}, "R", L"", nullptr, Machine::Bare, 0,
@@ -130,7 +155,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          },
          L"\tERROR: Cannot restore C:\\Work\\foreign.reg: line 6: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{C1}"
          L"\\InprocServer32 is none of the suite's ProgIDs, classes or type libraries, and a restore writes nothing "
-         L"else. Nothing was written.\r\n"},
+         L"else. Nothing was written.\r\n", "command-failed"},
         // A registry link already there would carry a key elsewhere: refused, unless it stays among the classes.
         {{L"/restore", L"out.reg"}, "R", L"", nullptr, Machine::Bare, 1,
          [](FakeFiles& f) {
@@ -139,7 +164,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          },
          L"\tERROR: Cannot restore C:\\Work\\out.reg: line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\"
          L"Daskel.clsDaskel\\Y lies below a registry link to HKEY_LOCAL_MACHINE\\Software\\Run\\Y, outside "
-         L"HKEY_LOCAL_MACHINE\\Software\\Classes. Nothing was written.\r\n"},
+         L"HKEY_LOCAL_MACHINE\\Software\\Classes. Nothing was written.\r\n", "command-failed"},
         {{L"/restore", L"in.reg"}, "R", L"", nullptr, Machine::Bare, 0,
          [](FakeFiles& f) {
              FakeRegistry::Instance().CreateKey(L"Software\\Classes\\Z");
@@ -154,22 +179,25 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
              f.contents[L"C:\\Work\\loop.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Daskel.clsDaskel\\Y"));
          },
          L"line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\Daskel.clsDaskel\\Y cannot be followed to where it "
-         L"would be written: Windows error 1921 Nothing was written.\r\n"},
+         L"would be written: Windows error 1921 Nothing was written.\r\n", "command-failed"},
         // A file from outside is refused whole when it names any other key.
         {{L"/restore", L"bad.reg"}, "R", L"", nullptr, Machine::Bare, 1,
          [](FakeFiles& f) { f.contents[L"C:\\Work\\bad.reg"] = EncodeUtf16File(RegFile(L"Software\\Run")); },
-         L"\tERROR: Cannot restore C:\\Work\\bad.reg: line 3: "},
+         L"\tERROR: Cannot restore C:\\Work\\bad.reg: line 3: ", "command-failed"},
         {{L"/check"}, "K", L"", nullptr, Machine::Bare, 1, nullptr,
-         L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"},
+         L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n", "problems"},
         // Every class failing and a long log name: the last line still fits a deployment tool's 2,048, as it does
         // with a switch given 300 times, or a name whose every character is an escape.
-        {{L"/check", L"/log", longLog}, "K", L"", longLog.c_str(), Machine::Bare, 1},
-        {loads, std::string(300, 'L'), L"", nullptr, Machine::Bare, 1},
+        {{L"/check", L"/log", longLog}, "K", L"", longLog.c_str(), Machine::Bare, 1, nullptr, L"", "problems"},
+        {loads, std::string(300, 'L'), L"", nullptr, Machine::Bare, 1, nullptr, L"", "command-failed"},
         {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0,
          [](FakeFiles&) { FakeSystem::Instance().computerName = std::wstring(300, L'\u00E9') + L"\U0001F600"; }},
         // Create's stand-ins register nothing here: the last check still fails.
+        // A backup's name says which command made it.
+        {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1, nullptr,
+         L"\r\nBackup: C:\\ProgramData\\Tandrel\\Backups\\Repair-20261208-090507.reg\r\n", "problems"},
         {{L"/repair", L"/backup", L"r.reg"}, "P", L"", nullptr, Machine::FilesOnly, 1, nullptr,
-         L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"},
+         L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n", "problems"},
         {{L"/check", L"/load"}, "KL", L"/restore, /check and /repair each run alone", nullptr, Machine::Bare, 2},
         // A repair that Create could not finish, or whose backup is not written, changes nothing.
         {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
@@ -178,7 +206,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
              FakeProcesses::Instance().files.erase(L"c:\\windows\\system32\\regsvr32.exe");
          },
          L" FOUND - Scroll back to see them.\r\n\tMISSING: C:\\WINDOWS\\system32\\Wrenna.dll\r\n"
-         L"\tMISSING: C:\\WINDOWS\\system32\\regsvr32.exe\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n"},
+         L"\tMISSING: C:\\WINDOWS\\system32\\regsvr32.exe\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n",
+         "cannot-repair"},
         // Nor can it register again what its callers could not load; a note, or a program of the other bitness,
         // stops nothing.
         {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
@@ -191,18 +220,19 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          L" FOUND - Scroll back to see them.\r\n\tCANNOT LOAD: C:\\WINDOWS\\system32\\Daskel.dll: it needs DaskelAid.dll, "
          L"which is not in its own folder, the system folder, the Windows folder or a folder of PATH\r\n\tCANNOT LOAD: "
          L"C:\\WINDOWS\\system32\\Wrenna.dll: it is a 64-bit image (x64)\r\n\r\n*** NOTHING CHANGED - Scroll back to "
-         L"see why.\r\n"},
+         L"see why.\r\n", "cannot-repair"},
         // A user's own registration is named and left; with the machine's sound there is nothing to mend.
         {{L"/repair"}, "P", L"", nullptr, Machine::Healthy, 1,
          [](FakeFiles&) {
              FakeRegistry::Instance().SetString(L"HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\Wrenna.clsIFace\\CLSID", L"",
                                                 L"{C0000000-0000-4000-8000-000000000006}");
          },
-         L"Vestrel.clsLinkIFace\r\n\tOK\r\n\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n{\"tool\""},
-        {{L"/repair", L"/backup", L"X:\\b.reg"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
-         [](FakeFiles& f) { f.openErrors[L"X:\\b.reg"] = 3; },
-         L"\r\nERROR: Backup not written: X:\\b.reg: Windows error 3\r\n\r\n*** ERROR IN DELETING - Scroll back to "
-         L"see the Errors.\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n"},
+         L"Vestrel.clsLinkIFace\r\n\tOK\r\n\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n{\"tool\"",
+         "user-overrides"},
+        {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
+         [](FakeFiles& f) { f.openErrors[L"C:\\ProgramData\\Tandrel"] = 5; },
+         L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.\r\n\r\n*** NOTHING CHANGED - Scroll back to see "
+         L"why.\r\n", "backup-failed"},
         // One run at a time: another holding the lock leaves this one to do nothing.
         // A run without the lock leaves the log file named alone: the run that has it may be writing it.
         {{L"/delete", L"/yes", L"/log", L"d.log"}, "LD", L"", L"d.log", Machine::SuiteInstalled, 1618,
@@ -218,14 +248,14 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
              f.contents[L"C:\\Work\\c.log"] = "earlier";
          },
          L"ERROR: The run lock Tandrel\\RunLock was made by WORKSTATION7\\mallory, not by an administrator; nothing was "
-         L"done.\r\n"},
+         L"done.\r\n", "lock-refused"},
         {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 1,
          [](FakeFiles&) {
              FakeSystem::Instance().privateNamespaces = false;
              FakeSystem::Instance().runLockError = 5;
          },
          L"ERROR: The run lock Global\\Tandrel.RunLock was made by an account that lets no administrator read who made "
-         L"it, not by an administrator; nothing was done.\r\n"},
+         L"it, not by an administrator; nothing was done.\r\n", "lock-refused"},
         // One that this account made, or whoever owns what this process makes, is another run's.
         {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0, [](FakeFiles&) {
              FakeSystem::Instance().privateNamespaces = false;
@@ -249,11 +279,12 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          }},
         {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 1,
          [](FakeFiles& f) { f.failAfter = 200; },
-         L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n"},
+         L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n", "log-failed"},
         // A log that cannot take the verdict fails the run, and the console's verdict, last, says so.
         {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 1,
          [](FakeFiles& f) { f.failWriteWith = "{\"tool\""; },
-         L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n{\"tool\""},
+         L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n{\"tool\"",
+         "log-failed"},
     };
     for (const auto& c : cases) {
         std::wstring shown;
@@ -307,8 +338,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
                                                                  console.find(L"ERROR: Writing") != std::wstring::npos ||
                                                                  console.find(L" FOUND - Scroll") != std::wstring::npos);
         }
-        // What the console shows, the log file holds after a first line that
-        // names the version, the machine and the time, as far as it could be written.
+        // What the console shows, the log file holds after two lines that tell
+        // this run from others, as far as it could be written.
         for (const auto& [path, content] : files.contents) {
             if (there.count(path) && there[path] == content)
                 continue;  // left alone
@@ -316,13 +347,22 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
                 EXPECT_FALSE(unchanged) << "a backup was written";
                 if (there.count(path)) {
                     EXPECT_EQ(content, there[path]) << "a backup replaced a file";
+                    continue;
                 }
-                continue;  // a backup: the Delete tests read those
+                // Its second line says where, when, by what and as whom it was made.
+                std::wstring text = DecodeUtf16File(content).value_or(L"");
+                std::size_t second = text.find(L"\r\n") + 2;
+                EXPECT_EQ(text.substr(second, text.find(L"\r\n", second) - second),
+                          L"; " + RunIdentity(system.now) + L"; command line: " + ArgumentsText(c.arguments));
+                continue;  // the rest: the Delete tests read that
             }
-            std::size_t end = content.find("\r\n") + 2;
+            std::size_t end = content.find("\r\nCommand line: ");
+            ASSERT_NE(end, std::string::npos);
+            end = content.find("\r\n", end + 2) + 2;
             EXPECT_EQ(content.rfind("Tandrel ", 0), 0u);
-            EXPECT_EQ(content.substr(content.find(" on "), end - content.find(" on ")),
-                      " on WORKSTATION7, 2026-12-08T09:05:07\r\n");
+            if (c.logStart) {
+                EXPECT_EQ(content.substr(0, end), Utf8(c.logStart));
+            }
             EXPECT_EQ(console.rfind(Utf8Text(content.substr(end)), 0), 0u) << std::string(path.begin(), path.end());
             // A log that failed stops there; a whole one ends with the verdict, as the console does.
             if (console.find(L"ERROR: Writing the log file") == std::wstring::npos) {
@@ -341,7 +381,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         Json verdict = Json::parse(Utf8(lastLine), nullptr, false);
         ASSERT_TRUE(verdict.is_object()) << Utf8(lastLine);
         Json commands = Json::array();
-        for (char letter : c.exitCode == ExitCode::UsageError || busy || refused || line.help ? "" : c.commands) {
+        // A run that found the lock taken names what it was asked to do, for whoever tries again.
+        for (char letter : c.exitCode == ExitCode::UsageError || line.help ? "" : c.commands) {
             if (std::find(commands.begin(), commands.end(), Names.at(letter)) == commands.end())
                 commands.push_back(Names.at(letter));
         }
@@ -371,8 +412,13 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         if (cut) {
             EXPECT_GT(lastLine.size() - 2, 2048u - 12) << "more was cut than the line needed";
         }
-        bool checks = (c.commands == "K" || c.commands == "P") && !busy && !refused;
+        const std::map<int, const char*> reasons{{1, c.reason}, {2, "usage"}, {1618, "busy"}};
+        ASSERT_TRUE(c.exitCode == 0 || reasons.at(c.exitCode));
+        EXPECT_EQ(verdict["reason"], c.exitCode == 0 ? Json(nullptr) : Json(reasons.at(c.exitCode)));
+        bool checks = (c.commands == "K" || c.commands == "P") && !busy && !refused &&
+                      c.exitCode != ExitCode::UsageError;
         EXPECT_EQ(verdict["problems"].is_null(), !checks);
+        EXPECT_EQ(verdict["healthy"].is_null(), !checks);
         if (checks) {
             std::size_t found = console.rfind(L" FOUND - Scroll");
             std::size_t clean = console.rfind(L"No problems found.");
@@ -380,6 +426,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
                                ? 0
                                : std::stoi(console.substr(console.rfind(L"*** ", found) + 4));
             EXPECT_EQ(verdict["problems"], problems);
+            EXPECT_EQ(verdict["healthy"], problems == 0);
             // The rows break every class, or one class once.
             EXPECT_EQ(verdict["classesWithProblems"].size(), static_cast<std::size_t>(std::min(problems, 15)));
         }

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "console/Form1.h"
+#include "registry/RegFile.h"
 #include "registry/RegFuncs.h"
 #include "tests/host/FakeView.h"
 #include "tests/host/SuiteFixture.h"
@@ -430,6 +431,13 @@ TEST_F(DeleteCommandTest, WithoutItsBackupNothingIsDeleted)
     EXPECT_NE(view.log.find(L"\r\nBackup: " + BackupPath.substr(0, BackupPath.size() - 4) + L"-2.reg\r\n"),
               std::wstring::npos);
     EXPECT_EQ(FakeFiles::Instance().contents[BackupPath], "earlier");
+    std::wstring backup = DecodeUtf16File(FakeFiles::Instance().contents[BackupPath.substr(0, BackupPath.size() - 4) +
+                                                                         L"-2.reg"])
+                              .value_or(L"");
+    EXPECT_EQ(backup.substr(0, backup.find(L"\r\n", 40)),
+              L"Windows Registry Editor Version 5.00\r\n; Tandrel " TANDREL_VERSION
+              L" (32-bit) on WORKSTATION7, 2026-12-08T09:05:07+01:00, Windows 10.0.19045, as CONTOSO7\\admin; from the "
+              L"window");
 }
 
 TEST_F(DeleteCommandTest, ASecondDeleteWithoutLoadFailsOnEveryKey)

@@ -375,17 +375,21 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     const std::string logPath = UiAutomation::OwnFolder() + "unattended.log";
     const std::string logSwitch = " /log \"" + logPath + "\"";
     const std::wstring start = L"Log file: " + Narrow(logPath) + L"\r\nVestrel Path: " + InstallDir + L"\r\n";
-    // The file's first line names the version, the machine and the time; the log text follows,
-    // and the verdict of the run ends it.
+    // The file's first lines name the version, its bitness, the machine, the time, the system, the account and
+    // the command line; the log text follows, and the verdict of the run ends it.
     auto logVerdict = [&logPath] {
         std::wstring text = UiAutomation::Utf8FileText(logPath);
         return LastLineJson(std::string(text.begin(), text.end()));
     };
-    auto logText = [&logPath] {
+    const std::wstring bits = sizeof(void*) == 8 ? L" (64-bit) on " : L" (32-bit) on ";
+    auto logText = [&logPath, &bits] {
         std::wstring text = UiAutomation::Utf8FileText(logPath);
-        std::size_t end = text.find(L"\r\n");
-        bool named = text.rfind(L"Tandrel ", 0) == 0 && text.substr(0, end).find(L" on ") != std::wstring::npos;
-        text = named ? text.substr(end + 2) : text;
+        std::size_t end = text.find(L"\r\nCommand line: ");
+        bool named = text.rfind(L"Tandrel ", 0) == 0 && end != std::wstring::npos &&
+                     text.substr(0, end).find(bits) != std::wstring::npos &&
+                     text.substr(0, end).find(L", Windows ") != std::wstring::npos &&
+                     text.substr(0, end).find(L", as ") != std::wstring::npos;
+        text = named ? text.substr(text.find(L"\r\n", end + 2) + 2) : text;
         std::size_t verdict = text.rfind(L"\r\n{\"tool\":\"Tandrel\",");
         return verdict == std::wstring::npos ? text : text.substr(0, verdict + 2);
     };
@@ -429,6 +433,34 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + backupSwitch, 120000), 0);
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0);
 
+    // A repair's backup says what made it, and every way back takes it: Tandrel's restore, the 32-bit reg import
+    // and the 64-bit registry editor (a double-click) each bring back the registration the repair replaced.
+    const std::wstring progIdKey = L"Software\\Classes\\CLSID\\" + Text(CLSID_Glimmet_ctlGlimmet) + L"\\ProgID";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, progIdKey.c_str(), nullptr, REG_SZ, L"Glimmet.ctlOther", 34), 0);
+    std::vector<std::wstring> replaced[2];
+    for (bool view32 : {false, true})
+        replaced[view32] = UiAutomation::ExportMachineKeys(view32, true, "Software\\Classes");
+    DeleteFileA(backup.c_str());
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + backupSwitch, 120000), 0);
+    const std::wstring made = UiAutomation::Utf16FileText(backup);
+    const std::size_t second = made.find(L"\r\n") + 2;
+    EXPECT_EQ(made.substr(second, 10), L"; Tandrel ");
+    EXPECT_NE(made.substr(second, made.find(L"\r\n", second) - second).find(L"; command line: /repair /backup "),
+              std::wstring::npos);
+    const std::string scratch = UiAutomation::OwnFolder() + "scratch.reg";
+    for (const std::string& route : {tandrelExe + " /restore \"" + backup + "\"", "reg.exe import \"" + backup + "\"",
+                                     "C:\\windows\\regedit.exe /s \"" + backup + "\""}) {
+        SCOPED_TRACE(route);
+        DeleteFileA(scratch.c_str());
+        ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete /yes /backup \"" + scratch + "\""), 0);
+        EXPECT_EQ(UiAutomation::RunAndWait(route), 0);
+        for (bool view32 : {false, true})
+            EXPECT_EQ(UiAutomation::ExportMachineKeys(view32, true, "Software\\Classes"), replaced[view32]);
+    }
+    DeleteFileA(scratch.c_str());
+    DeleteFileA(backup.c_str());
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + backupSwitch, 120000), 0);
+
     DeleteFileA(backup.c_str());
     ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /load /delete /yes" + backupSwitch + " /create" + logSwitch), 0);
     EXPECT_EQ(logText(), start + LoadReport() + DeleteReport(backup) + CreateReport());
@@ -449,11 +481,16 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
         << named;
     DeleteFileA(systemLog.c_str());
 
-    // A backup that cannot be written keeps Delete from removing anything; a
-    // wrong command line ends at once, touching nothing.
+    // A backup that cannot go where it is asked to, like any wrong command
+    // line, ends the run at once, touching nothing.
+    std::string refusedBackup;
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete /yes /backup \"" + UiAutomation::OwnFolder() +
-                                       "no-such-folder\\b.reg\""),
-              1);
+                                           "no-such-folder\\b.reg\"",
+                                       60000, nullptr, &refusedBackup),
+              2);
+    EXPECT_EQ(refusedBackup.rfind("Cannot use the backup file " + UiAutomation::OwnFolder() + "no-such-folder\\b.reg: ", 0),
+              0u)
+        << refusedBackup;
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete" + logSwitch), 2);
     EXPECT_EQ(logText().rfind(L"/delete needs /yes", 0), 0u);
     HKEY progId = nullptr;
@@ -653,8 +690,9 @@ TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
         L"\tPROBLEM: " + corvane + caller + L"it imports WrennaAidLater from " + InstallDir +
             L"WrennaAid.dll, which does not export it.",
         L"\\" + userKey + L" overrides the machine's registration for that user.\r\n",
-        L"\tPROBLEM: Software\\CLASSES\\TypeLib\\" + Text(LIBID_Vestrel) +
-            fileKey + L" names C:\\Gone\\Vestrel.tlb, which is missing.\r\n",
+        // Named as the registry editor names it, with the view a 32-bit program reads on 64-bit Windows.
+        L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\TypeLib\\" + Text(LIBID_Vestrel) + fileKey +
+            (bits64 ? L"" : L" (32-bit view)") + L" names C:\\Gone\\Vestrel.tlb, which is missing.\r\n",
     };
     std::wstring report = logText();
     for (const std::wstring& problem : problems)
