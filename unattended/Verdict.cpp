@@ -1,5 +1,7 @@
 #include "unattended/Verdict.h"
 
+#include <iterator>
+
 #include <nlohmann/json.hpp>
 
 #include "helpers/OutputFile.h"
@@ -13,31 +15,16 @@ Json Text(const std::optional<std::wstring>& text)
     return text ? Json(Utf8(*text)) : Json(nullptr);
 }
 
+// In the order of VerdictReason.
+constexpr const char* ReasonWords[] = {nullptr,        "lock-refused", "cannot-repair", "backup-failed",
+                                       "command-failed", "user-overrides", "problems",    "log-failed",
+                                       "busy",           "usage"};
+static_assert(std::size(ReasonWords) == static_cast<std::size_t>(VerdictReason::Usage) + 1);
+
 Json ReasonWord(VerdictReason reason)
 {
-    switch (reason) {
-    case VerdictReason::None:
-        break;
-    case VerdictReason::LockRefused:
-        return "lock-refused";
-    case VerdictReason::CannotRepair:
-        return "cannot-repair";
-    case VerdictReason::BackupFailed:
-        return "backup-failed";
-    case VerdictReason::CommandFailed:
-        return "command-failed";
-    case VerdictReason::UserOverrides:
-        return "user-overrides";
-    case VerdictReason::Problems:
-        return "problems";
-    case VerdictReason::LogFailed:
-        return "log-failed";
-    case VerdictReason::Busy:
-        return "busy";
-    case VerdictReason::Usage:
-        return "usage";
-    }
-    return nullptr;
+    const char* word = ReasonWords[static_cast<std::size_t>(reason)];
+    return word ? Json(word) : Json(nullptr);
 }
 
 std::string Line(const Verdict& verdict, const std::wstring& version, bool shortened)

@@ -29,6 +29,8 @@ void Set(const std::wstring& key, const std::wstring& value, std::uint32_t type 
 }
 
 const std::wstring Users = L"HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\";
+// A machine key, as a problem names it.
+const std::wstring MachineProblem = L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\";
 
 void PutImage(const std::wstring& path, PeImagePlan plan)
 {
@@ -68,19 +70,20 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              FakeSystem::Instance().nativeMachine = 0x14C;
          },
          {L"Daskel.clsEntity"},
-         L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Daskel.clsEntity\\CLSID holds \"C0000000\", which is not a class identifier."},
+         MachineProblem + L"Daskel.clsEntity\\CLSID holds \"C0000000\", which is not a class identifier."},
         {"a missing class key", [] { registry.DeleteTree(ClassKey(9)); }, {L"Brenlow.clsIFace"}},
         {"a ProgID subkey naming another class", [] { Set(ClassKey(14, L"\\ProgID"), L"Vestrel.clsIFace"); },
          {L"Vestrel.clsLinkIFace"}},
         {"the wrong server kind",
          [] { registry.DeleteTree(ClassKey(7, Local)); Set(ClassKey(7, Inproc), AppDir + L"Corvane.exe"); },
-         {L"Corvane.clsMail"}, L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000007}"
-                               L"\\LocalServer32 (32-bit view) is missing: the class is served by the program Corvane.exe."},
+         {L"Corvane.clsMail"},
+         MachineProblem + L"CLSID\\{C0000000-0000-4000-8000-000000000007}\\LocalServer32 (32-bit view) is missing: "
+                          L"the class is served by the program Corvane.exe."},
         {"a server in another folder",
          [] { Set(ClassKey(0, Inproc), L"C:\\Old\\Glimmet.ocx"); PutImage(L"C:\\Old\\Glimmet.ocx", 0x14C); },
          {L"Glimmet.ctlGlimmet"},
-         L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000000}\\InprocServer32 (32-bit view) names "
-         L"C:\\Old\\Glimmet.ocx, not C:\\WINDOWS\\system32\\Glimmet.ocx."},
+         MachineProblem + L"CLSID\\{C0000000-0000-4000-8000-000000000000}\\InprocServer32 (32-bit view) "
+                          L"names C:\\Old\\Glimmet.ocx, not C:\\WINDOWS\\system32\\Glimmet.ocx."},
         {"a missing server file", [] { disk.files.erase(L"c:\\program files\\vestrel\\ladrisk.exe"); },
          {L"Ladrisk.clsIFace"}},
         {"the same entries written otherwise",
@@ -204,14 +207,14 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         {"a stale type library version",
          [] { Set(Classes + L"TypeLib\\" + Guid(8, L'A') + L"\\9.9\\0\\win32", L"C:\\Gone\\Vestrel.tlb"); },
          {L"Vestrel.clsIFace", L"Vestrel.clsEMailIFace", L"Vestrel.clsLinkIFace"},
-         L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\TypeLib\\{A0000000-0000-4000-8000-000000000008}\\9.9\\0\\win32 (32-bit view) names "
+         MachineProblem + L"TypeLib\\{A0000000-0000-4000-8000-000000000008}\\9.9\\0\\win32 (32-bit view) names "
          L"C:\\Gone\\Vestrel.tlb, which is missing."},
         {"a second locale without its file",
          [] { Set(Classes + L"TypeLib\\" + Guid(5, L'A') + L"\\1.0\\409\\win32", SysDir + L"Gone.tlb"); },
          {L"Brenlow.clsIFace"}},
         {"a class naming a version its type library lacks", [] { Set(ClassKey(10, L"\\VERSION"), L"2.0"); },
          {L"Ladrisk.clsIFace"},
-         L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000010}\\VERSION (32-bit view) names 2.0, "
+         MachineProblem + L"CLSID\\{C0000000-0000-4000-8000-000000000010}\\VERSION (32-bit view) names 2.0, "
          L"which HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\TypeLib\\{A0000000-0000-4000-8000-000000000006} (32-bit view) "
          L"does not have."},
         {"a user's own class key", [] { Set(Users + L"CLSID\\" + Guid(6, L'C') + Inproc, L"C:\\Users\\x\\Wrenna.dll"); },
@@ -227,8 +230,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          [] { registry.DeleteTree(Classes + L"TypeLib\\" + Guid(2, L'A') + L"\\1.0"); }, {L"Wrenna.clsIFace"}},
         {"a type library version without a locale",
          [] { registry.DeleteTree(Classes + L"TypeLib\\" + Guid(5, L'A') + L"\\1.0\\0"); }, {L"Brenlow.clsIFace"},
-         L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\TypeLib\\{A0000000-0000-4000-8000-000000000005}\\1.0 (32-bit view) has no locale "
-         L"subkey."},
+         MachineProblem + L"TypeLib\\{A0000000-0000-4000-8000-000000000005}\\1.0 (32-bit view) has no locale subkey."},
         {"a missing win32 file", [] { disk.files.erase(L"c:\\windows\\system32\\brenlow.tlb"); },
          {L"Brenlow.clsIFace"}},
         {"a key that cannot be opened", [] { registry.Fail(FakeRegistry::Call::Open, ClassKey(11), 5); },
@@ -241,8 +243,8 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              Set(locale + L"\\win64", SysDir + L"Daskel.tlb");
          },
          {L"Daskel.clsDaskel", L"Daskel.clsEntities", L"Daskel.clsEntity", L"Daskel.clsXFields", L"Daskel.clsXField"},
-         L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\TypeLib\\{A0000000-0000-4000-8000-000000000001}\\1.0\\0\\win32 (32-bit view) is missing: "
-         L"the type library is registered only under win64."},
+         MachineProblem + L"TypeLib\\{A0000000-0000-4000-8000-000000000001}\\1.0\\0\\win32 (32-bit view) is "
+                          L"missing: the type library is registered only under win64."},
         {"a 64-bit build, which looks for win64",
          [] {
              FakeSystem::Instance().programBits = 64;

@@ -488,9 +488,8 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
                                            "no-such-folder\\b.reg\"",
                                        60000, nullptr, &refusedBackup),
               2);
-    EXPECT_EQ(refusedBackup.rfind("Cannot use the backup file " + UiAutomation::OwnFolder() + "no-such-folder\\b.reg: ", 0),
-              0u)
-        << refusedBackup;
+    const std::string noFolder = "Cannot use the backup file " + UiAutomation::OwnFolder() + "no-such-folder\\b.reg: ";
+    EXPECT_EQ(refusedBackup.rfind(noFolder, 0), 0u) << refusedBackup;
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /delete" + logSwitch), 2);
     EXPECT_EQ(logText().rfind(L"/delete needs /yes", 0), 0u);
     HKEY progId = nullptr;
