@@ -86,7 +86,8 @@ TEST(IsFullPath, OnlyADriveOrServerMakesAPathIndependentOfTheCurrentFolder)
 {
     for (const wchar_t* full : {L"C:\\Tools\\", L"d:/x", L"\\\\server\\share\\a.exe"})
         EXPECT_TRUE(IsFullPath(full)) << full;
-    for (const wchar_t* relative : {L"Corvane.exe", L"Vestrel\\", L"C:Corvane.exe", L"\\Tools\\a.exe", L"", L"\\\\"})
+    for (const wchar_t* relative : {L"Corvane.exe", L"Vestrel\\", L"C:Corvane.exe", L"\\Tools\\a.exe", L"", L"\\\\",
+                                     L"\\\\\\Tools\\a.exe"})
         EXPECT_FALSE(IsFullPath(relative)) << relative;
 }
 

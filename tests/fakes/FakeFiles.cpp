@@ -29,6 +29,20 @@ std::wstring LongPath(const std::wstring& path)
     return single;
 }
 
+// 0 for a file of the fixture. A folder is there while a file is in it: a file missing from one that is not gives
+// ERROR_PATH_NOT_FOUND, as the system does, and ERROR_FILE_NOT_FOUND otherwise.
+long Absent(const std::wstring& path)
+{
+    if (FakeProcesses::Instance().HasFile(path))
+        return 0;
+    const std::wstring folder = Lower(path.substr(0, path.find_last_of(L'\\') + 1));
+    for (const std::wstring& file : FakeProcesses::Instance().files) {
+        if (file.starts_with(folder))
+            return 2;
+    }
+    return 3;
+}
+
 }  // namespace
 
 FakeFiles& FakeFiles::Instance()
@@ -205,8 +219,8 @@ long SameFile(const std::wstring& a, const std::wstring& b, bool& same)
     std::wstring first = LongPath(a);
     std::wstring second = LongPath(b);
     for (const std::wstring* path : {&first, &second}) {
-        if (!FakeProcesses::Instance().HasFile(*path))
-            return 2;  // ERROR_FILE_NOT_FOUND
+        if (long code = Absent(*path))
+            return code;
     }
     same = Lower(first) == Lower(second);
     return 0;
@@ -214,7 +228,7 @@ long SameFile(const std::wstring& a, const std::wstring& b, bool& same)
 
 long LookForFile(const std::wstring& path)
 {
-    return FakeProcesses::Instance().HasFile(LongPath(path)) ? 0 : 2;  // ERROR_FILE_NOT_FOUND
+    return Absent(LongPath(path));
 }
 
 std::wstring ErrorText(long code)

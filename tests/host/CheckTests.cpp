@@ -108,13 +108,17 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              Set(ClassKey(6, Inproc), L"C:\\WINDOWS\\SysWOW64\\Wrenna.dll");
              PutImage(SysDir + L"Wrenna.dll", 0x14C, {"WrennaHelper.dll"});
              disk.AddFile(SysDir + L"WrennaHelper.dll");
+             // A class that names no version leaves the choice to its callers.
+             registry.DeleteTree(ClassKey(12, L"\\VERSION"));
          },
          {}},
-        // Dependencies found as the loader finds them: an API set, a known DLL, the Windows folder, and a loop
-        // of the suite's own libraries, which is followed once. Users' keys that are not their own: passed over.
+        // Dependencies found as the loader finds them: API sets of both kinds, a known DLL, the Windows folder, and a
+        // loop of the suite's own libraries, which is followed once. Users' keys that are not their own: passed over.
         {"dependencies and users' keys that stay OK",
          [] {
-             PutImage(AppDir + L"Sulvary.exe", 0x14C, {"api-ms-win-core-com-l1-1-0.dll", "kernel32.dll", "Aid.dll"});
+             PutImage(AppDir + L"Sulvary.exe", 0x14C,
+                      {"api-ms-win-core-com-l1-1-0.dll", "ext-ms-win-ntuser-window-l1-1-0.dll", "kernel32.dll",
+                       "Aid.dll"});
              disk.AddFile(L"C:\\WINDOWS\\Aid.dll");
              PutImage(AppDir + L"Omberly.exe", 0x14C, {"OmberlyA.dll"});
              PutImage(AppDir + L"OmberlyA.dll", 0x14C, {"OmberlyB.dll"});
@@ -190,7 +194,9 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it is a 64-bit image (x64)."},
         {"an ARM64 program", [] { PutImage(AppDir + L"Ladrisk.exe", 0xAA64); }, {L"Ladrisk.clsIFace"}},
         {"a file that is no program image",
-         [] { FakeFiles::Instance().images[AppDir + L"Ladrisk.exe"] = "#!/bin/sh"; }, {L"Ladrisk.clsIFace"}},
+         [] { FakeFiles::Instance().images[AppDir + L"Ladrisk.exe"] = "#!/bin/sh"; }, {L"Ladrisk.clsIFace"},
+         L"\tPROBLEM: C:\\Program Files\\Vestrel\\Ladrisk.exe cannot be loaded by a 32-bit caller: it is not a program "
+         L"image: it has no MZ signature."},
         {"a missing dependency", [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"KERNEL32.dll", "WrennaAid.dll"}); },
          {L"Wrenna.clsIFace"},
          L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it needs WrennaAid.dll, "
@@ -204,6 +210,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          L"\tPROBLEM: C:\\Program Files\\Vestrel\\Corvane.exe cannot be loaded by a 32-bit caller: it needs "
          L"C:\\Program Files\\Vestrel\\CorvaneAid.dll, which cannot be loaded: it needs Gone.dll, which is not in "
          L"its own folder, the system folder, the Windows folder or a folder of PATH."},
+        // In a folder that is not there: the system's answer is "path not found", and the words are the same.
         {"a stale type library version",
          [] { Set(Classes + L"TypeLib\\" + Guid(8, L'A') + L"\\9.9\\0\\win32", L"C:\\Gone\\Vestrel.tlb"); },
          {L"Vestrel.clsIFace", L"Vestrel.clsEMailIFace", L"Vestrel.clsLinkIFace"},

@@ -166,6 +166,12 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          L"\tERROR: Cannot restore C:\\Work\\out.reg: line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\"
          L"Daskel.clsDaskel\\Y lies below a registry link to HKEY_LOCAL_MACHINE\\Software\\Run\\Y, outside "
          L"HKEY_LOCAL_MACHINE\\Software\\Classes. Nothing was written.\r\n", "command-failed"},
+        {{L"/restore", L"sibling.reg"}, "R", L"", nullptr, Machine::Bare, 1,
+         [](FakeFiles& f) {
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Daskel.clsDaskel", L"Software\\ClassesX");
+             f.contents[L"C:\\Work\\sibling.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Daskel.clsDaskel\\Y"));
+         },
+         L"lies below a registry link to HKEY_LOCAL_MACHINE\\Software\\ClassesX\\Y, outside ", "command-failed"},
         {{L"/restore", L"in.reg"}, "R", L"", nullptr, Machine::Bare, 0,
          [](FakeFiles& f) {
              FakeRegistry::Instance().CreateKey(L"Software\\Classes\\Z");
@@ -181,6 +187,25 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          },
          L"line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\Daskel.clsDaskel\\Y cannot be followed to where it "
          L"would be written: Windows error 1921 Nothing was written.\r\n", "command-failed"},
+        // Each tree is reported once, by its top key; one that could not be written fails the run, whatever follows.
+        {{L"/restore", L"two.reg"}, "R", L"", nullptr, Machine::Bare, 1,
+         [](FakeFiles& f) {
+             FakeRegistry::Instance().Fail(FakeRegistry::Call::Create, L"Software\\Classes\\Daskel.clsDaskel", 5);
+             f.contents[L"C:\\Work\\two.reg"] =
+                 EncodeUtf16File(RegFile(L"Software\\Classes\\Daskel.clsDaskel") +
+                                 RegFile(L"Software\\Classes\\Wrenna.clsIFace", L"b", false));
+         },
+         L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\Wrenna.clsIFace\r\n\r\n*** ERROR IN RESTORING - Scroll "
+         L"back to see the Errors.\r\n",
+         "command-failed"},
+        {{L"/restore", L"tree.reg"}, "R", L"", nullptr, Machine::Bare, 0,
+         [](FakeFiles& f) {
+             f.contents[L"C:\\Work\\tree.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Wrenna.clsIFace") +
+                                                                  RegFile(L"Software\\Classes\\Wrenna.clsIFace\\CLSID",
+                                                                          L"{C0}", false));
+         },
+         L"Restoring from C:\\Work\\tree.reg\r\n\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\Wrenna.clsIFace"
+         L"\r\n{"},
         // A file from outside is refused whole when it names any other key.
         {{L"/restore", L"bad.reg"}, "R", L"", nullptr, Machine::Bare, 1,
          [](FakeFiles& f) { f.contents[L"C:\\Work\\bad.reg"] = EncodeUtf16File(RegFile(L"Software\\Run")); },
@@ -271,6 +296,18 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         // A backup never replaces a file; the log names where the file system put the log.
         {{L"/delete", L"/yes", L"/backup", L"b.reg"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0,
          [](FakeFiles& f) { f.contents[L"C:\\Work\\b.reg"] = "earlier"; }, L"\r\nBackup: C:\\Work\\b-2.reg\r\n"},
+        {{L"/delete", L"/yes", L"/backup", L"b.reg"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0,
+         [](FakeFiles& f) {
+             for (int n = 1; n < 99; ++n)
+                 f.contents[L"C:\\Work\\b" + (n > 1 ? L"-" + std::to_wstring(n) : L"") + L".reg"] = "earlier";
+         },
+         L"\r\nBackup: C:\\Work\\b-99.reg\r\n"},
+        {{L"/delete", L"/yes", L"/backup", L"b.reg"}, "LD", L"", nullptr, Machine::SuiteInstalled, 1,
+         [](FakeFiles& f) {
+             for (int n = 1; n <= 99; ++n)
+                 f.contents[L"C:\\Work\\b" + (n > 1 ? L"-" + std::to_wstring(n) : L"") + L".reg"] = "earlier";
+         },
+         L"\r\nERROR: Backup not written: C:\\Work\\b-99.reg: Windows error 80\r\n", "backup-failed"},
         {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 0,
          [](FakeFiles& f) { f.finalPaths[L"C:\\Work\\x.log"] = L"C:\\Real\\x.log"; }, L"Log file: C:\\Real\\x.log\r\n"},
         // Short writes are carried on; a failed one leaves the run failed.

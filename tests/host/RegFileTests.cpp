@@ -117,6 +117,8 @@ TEST(RegFile, KeysComeBackByteForByteAndFaultsNameTheirLine)
         {head + L"\"A\"=\"abc", 4, L"The quoted text has no closing \": the line or the file is cut off."},
         {head + L"\"A\"=\"a\\nb\"\r\n", 4, L"\\n is not an escape this file format knows; only \\\\ and \\\" are."},
         {head + L"\"D\"=dword:1234567\r\n", 4, L"dword: must be followed by exactly 8 hex digits."},
+        {head + L"\"T\"=hex(123456789):00\r\n", 4,
+         L"The type in hex(...) must be a number of one to eight hex digits."},
         {head + L"\"x\"=-\r\n", 4, L"The line deletes a value; this file may only add keys and values."},
         {head + L"x=1\r\n", 4, L"The line is not a key, a value or a comment."},
         {head + L"[" + T + L"\r\n", 4, L"The key name has no closing ]."},
