@@ -163,6 +163,8 @@ TEST(PeImage, SoundImagesGiveMachineAndImportsAndTheFirstDamageIsNamed)
         {"a section below the one before it", twoSections(0x100, image.sectionRva + 0x80),
          L"its sections overlap or are out of order", i386},
         {"cut before the section data", cut(image.sectionData), L"its import directory points outside the file", i386},
+        {"an import directory at the start of an empty first section", with(rawSize, 0, 4, with(virtualSize, 0)),
+         L"its import directory lies in no section", i386},
         {"an import directory in no section", with(image.importDirectory, 0x7000),
          L"its import directory lies in no section", i386},
         {"an import table running off the end of its section",
