@@ -13,7 +13,8 @@
 
 namespace {
 
-constexpr long FileExists = 80;  // ERROR_FILE_EXISTS
+constexpr long FileNotFound = 2;  // ERROR_FILE_NOT_FOUND
+constexpr long FileExists = 80;   // ERROR_FILE_EXISTS
 constexpr int NamesTried = 99;
 
 // Tandrel\Backups in the machine's program data: where every administrator
@@ -70,6 +71,20 @@ bool OpenBackup(OutputFile& out, const BackupOrder& order, const SystemPlatform:
 }
 
 }  // namespace
+
+bool BackupFileUsable(const std::wstring& file, std::wstring& error)
+{
+    std::wstring full;
+    long code = FilePlatform::FullPath(file, full);
+    FileRefusal refusal = FileRefusal::None;
+    if (code == 0)
+        code = FilePlatform::LookAtName(full, refusal);
+    if ((code == 0 || code == FileNotFound) && refusal == FileRefusal::None)
+        return true;
+    error = (full.empty() ? file : full) + L": " +
+            (refusal != FileRefusal::None ? OutputFile::RefusalText(refusal) : FilePlatform::ErrorText(code));
+    return false;
+}
 
 DeleteBackup BackUpForDelete(const std::vector<std::wstring>& progIds, const std::vector<std::wstring>& clsids,
                              const std::vector<std::wstring>& typeLibs, const BackupOrder& order)

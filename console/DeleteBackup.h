@@ -21,6 +21,12 @@ struct DeleteBackup {
 // file in the machine's program data: Tandrel\Backups\<command>-YYYYMMDD-HHMMSS.reg.
 // A file that is there is never replaced: the backup goes beside it as
 // name-2.ext, name-3.ext ...
+// Whether a backup can go to `file`, asked before anything is read or changed:
+// false, with the full path and the reason in `error`, when its folder is not
+// there or a link, a device or a folder is at that name. A plain file there is
+// no obstacle: the backup goes beside it.
+[[nodiscard]] bool BackupFileUsable(const std::wstring& file, std::wstring& error);
+
 [[nodiscard]] DeleteBackup BackUpForDelete(const std::vector<std::wstring>& progIds,
                                            const std::vector<std::wstring>& clsids,
                                            const std::vector<std::wstring>& typeLibs, const BackupOrder& order);

@@ -4,8 +4,8 @@
 #include <cwchar>
 
 #include "check/Check.h"
+#include "console/DeleteBackup.h"
 #include "console/Form1.h"
-#include "helpers/OutputFile.h"
 #include "helpers/RunIdentity.h"
 #include "helpers/RunLock.h"
 #include "platform/SystemPlatform.h"
@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr long FileNotFound = 2;
 const wchar_t* const CommandNames[] = {L"load", L"delete", L"create", L"restore", L"check", L"repair"};
 
 // Each once, in the order first run: a line of 300 switches still fits the verdict.
@@ -31,23 +30,6 @@ void NoteReason(Verdict& verdict, VerdictReason reason)
 {
     if (verdict.reason == VerdictReason::None || reason < verdict.reason)
         verdict.reason = reason;
-}
-
-// Checked with the command line, as the log file is: a backup that could not
-// be written would otherwise be found only after Load has run.
-bool BackupNameUsable(const std::wstring& file, std::wstring& error)
-{
-    std::wstring full;
-    long code = FilePlatform::FullPath(file, full);
-    FileRefusal refusal = FileRefusal::None;
-    if (code == 0)
-        code = FilePlatform::LookAtName(full, refusal);
-    // A plain file there is kept: the backup goes beside it.
-    if ((code == 0 || code == FileNotFound) && refusal == FileRefusal::None)
-        return true;
-    error = (full.empty() ? file : full) + L": " +
-            (refusal != FileRefusal::None ? OutputFile::RefusalText(refusal) : FilePlatform::ErrorText(code));
-    return false;
 }
 
 // Runs what the command line asks once it has been read: the lock taken, the
@@ -81,7 +63,7 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
     if (line.error.empty() && line.logFile && !logOpen)
         line.error = L"Cannot use the log file " + logError;
     std::wstring backupError;
-    if (line.error.empty() && line.backupFile && !BackupNameUsable(*line.backupFile, backupError))
+    if (line.error.empty() && line.backupFile && !BackupFileUsable(*line.backupFile, backupError))
         line.error = L"Cannot use the backup file " + backupError;
     if (!line.error.empty()) {
         output.Write(line.error + L"\r\n" + UsageText());
