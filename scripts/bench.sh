@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-step "installing the packages the build needs" bash scripts/setup.sh
+bash scripts/setup.sh
 mkdir -p build
 choose_wine_preset
 preset=$WINE_PRESET

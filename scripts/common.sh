@@ -17,27 +17,41 @@ progress() {
   printf '[%2d:%02d] %s\n' $((elapsed / 60)) $((elapsed % 60)) "$*"
 }
 
-# Runs one step with its output kept aside. When it fails, says which step,
-# what it ran, its exit status and the end of its output, then ends the script.
+# Runs a command with its output kept aside in the file $STEP_LOG, and gives
+# back its exit status; the caller removes the file or reports from it.
+#   attempt COMMAND [ARGS...]
+attempt() {
+  STEP_LOG=$(mktemp "${TMPDIR:-/tmp}/tandrel-step.XXXXXX")
+  "$@" >"$STEP_LOG" 2>&1 </dev/null
+}
+
+# Says which step failed, what it ran, its exit status and the end of its output.
+#   report_failure DESCRIPTION STATUS COMMAND [ARGS...]
+report_failure() {
+  local what=$1 status=$2
+  shift 2
+  {
+    echo "FAILED: $what"
+    echo "  command: $(printf '%q ' "$@")"
+    echo "  exit status: $status"
+    echo "  last lines of its output (all of it: $STEP_LOG):"
+    if [ -s "$STEP_LOG" ]; then tail -n 40 "$STEP_LOG" | sed 's/^/    /'; else echo "    (it printed nothing)"; fi
+  } >&2
+}
+
+# Runs one step with its output kept aside. When it fails, reports it and
+# ends the script.
 #   step DESCRIPTION COMMAND [ARGS...]
 step() {
-  local what=$1
+  local what=$1 status=0
   shift
-  local log status=0
   progress "${what^}..."
-  log=$(mktemp "${TMPDIR:-/tmp}/tandrel-step.XXXXXX")
-  "$@" >"$log" 2>&1 </dev/null || status=$?
+  attempt "$@" || status=$?
   if [ "$status" -ne 0 ]; then
-    {
-      echo "FAILED: $what"
-      echo "  command: $(printf '%q ' "$@")"
-      echo "  exit status: $status"
-      echo "  last lines of its output (all of it: $log):"
-      if [ -s "$log" ]; then tail -n 40 "$log" | sed 's/^/    /'; else echo "    (it printed nothing)"; fi
-    } >&2
+    report_failure "$what" "$status" "$@"
     exit "$status"
   fi
-  rm -f "$log"
+  rm -f "$STEP_LOG"
 }
 
 # 32 or 64: the bitness of a PE program, from the machine field of its header.
@@ -73,6 +87,7 @@ system_folder() {
 # either. Whoever sees the 64-bit build run is told why, once a run.
 # Each script chooses afresh, whatever its environment holds.
 WINE_PRESET=
+WINE32_LOADER=/usr/lib/wine/wine
 choose_wine_preset() {
   [ -z "${WINE_PRESET:-}" ] || return 0
   local out
@@ -80,17 +95,20 @@ choose_wine_preset() {
     WINE_PRESET=$TANDREL_WINE_PRESET
     [ "$WINE_PRESET" = windows ] ||
       progress "TANDREL_WINE_PRESET=$WINE_PRESET chose the $WINE_PRESET build; the shipped program is the 32-bit one (windows)."
-  elif out=$(/usr/lib/wine/wine --version 2>&1); then
+  elif [ ! -e "$WINE32_LOADER" ]; then
+    WINE_PRESET=windows-x64
+    progress "32-bit Wine is not installed (no $WINE32_LOADER; set-up said why when it ran), so the 64-bit build runs under Wine; the shipped program is the 32-bit one."
+  elif out=$("$WINE32_LOADER" --version 2>&1); then
     WINE_PRESET=windows
   else
     WINE_PRESET=windows-x64
     out=$(tail -n1 <<<"$out")
-    progress "This machine's kernel runs no 32-bit programs (/usr/lib/wine/wine --version: ${out##*: }), so the 64-bit build runs under Wine; the shipped program is the 32-bit one."
+    progress "This machine's kernel runs no 32-bit programs ($WINE32_LOADER --version: ${out##*: }), so the 64-bit build runs under Wine; the shipped program is the 32-bit one."
   fi
 }
 
 wine_loader() {
-  if [ "$1" = windows ]; then echo /usr/lib/wine/wine; else echo /usr/lib/wine/wine64; fi
+  if [ "$1" = windows ]; then echo "$WINE32_LOADER"; else echo /usr/lib/wine/wine64; fi
 }
 
 # Starts Xvfb on a free display when there is no display; sets DISPLAY.

@@ -6,7 +6,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-step "installing the packages the build and tests need" bash scripts/setup.sh
+bash scripts/setup.sh
 mkdir -p build
 
 passed=0
