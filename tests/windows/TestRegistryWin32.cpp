@@ -45,17 +45,27 @@ void CreateLink(const std::wstring& path, const std::wstring& target)
 
 long OpenHandleCount()
 {
-    // The system's handle table (class 16): a count, then an entry per handle, first the owner's process id.
-    struct Entry { ULONG process; BYTE type; BYTE flags; USHORT handle; void* object; ACCESS_MASK access; };
+    // The system's extended handle table (class 64): a count and a reserved word, then an entry per handle. The
+    // older table (16) keeps 16 bits of each process id, too few on Windows, where ids pass 65,535.
+    struct Entry {
+        void* object;
+        ULONG_PTR process;
+        ULONG_PTR handle;
+        ACCESS_MASK access;
+        USHORT backTrace;
+        USHORT type;
+        ULONG attributes;
+        ULONG reserved;
+    };
     auto query = reinterpret_cast<LONG(WINAPI*)(int, void*, ULONG, ULONG*)>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
     std::vector<ULONG_PTR> table(1 << 14);
     LONG status = 0;
-    while ((status = query(16, table.data(), static_cast<ULONG>(table.size() * sizeof(ULONG_PTR)), nullptr)) ==
+    while ((status = query(64, table.data(), static_cast<ULONG>(table.size() * sizeof(ULONG_PTR)), nullptr)) ==
            static_cast<LONG>(0xC0000004))  // too small
         table.resize(table.size() * 2);
     Check(status, "NtQuerySystemInformation");
-    auto entries = reinterpret_cast<const Entry*>(table.data() + 1);
+    auto entries = reinterpret_cast<const Entry*>(table.data() + 2);
     auto ours = [](const Entry& entry) { return entry.process == GetCurrentProcessId(); };
     return static_cast<long>(std::count_if(entries, entries + table[0], ours));
 }

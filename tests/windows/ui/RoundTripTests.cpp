@@ -6,6 +6,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -108,7 +109,8 @@ protected:
         CreateDirectoryW(InstallDir.c_str(), nullptr);
         for (const wchar_t* file : ComponentFiles) {
             std::wstring target = (IsLibrary(file) ? SystemDir() : InstallDir) + file;
-            ASSERT_TRUE(CopyFileW((builtSuite + file).c_str(), target.c_str(), FALSE));
+            ASSERT_TRUE(CopyFileW((builtSuite + file).c_str(), target.c_str(), FALSE))
+                << "copying to " << std::string(target.begin(), target.end()) << ": error " << GetLastError();
         }
         UiAutomation::SetVestrelAppPath(REG_SZ, "C:\\Program Files\\Vestrel\\Vestrel.exe");
         DeleteFileW(logFile.c_str());
@@ -129,6 +131,19 @@ protected:
 
     static void RemoveSuite()
     {
+        // A stand-in of the last test may still be ending (a library hangs six seconds before it fails): what it
+        // has open cannot be replaced, and what it registers would outlive the test. Its files go first, once free.
+        auto remove = [](const std::wstring& path) {
+            auto gone = [&path] {
+                DWORD error = DeleteFileW(path.c_str()) ? ERROR_SUCCESS : GetLastError();
+                return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+            };
+            for (DWORD start = GetTickCount(); !gone() && GetTickCount() - start < 30000;)
+                Sleep(100);
+        };
+        remove(SystemDir() + L"WrennaAid.dll");
+        for (const wchar_t* file : ComponentFiles)
+            remove((IsLibrary(file) ? SystemDir() : InstallDir) + file);
         for (const auto& c : SuiteClasses) {
             for (const std::wstring& key :
                  {std::wstring(L"Software\\Classes\\") + c.progId, L"Software\\Classes\\CLSID\\" + Text(c.clsid),
@@ -139,9 +154,6 @@ protected:
                 }
             }
         }
-        DeleteFileW((SystemDir() + L"WrennaAid.dll").c_str());
-        for (const wchar_t* file : ComponentFiles)
-            DeleteFileW(((IsLibrary(file) ? SystemDir() : InstallDir) + file).c_str());
         UiAutomation::SetVestrelAppPath(0, "");
     }
 
@@ -313,6 +325,7 @@ TEST_F(RoundTrip, CreateJudgesEachFileByItsOwnStart)
         bool failedStarts;    // whether anything is started for it
         std::wstring serverDir;
         std::wstring extraLine = L"";  // one more line the components write
+        const char* wineOnly = nullptr;  // why the damage cannot be done on Windows
     };
     auto setVariable = [](const wchar_t* name, const wchar_t* value) {
         return [=] { return SetEnvironmentVariableW(name, value) != FALSE; };
@@ -335,13 +348,18 @@ TEST_F(RoundTrip, CreateJudgesEachFileByItsOwnStart)
              MoveFileExW(aside.c_str(), server.c_str(), MOVEFILE_REPLACE_EXISTING);
              DeleteFileW(windowsCopy.c_str());
          },
-         L"", true, WindowsDir()},
+         L"", true, WindowsDir(), L"",
+         "System32's regsvr32.exe belongs to TrustedInstaller: not even an administrator may move it aside"},
         {"a server that asks the window something", setVariable(L"TANDREL_SUITE_ASK", L"Daskel.dll"),
          setVariable(L"TANDREL_SUITE_ASK", nullptr), L"", true, SystemDir(),
          L"Daskel.dll Answered \"" + SystemDir() + L"regsvr32\" /s \"" + SystemDir() + L"Daskel.dll\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.wineOnly && !UiAutomation::UnderWine()) {
+            std::printf("Skipped on Windows, %s: %s\n", c.name, c.wineOnly);
+            continue;
+        }
         SetUp();
         bool ran = c.damage() && tandrel.Start() && tandrel.ClickAndWait(104);
         std::vector<std::wstring> expected;
@@ -588,17 +606,17 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     for (DWORD begun = GetTickCount(); hangingServers() == before && GetTickCount() - begun < 10000;)
         Sleep(50);
     EXPECT_EQ(hangingServers(), before + 1);
-    HANDLE lock = OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\Tandrel.RunLock");
-    EXPECT_NE(lock, nullptr);
-    TerminateProcess(process.hProcess, 9);
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check" + logSwitch), 1);
-    const std::wstring takenOver = L"\r\nThe last Tandrel run on this computer ended before it finished.\r\n";
-    EXPECT_EQ(logText().find(L"Log file: " + Narrow(logPath) + takenOver + L"Vestrel Path: "), 0u);
-    if (lock)
-        CloseHandle(lock);
+    {
+        UiAutomation::RunLockWatcher lock;
+        EXPECT_TRUE(lock.Opened());
+        TerminateProcess(process.hProcess, 9);
+        WaitForSingleObject(process.hProcess, 10000);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check" + logSwitch), 1);
+        const std::wstring takenOver = L"\r\nThe last Tandrel run on this computer ended before it finished.\r\n";
+        EXPECT_EQ(logText().find(L"Log file: " + Narrow(logPath) + takenOver + L"Vestrel Path: "), 0u);
+    }
     SetEnvironmentVariableW(L"TANDREL_SUITE_HANG", nullptr);
 
     // A library registered from another folder and gone from the system
@@ -716,6 +734,17 @@ TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
     EXPECT_EQ(UiAutomation::ExportMachineKeys(false, true, classes), views[0]);
     EXPECT_EQ(UiAutomation::ExportMachineKeys(true, true, classes), views[1]);
     EXPECT_EQ(GetFileAttributesA(backup.c_str()), INVALID_FILE_ATTRIBUTES) << "a backup was written";
+    auto cleanUp = [&] {
+        RegDeleteTreeW(HKEY_CURRENT_USER, userKey.c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, userKey.c_str());
+        DeleteFileA(backup.c_str());
+        DeleteFileA(logPath.c_str());
+    };
+    if (!UiAutomation::UnderWine()) {
+        cleanUp();
+        GTEST_SKIP() << "The rest needs an assembly of our own in WinSxS, which on Windows only the system's "
+                        "installer may add.";
+    }
 
     // Wrenna again, but finding WrennaAid.dll only in a side-by-side assembly that its manifest names.
     const std::wstring assembly = std::wstring(bits64 ? L"amd64" : L"x86") +
@@ -746,10 +775,7 @@ TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
     EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, userKey.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS) << "removed";
     RegCloseKey(key);
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, stale.c_str(), 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-    RegDeleteTreeW(HKEY_CURRENT_USER, userKey.c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, userKey.c_str());
-    DeleteFileA(backup.c_str());
-    DeleteFileA(logPath.c_str());
+    cleanUp();
 }
 
 // Without an App Paths entry the suite's programs are looked for only beside

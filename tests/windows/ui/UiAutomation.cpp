@@ -73,6 +73,47 @@ std::string OwnFolder()
     return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
+bool UnderWine()
+{
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+RunLockWatcher::RunLockWatcher()
+{
+    // Looked up, as Tandrel does: Wine has no private namespaces.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto createBoundary = reinterpret_cast<HANDLE(WINAPI*)(LPCWSTR, ULONG)>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "CreateBoundaryDescriptorW")));
+    auto addSid = reinterpret_cast<BOOL(WINAPI*)(HANDLE*, PSID)>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "AddSIDToBoundaryDescriptor")));
+    auto deleteBoundary = reinterpret_cast<VOID(WINAPI*)(HANDLE)>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "DeleteBoundaryDescriptor")));
+    auto open = reinterpret_cast<HANDLE(WINAPI*)(LPVOID, LPCWSTR)>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "OpenPrivateNamespaceW")));
+    HANDLE boundary = createBoundary && addSid && deleteBoundary && open ? createBoundary(L"Tandrel", 0) : nullptr;
+    if (boundary) {
+        BYTE administrators[SECURITY_MAX_SID_SIZE];
+        DWORD size = sizeof administrators;
+        if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+            addSid(&boundary, administrators))
+            space_ = open(boundary, L"Tandrel");
+        deleteBoundary(boundary);
+        mutex_ = space_ ? OpenMutexW(SYNCHRONIZE, FALSE, L"Tandrel\\RunLock") : nullptr;
+    } else {
+        mutex_ = OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\Tandrel.RunLock");
+    }
+}
+
+RunLockWatcher::~RunLockWatcher()
+{
+    if (mutex_)
+        CloseHandle(mutex_);
+    auto close = reinterpret_cast<BOOLEAN(WINAPI*)(HANDLE, ULONG)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "ClosePrivateNamespace")));
+    if (space_ && close)
+        close(space_, 0);
+}
+
 TandrelProcess::~TandrelProcess()
 {
     Kill();
@@ -364,7 +405,8 @@ std::vector<std::wstring> ExportMachineKeys(bool view32, bool withValues, const 
 {
     std::string file = OwnFolder() + (view32 ? "export-32.reg" : "export-64.reg");
     DeleteFileA(file.c_str());
-    RunAndWait("reg.exe export \"HKLM" + (below.empty() ? "" : "\\" + below) + "\" \"" + file + "\" /y" +
+    const std::string tree = !below.empty() ? below : UnderWine() ? "" : "Software\\Classes";
+    RunAndWait("reg.exe export \"HKLM" + (tree.empty() ? "" : "\\" + tree) + "\" \"" + file + "\" /y" +
                    (view32 ? " /reg:32" : " /reg:64"),
                300000);
     std::wstring text = Utf16FileText(file);

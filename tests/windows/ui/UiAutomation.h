@@ -32,6 +32,24 @@ struct MessageBoxInfo {
 // The folder of the running test program, ending in "\".
 std::string OwnFolder();
 
+// Whether this program runs under Wine rather than on Windows itself.
+bool UnderWine();
+
+// Holds Tandrel's run lock open, as a second process that shares it would:
+// in Tandrel's private namespace where the system has one, else in Global\.
+class RunLockWatcher {
+public:
+    RunLockWatcher();
+    ~RunLockWatcher();
+    RunLockWatcher(const RunLockWatcher&) = delete;
+    RunLockWatcher& operator=(const RunLockWatcher&) = delete;
+    [[nodiscard]] bool Opened() const { return mutex_ != nullptr; }
+
+private:
+    HANDLE mutex_ = nullptr;
+    HANDLE space_ = nullptr;
+};
+
 class TandrelProcess {
 public:
     TandrelProcess() = default;
@@ -101,7 +119,10 @@ std::string TakeBackupLine(std::wstring& log);
 // Every key of HKEY_LOCAL_MACHINE in one registry view (reg.exe export),
 // lower-cased, without the root's name; with `withValues` also a line for
 // each value, as its key, a tab and the value's line in the export. With
-// `below`, only that key's tree.
+// `below`, only that key's tree. On Windows "every key" is every key of
+// Software\Classes, which holds all that Tandrel changes: the whole machine
+// cannot be exported there (SAM and SECURITY refuse even administrators), and
+// its services change it meanwhile.
 std::vector<std::wstring> ExportMachineKeys(bool view32, bool withValues = false, const std::string& below = "");
 
 // The bitness of the Tandrel.exe beside this program, read from its PE header,

@@ -1,4 +1,4 @@
-// The real window under Wine, driven from outside as a person would use it.
+// The real window, under Wine or on Windows, driven from outside as a person would use it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
