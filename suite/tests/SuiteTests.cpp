@@ -1,6 +1,7 @@
 // Installs the nine suite files the way a real installation does, in the fresh
-// Wine prefix made by run-suite-tests.sh, and reads back what they registered.
-// TANDREL_SUITE_DIR names the folder holding the nine files.
+// Wine prefix made by run-suite-tests.sh or on a Windows machine made for one
+// test run, and reads back what they registered. TANDREL_SUITE_DIR names the
+// folder holding the nine files.
 #include <gtest/gtest.h>
 
 #include <windows.h>
