@@ -31,7 +31,8 @@ source "$(dirname "$0")/common.sh"
 SUDO=()
 [ "$(id -u)" -ne 0 ] && SUDO=(sudo)
 export DEBIAN_FRONTEND=noninteractive
-progress "Set-up: installing ${missing[*]} ${missing32[*]}"
+all=("${missing[@]}" "${missing32[@]}")
+progress "Set-up: installing ${all[*]}"
 if [ ${#missing32[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   step "adding the i386 architecture" "${SUDO[@]}" dpkg --add-architecture i386
 fi
@@ -54,7 +55,7 @@ done
 if [ "$status" -eq 0 ]; then
   rm -f "$STEP_LOG"
 else
-  unread=$(sed -nE 's/^E: Failed to fetch ([^ ]+).*/\1/p' "$STEP_LOG" | tr '\n' ' ')
+  unread=$(sed -nE 's/^E: Failed to fetch ([^ ]+).*/\1/p' "$STEP_LOG" | paste -sd' ')
   progress "Debian's package lists could not all be read in 3 tries (apt-get update, exit status $status); going on with those that were read. Not read: ${unread:-none named (all of it: $STEP_LOG)}"
 fi
 

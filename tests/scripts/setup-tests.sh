@@ -74,7 +74,7 @@ row() {
 add="dpkg --print-foreign-architectures | dpkg --add-architecture i386"
 both="apt-get install others | apt-get install wine32:i386 libwine:i386"
 retry="Reading Debian's package lists failed (apt-get update, exit status 100, try 1 of 3); trying again in 0 s"
-gone_on="Debian's package lists could not all be read in 3 tries (apt-get update, exit status 100); going on with those that were read. Not read: http://deb.debian.org/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz "
+gone_on="Debian's package lists could not all be read in 3 tries (apt-get update, exit status 100); going on with those that were read. Not read: http://deb.debian.org/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz"
 no_wine32="32-bit Wine could not be installed (apt-get install wine32:i386 libwine:i386, exit status 100: libcurl4:i386 : Depends: libssl3:i386 (>= 3.0.0) but it is not going to be installed); the Wine tests will run on the x86_64 build."
 
 row update-fails-once none 1 none 0 "$add | apt-get update | apt-get update | $both" "$retry"
