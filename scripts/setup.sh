@@ -14,7 +14,8 @@ packages=(
   clang libclang-rt-14-dev python3-yaml
 )
 # 32-bit Wine, installed on its own: without it the Wine tests run on the
-# x86_64 build, so its absence costs the shipped build's Wine run, not the run.
+# x86_64 build, so a machine that cannot have it loses the Wine run of the
+# shipped build, not the whole run.
 packages32=(wine32:i386 libwine:i386)
 
 missing_of() {
