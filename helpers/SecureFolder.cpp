@@ -17,28 +17,29 @@ constexpr std::array<const wchar_t*, 3> TrustedAccounts{
 // Stands for whoever creates something inside: an administrator, here.
 constexpr wchar_t CreatorOwner[] = L"S-1-3-0";
 
-bool Trusted(const Account& account, const std::wstring& self)
+}  // namespace
+
+bool TrustedAccount(const Account& account, const std::wstring& self)
 {
     return (!self.empty() && account.sid == self) ||
            std::find(TrustedAccounts.begin(), TrustedAccounts.end(), account.sid) != TrustedAccounts.end();
 }
 
-// The first account that may change the folder and is not trusted; nothing when there is none.
-const Account* Stranger(const FolderAccess& access, const std::wstring& self)
+const Account* Stranger(const FileAccess& access, const std::wstring& self)
 {
+    if (!TrustedAccount(access.owner, self))
+        return &access.owner;
     for (const Account& writer : access.writers) {
-        if (!Trusted(writer, self) && writer.sid != CreatorOwner)
+        if (!TrustedAccount(writer, self) && writer.sid != CreatorOwner)
             return &writer;
     }
     return nullptr;
 }
 
-}  // namespace
-
 bool SecureFolder(const std::wstring& path, std::wstring& error)
 {
     FileRefusal refusal = FileRefusal::None;
-    FolderAccess access;
+    FileAccess access;
     long code = FilePlatform::CreateFolder(path, refusal);
     if (code == 0 && refusal == FileRefusal::None)
         code = FilePlatform::ReadFolderAccess(path, access);
@@ -47,7 +48,7 @@ bool SecureFolder(const std::wstring& path, std::wstring& error)
         return false;
     }
     const std::wstring self = SystemPlatform::AccountSid();
-    if (!Trusted(access.owner, self)) {
+    if (!TrustedAccount(access.owner, self)) {
         error = path + L": its owner is " + access.owner.name + L", not Administrators, SYSTEM, TrustedInstaller or "
                 L"the account Tandrel runs as, so others may have changed it.";
         return false;

@@ -20,9 +20,9 @@ struct Account {
     std::wstring name;
 };
 
-// Who owns a folder, and every account that an allowing entry of its list
-// gives a right to change it or what it holds (a null list: Everyone).
-struct FolderAccess {
+// Who owns a file or folder, and every account that an allowing entry of its
+// list gives a right to change it or what it holds (a null list: Everyone).
+struct FileAccess {
     Account owner;
     std::vector<Account> writers;
 };
@@ -63,7 +63,7 @@ namespace FilePlatform {
 [[nodiscard]] long CreateFolder(const std::wstring& path, FileRefusal& refusal);
 
 // Reads the access of the folder `path` itself, never through a link.
-[[nodiscard]] long ReadFolderAccess(const std::wstring& path, FolderAccess& access);
+[[nodiscard]] long ReadFolderAccess(const std::wstring& path, FileAccess& access);
 
 // Gives an existing folder the descriptor that CreateFolder gives a new one.
 [[nodiscard]] long ProtectFolder(const std::wstring& path);

@@ -268,7 +268,7 @@ long CreateFolder(const std::wstring& path, FileRefusal& refusal)
     return ERROR_SUCCESS;
 }
 
-long ReadFolderAccess(const std::wstring& path, FolderAccess& access)
+long ReadFolderAccess(const std::wstring& path, FileAccess& access)
 {
     UniqueFileHandle folder = OpenFolder(path, READ_CONTROL);
     if (!folder)

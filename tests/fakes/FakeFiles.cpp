@@ -115,7 +115,7 @@ long CreateFolder(const std::wstring& path, FileRefusal& refusal)
     return 0;
 }
 
-long ReadFolderAccess(const std::wstring& path, FolderAccess& access)
+long ReadFolderAccess(const std::wstring& path, FileAccess& access)
 {
     auto& files = FakeFiles::Instance();
     if (!files.access.count(path))

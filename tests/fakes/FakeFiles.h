@@ -36,7 +36,7 @@ struct FakeFiles {
     // Folders there before the run, with their access; a folder made here gets
     // Administrators as owner and writer. ProtectFolder leaves Administrators
     // and SYSTEM as writers, but fails with its code for a folder in `locked`.
-    std::map<std::wstring, FolderAccess> access;
+    std::map<std::wstring, FileAccess> access;
     std::map<std::wstring, long> locked;
 
     static FakeFiles& Instance();
