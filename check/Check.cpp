@@ -50,29 +50,6 @@ bool AnyName(const std::wstring&)
     return true;
 }
 
-// The file a value names, read as the system reads it: a quoted name is what the quotes hold, and a program's
-// command line without quotes ends at its first ".exe".
-std::wstring NamedFile(const std::wstring& value, bool program)
-{
-    if (!value.empty() && value.front() == L'"')
-        return value.substr(1, value.find(L'"', 1) - 1);
-    for (std::size_t i = 0; program && i + 4 <= value.size(); ++i) {
-        if (EqualsIgnoringCase(value.substr(i, 4), L".exe"))
-            return value.substr(0, i + 4);
-    }
-    return value;
-}
-
-// A type library's file may name a resource of the file: "x.dll\2" is the second type library in x.dll.
-std::wstring WithoutResourceIndex(const std::wstring& path)
-{
-    std::size_t separator = path.find_last_of(L'\\');
-    if (separator == std::wstring::npos || separator + 1 == path.size() || separator == 0)
-        return path;
-    bool number = std::all_of(path.begin() + separator + 1, path.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
-    return number ? path.substr(0, separator) : path;
-}
-
 // Text read with the wide calls, so that a name outside the ANSI code page reads as it is stored.
 bool ReadWideString(RegKey key, const std::wstring& name, std::wstring& text)
 {
@@ -244,16 +221,12 @@ private:
 
     void CheckServer(const std::wstring& progId, const std::wstring& classKey)
     {
-        const std::wstring base = progId.substr(0, progId.find(L'.'));
-        auto component = std::find_if(ComponentTable.begin(), ComponentTable.end(), [&base](const wchar_t* file) {
-            std::wstring name = file;
-            return EqualsIgnoringCase(name.substr(0, name.find(L'.')), base);
-        });
-        if (component == ComponentTable.end()) {
-            Problem(L"No file of the suite is named " + base + L".");
+        const wchar_t* component = ComponentOf(progId);
+        if (component == nullptr) {
+            Problem(L"No file of the suite is named " + progId.substr(0, progId.find(L'.')) + L".");
             return;
         }
-        const std::wstring file = *component;
+        const std::wstring file = component;
         const bool program = EqualsIgnoringCase(FileExtension(file, false), L"exe");
         const std::wstring serverKey = classKey + (program ? L"\\LocalServer32" : L"\\InprocServer32");
         const std::wstring server = (program ? L"the program " : L"the library ") + file;

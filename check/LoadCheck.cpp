@@ -28,13 +28,6 @@ constexpr std::size_t ListedFunctions = 5;
 
 using ActivationContext = UniqueHandle<ActCtxHandle, &SystemPlatform::ReleaseActivationContext>;
 
-std::wstring Lower(std::wstring text)
-{
-    for (wchar_t& c : text)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
-
 std::wstring FolderOf(const std::wstring& path)
 {
     std::size_t separator = path.find_last_of(L"\\/");

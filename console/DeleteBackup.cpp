@@ -19,20 +19,16 @@ constexpr int NamesTried = 99;
 
 // Tandrel\Backups in the machine's program data: where every administrator
 // finds it, whoever ran the Delete, and where nobody else may change it.
-bool BackupFolder(std::wstring& folder, std::wstring& error)
+bool BackupFolder(std::wstring& folder, std::wstring& error, std::vector<std::wstring>& othersMayChange)
 {
-    std::optional<std::wstring> base = SystemPlatform::ProgramDataFolder();
-    if (!base) {
+    std::optional<std::wstring> backups = BackupsFolder();
+    if (!backups) {
         error = L"the program data folder is not known.";
         return false;
     }
-    folder = *base;
-    for (const wchar_t* part : {L"Tandrel", L"Backups"}) {
-        folder = AddBackslash(folder) + part;
-        if (!SecureFolder(folder, error))
-            return false;
-    }
-    return true;
+    folder = *backups;
+    const std::wstring parent = folder.substr(0, folder.find_last_of(L'\\'));
+    return SecureFolder(parent, error) && SecureFolder(folder, error, &othersMayChange);
 }
 
 // A new file, `stem` + `extension` or, when that is taken, stem-2, stem-3 ...:
@@ -52,7 +48,8 @@ bool OpenNew(OutputFile& out, const std::wstring& stem, const std::wstring& exte
 }
 
 // The named file, or a new one in the backups folder whose name says when it was made.
-bool OpenBackup(OutputFile& out, const BackupOrder& order, const SystemPlatform::LocalTime& t, std::wstring& error)
+bool OpenBackup(OutputFile& out, const BackupOrder& order, const SystemPlatform::LocalTime& t, std::wstring& error,
+                std::vector<std::wstring>& othersMayChange)
 {
     const std::wstring& file = order.file;
     if (!file.empty()) {
@@ -63,7 +60,7 @@ bool OpenBackup(OutputFile& out, const BackupOrder& order, const SystemPlatform:
         return OpenNew(out, file.substr(0, dot), file.substr(dot), error);
     }
     std::wstring folder;
-    if (!BackupFolder(folder, error))
+    if (!BackupFolder(folder, error, othersMayChange))
         return false;
     wchar_t stamp[40];
     std::swprintf(stamp, 40, L"-%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
@@ -119,7 +116,7 @@ DeleteBackup BackUpForDelete(const std::vector<std::wstring>& progIds, const std
 
     OutputFile out;
     const SystemPlatform::LocalTime now = SystemPlatform::Now();
-    if (!OpenBackup(out, order, now, backup.error))
+    if (!OpenBackup(out, order, now, backup.error, backup.othersMayChange))
         return backup;
     long code = out.Write(EncodeUtf16File(FormatRegFile(keys, RunIdentity(now) + L"; " + order.origin)));
     if (code == 0)

@@ -11,6 +11,8 @@ struct DeleteBackup {
     std::wstring path;               // the file written; "" when no tree was there to keep
     std::wstring error;              // why the file could not be written; "" otherwise
     std::set<std::wstring> unread;   // trees not read whole, by name: Delete must leave them
+    // Files in the backups folder that others may change, each with who: its permissions were reset, theirs not.
+    std::vector<std::wstring> othersMayChange;
 };
 
 // Reads, whole and exactly as stored, every tree that deleting these classes

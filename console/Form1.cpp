@@ -211,6 +211,8 @@ void Form1::cmdDelete_Click()
     BackupFailed = false;
     // Nothing goes that is not in the backup, and nothing at all without one.
     DeleteBackup backup = BackUpForDelete(*ClassList, *ClsidList, *TypeLibList, view_.Backup());
+    for (const std::wstring& file : backup.othersMayChange)
+        AddMsg(L"\r\nWARNING: " + file);
     if (!backup.error.empty()) {
         DeleteFailed = true;
         BackupFailed = true;

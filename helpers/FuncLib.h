@@ -25,6 +25,14 @@
     return true;
 }
 
+// `text` with every letter lower-cased, to compare or keep names as the registry and the file system do.
+[[nodiscard]] inline std::wstring Lower(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
 // Trims `path` in place (unless it is blank) and returns it ending in a
 // separator; "" for a blank path.
 [[nodiscard]] std::wstring AddBackslash(std::wstring& path);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "helpers/FuncLib.h"
+
 #include "helpers/OutputFile.h"
 #include "platform/FilePlatform.h"
 #include "platform/SystemPlatform.h"
@@ -36,7 +38,47 @@ const Account* Stranger(const FileAccess& access, const std::wstring& self)
     return nullptr;
 }
 
-bool SecureFolder(const std::wstring& path, std::wstring& error)
+std::optional<std::wstring> BackupsFolder()
+{
+    std::optional<std::wstring> base = SystemPlatform::ProgramDataFolder();
+    if (!base)
+        return std::nullopt;
+    return AddBackslash(*base) + L"Tandrel\\Backups";
+}
+
+namespace {
+
+// The files in a folder whose permissions were just reset that others may still change.
+std::vector<std::wstring> FilesOthersMayChange(const std::wstring& folder, const std::wstring& self)
+{
+    std::vector<std::wstring> found;
+    std::vector<std::wstring> names;
+    if (long code = FilePlatform::ListFiles(folder, names)) {
+        found.push_back(folder + L": its files cannot be listed: " + FilePlatform::ErrorText(code));
+        return found;
+    }
+    for (const std::wstring& name : names) {
+        const std::wstring file = folder + L"\\" + name;
+        FileAccess access;
+        const Account* stranger = nullptr;
+        long code = FilePlatform::ReadFolderAccess(file, access);
+        if (code == 0 && (stranger = Stranger(access, self)) == nullptr)
+            continue;
+        found.push_back(file + L": " +
+                        (code != 0 ? L"its permissions cannot be read: " + FilePlatform::ErrorText(code)
+                                   : AccountText(*stranger) + L" may change it, so it is no backup to restore."));
+    }
+    return found;
+}
+
+}  // namespace
+
+std::wstring AccountText(const Account& account)
+{
+    return account.name.empty() ? account.sid : account.name;
+}
+
+bool SecureFolder(const std::wstring& path, std::wstring& error, std::vector<std::wstring>* othersMayChange)
 {
     FileRefusal refusal = FileRefusal::None;
     FileAccess access;
@@ -60,8 +102,12 @@ bool SecureFolder(const std::wstring& path, std::wstring& error)
     code = FilePlatform::ProtectFolder(path);
     if (code == 0)
         code = FilePlatform::ReadFolderAccess(path, access);
-    if (code == 0 && Stranger(access, self) == nullptr)
+    if (code == 0 && Stranger(access, self) == nullptr) {
+        // Whatever was put there while others could is left as it was, and named.
+        if (othersMayChange)
+            *othersMayChange = FilesOthersMayChange(path, self);
         return true;
+    }
     error = path + L": " + name + L" may change it, and its permissions could not be reset" +
             (code != 0 ? L": " + FilePlatform::ErrorText(code) : std::wstring(L"."));
     return false;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/FilePlatform.h"
 
@@ -12,7 +14,16 @@
 // create folders where Tandrel keeps its own, and plant what an elevated
 // program would then write through. On failure `error` names the folder and
 // says why.
-[[nodiscard]] bool SecureFolder(const std::wstring& path, std::wstring& error);
+// When the list is reset, the files already inside keep their owners and
+// lists; each that others may still change is named in `othersMayChange`.
+[[nodiscard]] bool SecureFolder(const std::wstring& path, std::wstring& error,
+                                std::vector<std::wstring>* othersMayChange = nullptr);
+
+// Tandrel\Backups in the machine's program data, where Delete keeps its backups; nothing when that is not known.
+[[nodiscard]] std::optional<std::wstring> BackupsFolder();
+
+// An account as the log names it: its name, or its SID when it has none.
+[[nodiscard]] std::wstring AccountText(const Account& account);
 
 // Administrators, SYSTEM, TrustedInstaller, or `self`, the account Tandrel runs as.
 [[nodiscard]] bool TrustedAccount(const Account& account, const std::wstring& self);

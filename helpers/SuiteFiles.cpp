@@ -1,5 +1,7 @@
 #include "helpers/SuiteFiles.h"
 
+#include <algorithm>
+
 #include "helpers/FuncLib.h"
 
 std::wstring ComponentPath(const std::wstring& appPath, const std::wstring& systemPath, const std::wstring& file)
@@ -12,4 +14,34 @@ std::wstring ComponentPath(const std::wstring& appPath, const std::wstring& syst
     if (EqualsIgnoringCase(extension, L"dll") || EqualsIgnoringCase(extension, L"ocx"))
         return systemPath + file;
     return L"";
+}
+
+const wchar_t* ComponentOf(const std::wstring& progId)
+{
+    const std::wstring base = progId.substr(0, progId.find(L'.'));
+    auto component = std::find_if(ComponentTable.begin(), ComponentTable.end(), [&base](const wchar_t* file) {
+        std::wstring name = file;
+        return EqualsIgnoringCase(name.substr(0, name.find(L'.')), base);
+    });
+    return component == ComponentTable.end() ? nullptr : *component;
+}
+
+std::wstring NamedFile(const std::wstring& value, bool program)
+{
+    if (!value.empty() && value.front() == L'"')
+        return value.substr(1, value.find(L'"', 1) - 1);
+    for (std::size_t i = 0; program && i + 4 <= value.size(); ++i) {
+        if (EqualsIgnoringCase(value.substr(i, 4), L".exe"))
+            return value.substr(0, i + 4);
+    }
+    return value;
+}
+
+std::wstring WithoutResourceIndex(const std::wstring& path)
+{
+    std::size_t separator = path.find_last_of(L'\\');
+    if (separator == std::wstring::npos || separator + 1 == path.size() || separator == 0)
+        return path;
+    bool number = std::all_of(path.begin() + separator + 1, path.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    return number ? path.substr(0, separator) : path;
 }

@@ -23,3 +23,16 @@ inline constexpr std::array<const wchar_t*, 9> ComponentTable{
 // from the system folder `systemPath`; "" for a file of another kind.
 [[nodiscard]] std::wstring ComponentPath(const std::wstring& appPath, const std::wstring& systemPath,
                                          const std::wstring& file);
+
+// The component file that serves `progId`: the one whose name before its dot
+// is the ProgID's; nullptr for none.
+[[nodiscard]] const wchar_t* ComponentOf(const std::wstring& progId);
+
+// The file a server value names, read as the system reads it: a quoted name is
+// what the quotes hold, and a program's command line without quotes ends at its
+// first ".exe".
+[[nodiscard]] std::wstring NamedFile(const std::wstring& value, bool program);
+
+// A type library's file may name a resource of the file: "x.dll\2" is the
+// second type library in x.dll. The file without that index.
+[[nodiscard]] std::wstring WithoutResourceIndex(const std::wstring& path);

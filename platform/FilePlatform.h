@@ -62,15 +62,20 @@ namespace FilePlatform {
 // an existing folder is left as it is. A link is refused as for a file.
 [[nodiscard]] long CreateFolder(const std::wstring& path, FileRefusal& refusal);
 
-// Reads the access of the folder `path` itself, never through a link.
+// Reads the access of the file or folder `path` itself, never through a link.
 [[nodiscard]] long ReadFolderAccess(const std::wstring& path, FileAccess& access);
 
-// Gives an existing folder the descriptor that CreateFolder gives a new one.
+// Gives an existing folder the descriptor that CreateFolder gives a new one;
+// what it holds keeps its own.
 [[nodiscard]] long ProtectFolder(const std::wstring& path);
 
-// The whole of a plain file on a disk, at most `limit` bytes (ERROR_FILE_TOO_LARGE beyond).
+// The names of the files (not folders) in `folder`.
+[[nodiscard]] long ListFiles(const std::wstring& folder, std::vector<std::wstring>& names);
+
+// The whole of a plain file on a disk, at most `limit` bytes (ERROR_FILE_TOO_LARGE beyond); with `access`,
+// also who owns and may change the file that was read, as its open handle says.
 [[nodiscard]] long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal,
-                                std::size_t limit);
+                                std::size_t limit, FileAccess* access = nullptr);
 
 // Opens a plain file on a disk to read parts of it, as ReadDiskFile opens it; `size` is its length.
 [[nodiscard]] long OpenToRead(const std::wstring& path, FileHandle& file, std::uint64_t& size, FileRefusal& refusal);

@@ -162,6 +162,38 @@ DWORD FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& informa
     return code;
 }
 
+// Who owns the open file or folder, and who its list lets change it.
+DWORD AccessOf(HANDLE object, FileAccess& access)
+{
+    PSID owner = nullptr;
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD code = GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                 &owner, nullptr, &list, nullptr, &descriptor);
+    if (code != ERROR_SUCCESS)
+        return code;
+    UniqueLocalMemory held(descriptor);
+    access.owner = AccountOf(owner);
+    access.writers.clear();
+    if (list == nullptr) {
+        access.writers.push_back({L"S-1-1-0", L"Everyone"});
+        return ERROR_SUCCESS;
+    }
+    for (DWORD i = 0; i < list->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(list, i, &entry))
+            return GetLastError();
+        // A conditional entry may allow as much as a plain one.
+        BYTE type = static_cast<ACE_HEADER*>(entry)->AceType;
+        if (type != ACCESS_ALLOWED_ACE_TYPE && type != ACCESS_ALLOWED_CALLBACK_ACE_TYPE)
+            continue;
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        if (allowed->Mask & ChangeRights)
+            access.writers.push_back(AccountOf(&allowed->SidStart));
+    }
+    return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 namespace FilePlatform {
@@ -273,33 +305,7 @@ long ReadFolderAccess(const std::wstring& path, FileAccess& access)
     UniqueFileHandle folder = OpenFolder(path, READ_CONTROL);
     if (!folder)
         return static_cast<long>(GetLastError());
-    PSID owner = nullptr;
-    PACL list = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    DWORD code = GetSecurityInfo(folder.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                 &owner, nullptr, &list, nullptr, &descriptor);
-    if (code != ERROR_SUCCESS)
-        return static_cast<long>(code);
-    UniqueLocalMemory held(descriptor);
-    access.owner = AccountOf(owner);
-    access.writers.clear();
-    if (list == nullptr) {
-        access.writers.push_back({L"S-1-1-0", L"Everyone"});
-        return ERROR_SUCCESS;
-    }
-    for (DWORD i = 0; i < list->AceCount; ++i) {
-        void* entry = nullptr;
-        if (!GetAce(list, i, &entry))
-            return static_cast<long>(GetLastError());
-        // A conditional entry may allow as much as a plain one.
-        BYTE type = static_cast<ACE_HEADER*>(entry)->AceType;
-        if (type != ACCESS_ALLOWED_ACE_TYPE && type != ACCESS_ALLOWED_CALLBACK_ACE_TYPE)
-            continue;
-        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-        if (allowed->Mask & ChangeRights)
-            access.writers.push_back(AccountOf(&allowed->SidStart));
-    }
-    return ERROR_SUCCESS;
+    return static_cast<long>(AccessOf(folder.get(), access));
 }
 
 long ProtectFolder(const std::wstring& path)
@@ -311,17 +317,45 @@ long ProtectFolder(const std::wstring& path)
     PACL list = nullptr;
     if (DWORD code = AdministratorsOnlyList(descriptor, list))
         return static_cast<long>(code);
-    return static_cast<long>(SetSecurityInfo(folder.get(), SE_FILE_OBJECT,
-                                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                                             nullptr, list, nullptr));
+    // Set on the folder alone: SetSecurityInfo would pass the new list on to
+    // what the folder holds, and a file planted there before must keep the
+    // owner and list that tell it apart from a backup.
+    return SetKernelObjectSecurity(folder.get(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                   descriptor.get())
+               ? ERROR_SUCCESS
+               : static_cast<long>(GetLastError());
 }
 
-long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal, std::size_t limit)
+long ListFiles(const std::wstring& folder, std::vector<std::wstring>& names)
+{
+    names.clear();
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        return code == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<long>(code);
+    }
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.emplace_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    DWORD code = GetLastError();
+    FindClose(search);
+    return code == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : static_cast<long>(code);
+}
+
+long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal, std::size_t limit,
+                  FileAccess* access)
 {
     DWORD code = ERROR_SUCCESS;
-    HANDLE opened = OpenDiskFile(path, GENERIC_READ, OPEN_EXISTING, refusal, code);
+    HANDLE opened = OpenDiskFile(path, GENERIC_READ | (access ? READ_CONTROL : 0), OPEN_EXISTING, refusal, code);
     if (opened == INVALID_HANDLE_VALUE)
         return static_cast<long>(code);
+    // Asked of the handle that is read: the name may be given to another file meanwhile.
+    if (access && (code = AccessOf(opened, *access)) != ERROR_SUCCESS) {
+        CloseHandle(opened);
+        return static_cast<long>(code);
+    }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(opened, &size) || static_cast<unsigned long long>(size.QuadPart) > limit) {
         code = size.QuadPart > 0 ? ERROR_FILE_TOO_LARGE : GetLastError();

@@ -4,6 +4,7 @@
 #include <cwctype>
 #include <string_view>
 
+#include "helpers/FuncLib.h"
 #include "platform/RegistryPlatform.h"
 #include "registry/RegKeyOwner.h"
 
@@ -14,13 +15,6 @@ constexpr std::wstring_view KernelMachine = L"\\REGISTRY\\MACHINE";
 // The registry itself gives up on a longer chain of links.
 constexpr int MostLinks = 16;
 constexpr long CannotResolve = 1921;  // ERROR_CANT_RESOLVE_FILENAME
-
-std::wstring Lower(std::wstring text)
-{
-    for (wchar_t& c : text)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
 
 // `path` is `root` or lies below it.
 bool IsUnder(std::wstring_view path, std::wstring_view root)

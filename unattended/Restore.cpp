@@ -1,13 +1,17 @@
 #include "unattended/Restore.h"
 
 #include <algorithm>
+#include <optional>
+#include <set>
 
 #include "helpers/FuncLib.h"
 #include "helpers/SuiteFiles.h"
 #include "helpers/Utf16.h"
 #include "helpers/OutputFile.h"
+#include "helpers/SecureFolder.h"
 #include "platform/FilePlatform.h"
 #include "platform/RegistryPlatform.h"
+#include "platform/SystemPlatform.h"
 #include "registry/RegFile.h"
 #include "registry/RegKeyOwner.h"
 #include "registry/RegLinkResolve.h"
@@ -24,12 +28,23 @@ bool Below(const std::wstring& path, const std::wstring& top)
     return path.size() > top.size() && EqualsIgnoringCase(path.substr(0, top.size()), top) && path[top.size()] == L'\\';
 }
 
+// The text of a string value, expanded as the system expands it for a caller; nothing for a value of another type.
+std::optional<std::wstring> StringOf(const RegValueData& value)
+{
+    if (value.type != RegType::Sz && value.type != RegType::ExpandSz)
+        return std::nullopt;
+    bool valid = true;
+    std::wstring text = TrimNull(FromUtf16(UnitsOf(value.bytes), valid));
+    if (value.type == RegType::ExpandSz)
+        text = SystemPlatform::ExpandStringsW(text).value_or(text);
+    return text;
+}
+
 std::wstring DefaultText(const RegKeyData& key)
 {
     for (const RegValueData& value : key.values) {
-        bool valid = true;
-        if (value.name.empty() && (value.type == RegType::Sz || value.type == RegType::ExpandSz))
-            return TrimNull(FromUtf16(UnitsOf(value.bytes), valid));
+        if (value.name.empty())
+            return StringOf(value).value_or(L"");
     }
     return L"";
 }
@@ -47,6 +62,17 @@ std::vector<std::wstring> ClassesParts(const std::wstring& path)
     if (parts.size() > 1 && EqualsIgnoringCase(parts[0], L"Wow6432Node"))
         parts.erase(parts.begin());
     return parts;
+}
+
+// The class or type library key that `path` lies in, by the file's own names: its first two parts below
+// Software\Classes (and Wow6432Node).
+std::wstring TreeTop(const std::wstring& path)
+{
+    std::size_t end = AllowedRoot.size();
+    std::size_t wanted = path.size() > end + 12 && EqualsIgnoringCase(path.substr(end + 1, 12), L"Wow6432Node\\") ? 3 : 2;
+    for (std::size_t n = 0; n < wanted && end != std::wstring::npos; ++n)
+        end = path.find(L'\\', end + 1);
+    return path.substr(0, end);
 }
 
 bool Names(const std::vector<std::wstring>& names, const std::wstring& name)
@@ -88,6 +114,146 @@ std::size_t FirstForeignKey(const RegFileParse& parsed)
     return parsed.keys.size();
 }
 
+// The default value of the key `subPath` (the 64-bit view's names below
+// HKEY_LOCAL_MACHINE) as it is on the machine; nothing when it is not there.
+std::optional<std::wstring> MachineDefault(const std::wstring& subPath, bool view32 = false)
+{
+    RegKey opened = RegKey::None;
+    long code = view32 ? RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, subPath, opened, true)
+                       : RegistryPlatform::OpenLink64(subPath, opened);
+    if (code != RegError::Success)
+        return std::nullopt;
+    RegKeyOwner key(opened);
+    RegValueData value;
+    if (RegistryPlatform::QueryValueWide(key.get(), L"", value) != RegError::Success)
+        return std::nullopt;
+    std::optional<std::wstring> text = StringOf(value);
+    return text && !text->empty() ? text : std::nullopt;
+}
+
+std::wstring FileName(const std::wstring& path)
+{
+    return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+// The type libraries that the suite's classes on this machine name, as a 32-bit caller finds them.
+std::set<std::wstring> SuiteTypeLibs()
+{
+    std::set<std::wstring> named;
+    for (const wchar_t* progId : ClassTable) {
+        std::optional<std::wstring> clsid = MachineDefault(L"Software\\Classes\\" + std::wstring(progId) + L"\\CLSID", true);
+        if (!clsid || clsid->find(L'\\') != std::wstring::npos)
+            continue;
+        if (std::optional<std::wstring> typeLib = MachineDefault(L"Software\\Classes\\CLSID\\" + *clsid + L"\\TypeLib", true))
+            named.insert(Lower(*typeLib));
+    }
+    return named;
+}
+
+// Why the key `top` of the machine, the top of a class or type library tree of
+// the file, is another product's; "" when it is not there or is the suite's.
+// Right after a Delete the suite's trees are gone, so its backup always passes.
+std::wstring ForeignOnMachine(const std::wstring& top, bool typeLib, std::optional<std::set<std::wstring>>& suiteTypeLibs)
+{
+    const std::wstring sub = top.substr(Machine.size());
+    RegKey opened = RegKey::None;
+    long code = RegistryPlatform::OpenLink64(sub, opened);
+    if (code == RegError::FileNotFound)
+        return L"";
+    if (code != RegError::Success)
+        return L"it cannot be looked at: " + FilePlatform::ErrorText(code);
+    RegKeyOwner(opened).reset();
+    if (typeLib) {
+        if (!suiteTypeLibs)
+            suiteTypeLibs = SuiteTypeLibs();
+        return suiteTypeLibs->count(Lower(ClassesParts(top).back())) ? L""
+                                                                       : L"no class of the suite on this computer names it.";
+    }
+    if (std::optional<std::wstring> progId = MachineDefault(sub + L"\\ProgID")) {
+        bool suite = std::any_of(ClassTable.begin(), ClassTable.end(),
+                                 [&progId](const wchar_t* p) { return EqualsIgnoringCase(p, *progId); });
+        return suite ? L"" : L"its ProgID there is " + *progId + L".";
+    }
+    for (const wchar_t* server : {L"InprocServer32", L"LocalServer32"}) {
+        std::optional<std::wstring> value = MachineDefault(sub + L"\\" + server);
+        if (!value)
+            continue;
+        std::wstring file = FileName(NamedFile(*value, std::wstring(server) == L"LocalServer32"));
+        bool suite = std::any_of(ComponentTable.begin(), ComponentTable.end(),
+                                 [&file](const wchar_t* c) { return EqualsIgnoringCase(c, file); });
+        return suite ? L"" : L"it has no ProgID there, and its server " + *value + L" is none of the suite's files.";
+    }
+    return L"it has neither a ProgID nor a server there that would show it is the suite's.";
+}
+
+// The component file that the file's own keys tie class `clsid` to: through the ProgID that names it.
+const wchar_t* ComponentOfClass(const RegFileParse& parsed, const std::wstring& clsid)
+{
+    for (const RegKeyData& key : parsed.keys) {
+        std::vector<std::wstring> parts = ClassesParts(key.path);
+        if (parts.size() == 2 && EqualsIgnoringCase(parts[1], L"CLSID") && EqualsIgnoringCase(DefaultText(key), clsid))
+            return ComponentOf(parts[0]);
+    }
+    return nullptr;
+}
+
+const wchar_t* ComponentOfTypeLib(const RegFileParse& parsed, const std::wstring& typeLib)
+{
+    for (const RegKeyData& key : parsed.keys) {
+        std::vector<std::wstring> parts = ClassesParts(key.path);
+        if (parts.size() == 3 && EqualsIgnoringCase(parts[0], L"CLSID") && EqualsIgnoringCase(parts[2], L"TypeLib") &&
+            EqualsIgnoringCase(DefaultText(key), typeLib))
+            return ComponentOfClass(parsed, parts[1]);
+    }
+    return nullptr;
+}
+
+// Why the file that a value the system loads or starts names deserves a look;
+// "" when it is the class's own component in a folder only administrators can change.
+std::wstring ServerDoubt(const std::wstring& file, const wchar_t* component)
+{
+    if (component == nullptr || !EqualsIgnoringCase(FileName(file), component))
+        return L"which is not the suite's " + std::wstring(component ? component : L"file for it") + L".";
+    std::size_t separator = file.find_last_of(L'\\');
+    if (!IsFullPath(file) || separator == std::wstring::npos)
+        return L"which is no full path: the system looks for it in folders that others may change.";
+    const std::wstring folder = file.substr(0, separator);
+    FileAccess access;
+    long code = FilePlatform::ReadFolderAccess(folder, access);
+    if (code == 2 || code == 3)
+        return L"whose folder " + folder + L" is not there: whoever creates it chooses what is loaded.";
+    if (code != 0)
+        return L"whose folder's permissions cannot be read: " + FilePlatform::ErrorText(code);
+    const Account* stranger = Stranger(access, SystemPlatform::AccountSid());
+    return stranger ? L"in the folder " + folder + L", which " + AccountText(*stranger) + L" may change." : L"";
+}
+
+// One warning for each value that the system would load or start, when it
+// names a file other than the class's component or one in a folder others may
+// change. The restore still writes it: the backup holds what was there.
+std::vector<std::wstring> ServerWarnings(const RegFileParse& parsed)
+{
+    std::vector<std::wstring> warnings;
+    for (const RegKeyData& key : parsed.keys) {
+        std::vector<std::wstring> parts = ClassesParts(key.path);
+        bool inproc = parts.size() == 3 && EqualsIgnoringCase(parts[0], L"CLSID") &&
+                      EqualsIgnoringCase(parts[2], L"InprocServer32");
+        bool local = parts.size() == 3 && EqualsIgnoringCase(parts[0], L"CLSID") &&
+                     EqualsIgnoringCase(parts[2], L"LocalServer32");
+        bool typeLib = parts.size() == 5 && EqualsIgnoringCase(parts[0], L"TypeLib") &&
+                       (EqualsIgnoringCase(parts[4], L"win32") || EqualsIgnoringCase(parts[4], L"win64"));
+        std::wstring text = DefaultText(key);
+        if ((!inproc && !local && !typeLib) || text.empty())
+            continue;
+        std::wstring file = typeLib ? WithoutResourceIndex(NamedFile(text, false)) : NamedFile(text, local);
+        std::wstring doubt = ServerDoubt(file, typeLib ? ComponentOfTypeLib(parsed, parts[1])
+                                                       : ComponentOfClass(parsed, parts[1]));
+        if (!doubt.empty())
+            warnings.push_back(L"\tWARNING: The default value of " + key.path + L" names " + file + L", " + doubt);
+    }
+    return warnings;
+}
+
 // The first failure in writing one key and its values; "" when all went in.
 std::wstring WriteKey(const RegKeyData& key)
 {
@@ -111,11 +277,19 @@ bool RestoreRegFile(const std::wstring& path, const std::function<void(const std
     std::wstring fullPath = path;
     std::string bytes;
     FileRefusal refusal = FileRefusal::None;
+    FileAccess access;
     long code = FilePlatform::FullPath(path, fullPath);
     if (code == 0)
-        code = FilePlatform::ReadDiskFile(fullPath, bytes, refusal, LargestFile);
+        code = FilePlatform::ReadDiskFile(fullPath, bytes, refusal, LargestFile, &access);
     log(L"\r\nRestoring from " + fullPath);
     std::wstring error = code != 0 ? FilePlatform::ErrorText(code) : OutputFile::RefusalText(refusal);
+    // Whose file it is guards first: a file that only administrators could
+    // have written is what an administrator kept, a broken registration included.
+    const Account* stranger = nullptr;
+    if (error.empty() && (stranger = Stranger(access, SystemPlatform::AccountSid())) != nullptr)
+        error = AccountText(*stranger) + L" may change it, so it may hold what no backup held. Copy it into " +
+                BackupsFolder().value_or(L"Tandrel's backups folder") +
+                L" first: a copy that an administrator makes there gets that folder's permissions. Nothing was written.";
     std::optional<std::wstring> text;
     if (error.empty() && !(text = DecodeUtf16File(bytes)))
         error = L"it is not a registry file in UTF-16 with a byte-order mark.";
@@ -144,11 +318,32 @@ bool RestoreRegFile(const std::wstring& path, const std::function<void(const std
             error = line + L"The key " + key + L" lies below a registry link to " + landing + L", outside " +
                     std::wstring(AllowedRoot) + L". Nothing was written.";
     }
+    // A tree of the file that is there already and is another product's: the
+    // file's own keys cannot say which classes are the suite's.
+    std::optional<std::set<std::wstring>> suiteTypeLibs;
+    std::set<std::wstring> looked;
+    for (std::size_t i = 0; error.empty() && i < parsed.keys.size(); ++i) {
+        std::vector<std::wstring> parts = ClassesParts(parsed.keys[i].path);
+        bool typeLib = EqualsIgnoringCase(parts[0], L"TypeLib");
+        if (parts.size() < 2 || (!typeLib && !EqualsIgnoringCase(parts[0], L"CLSID")))
+            continue;
+        std::wstring landing;
+        std::wstring top = TreeTop(parsed.keys[i].path);
+        if (!looked.insert(Lower(top)).second || resolver.Resolve(top, landing) != 0)
+            continue;
+        std::wstring why = ForeignOnMachine(landing, typeLib, suiteTypeLibs);
+        if (!why.empty())
+            error = L"line " + std::to_wstring(parsed.keyLines[i]) + L": The key " + top +
+                    L" on this computer is another product's: " + why + L" Nothing was written.";
+    }
     if (!error.empty()) {
         log(L"\tERROR: Cannot restore " + fullPath + L": " + error);
         log(L"\r\n*** ERROR IN RESTORING - Scroll back to see the Errors.");
         return false;
     }
+
+    for (const std::wstring& warning : ServerWarnings(parsed))
+        log(warning);
 
     // Each tree at the top of the file is reported once, with the first
     // failure met anywhere in it.

@@ -118,9 +118,21 @@ long CreateFolder(const std::wstring& path, FileRefusal& refusal)
 long ReadFolderAccess(const std::wstring& path, FileAccess& access)
 {
     auto& files = FakeFiles::Instance();
-    if (!files.access.count(path))
+    // A file without access of its own was written by an administrator.
+    if (!files.access.count(path) && !files.contents.count(path))
         return 2;
-    access = files.access[path];
+    access = files.access.count(path) ? files.access[path] : FileAccess{Administrators, {Administrators}};
+    return 0;
+}
+
+long ListFiles(const std::wstring& folder, std::vector<std::wstring>& names)
+{
+    names.clear();
+    const std::wstring prefix = folder + L"\\";
+    for (const auto& [path, content] : FakeFiles::Instance().contents) {
+        if (path.starts_with(prefix) && path.find(L'\\', prefix.size()) == std::wstring::npos)
+            names.push_back(path.substr(prefix.size()));
+    }
     return 0;
 }
 
@@ -158,12 +170,16 @@ const std::string* HeldFile(const std::wstring& path, FileRefusal& refusal, long
     return files.contents.count(path) ? &files.contents[path] : &image->second;
 }
 
-long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal, std::size_t limit)
+long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& refusal, std::size_t limit,
+                  FileAccess* access)
 {
     long code = 0;
     const std::string* held = HeldFile(path, refusal, code);
     if (!held)
         return code;
+    if (access)
+        *access = FakeFiles::Instance().access.count(path) ? FakeFiles::Instance().access[path]
+                                                           : FileAccess{Administrators, {Administrators}};
     bytes = *held;
     return bytes.size() > limit ? 223 : 0;  // ERROR_FILE_TOO_LARGE
 }
