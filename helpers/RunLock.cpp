@@ -58,8 +58,14 @@ RunLock::Outcome RunLock::Take(std::wstring& message)
         return Outcome::Held;
     }
     if (code != 0) {
-        message = L"ERROR: Cannot tell whether another Tandrel run is in progress: " + FilePlatform::ErrorText(code) +
-                  L" Nothing was done.";
+        handle_.reset();
+        std::wstring what = FilePlatform::ErrorText(code);
+        if (!state.kind.empty())
+            what = state.kind + L" of that name is there" +
+                   (state.owner.sid.empty() ? L"" : L", made by " + (state.owner.name.empty() ? state.owner.sid
+                                                                                            : state.owner.name)) +
+                   L".";
+        message = L"ERROR: The run lock " + state.name + L" cannot be taken: " + what + L" Nothing was done.";
         return Outcome::Failed;
     }
     ++holders;

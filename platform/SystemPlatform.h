@@ -29,6 +29,7 @@ struct RunLockState {
     bool existed = false;
     Account owner;
     bool abandoned = false;
+    std::wstring kind;  // what is at the name when it is no mutex: "an event", ...; "" when unknown
 };
 
 namespace SystemPlatform {

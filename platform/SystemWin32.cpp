@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <memory>
+#include <utility>
 
 #include "platform/AccountWin32.h"
 #include "platform/AnsiBuffer.h"
@@ -112,6 +113,29 @@ Account OwnerOf(HANDLE object)
         return {};
     UniqueLocalMemory held(descriptor);
     return owner ? AccountOf(owner) : Account{};
+}
+
+// What holds the lock's name when it is no mutex, and who made it: each kind
+// of named object is opened in turn, only to read its owner.
+void LookAtOtherObject(RunLockState& state)
+{
+    const wchar_t* name = state.name.c_str();
+    const std::pair<const wchar_t*, HANDLE (*)(const wchar_t*)> kinds[] = {
+        {L"an event", [](const wchar_t* n) { return OpenEventW(READ_CONTROL, FALSE, n); }},
+        {L"a semaphore", [](const wchar_t* n) { return OpenSemaphoreW(READ_CONTROL, FALSE, n); }},
+        {L"a waitable timer", [](const wchar_t* n) { return OpenWaitableTimerW(READ_CONTROL, FALSE, n); }},
+        {L"a file mapping", [](const wchar_t* n) { return OpenFileMappingW(READ_CONTROL, FALSE, n); }},
+        {L"a job", [](const wchar_t* n) { return OpenJobObjectW(READ_CONTROL, FALSE, n); }},
+    };
+    for (const auto& [kind, open] : kinds) {
+        UniqueKernelHandle found(open(name));
+        if (!found)
+            continue;
+        state.existed = true;
+        state.kind = kind;
+        state.owner = OwnerOf(found.get());
+        return;
+    }
 }
 
 }  // namespace
@@ -261,6 +285,9 @@ long TakeRunLock(RunLockPlace place, LockHandle& lock, RunLockState& state)
     taken->mutex = CreateMutexW(&attributes, FALSE, state.name.c_str());
     DWORD made = GetLastError();
     if (!taken->mutex) {
+        // Another kind of object at the name: someone made it to keep every run out.
+        if (made == ERROR_INVALID_HANDLE)
+            LookAtOtherObject(state);
         // A lock whose list shuts this account out may still say who made it.
         if (made == ERROR_ACCESS_DENIED) {
             UniqueKernelHandle look(OpenMutexW(READ_CONTROL, FALSE, state.name.c_str()));

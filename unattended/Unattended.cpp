@@ -44,7 +44,8 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
     RunLock::Outcome locked = RunLock::Outcome::Taken;
     if (line.error.empty() && !line.help)
         locked = lock.Take(lockMessage);
-    if (locked == RunLock::Outcome::Held || locked == RunLock::Outcome::Refused) {
+    // Whatever kept the lock from being taken, nothing is done: not even the log is opened.
+    if (locked == RunLock::Outcome::Held || locked == RunLock::Outcome::Refused || locked == RunLock::Outcome::Failed) {
         output.Write(lockMessage + L"\r\n");
         verdict.error = lockMessage;
         // What was not done, for whoever retries it.
@@ -79,10 +80,6 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
         output.Write(L"Log file: " + output.LogPath() + L"\r\n");
     if (!lockMessage.empty())
         output.Write(lockMessage + L"\r\n");
-    if (locked == RunLock::Outcome::Failed) {
-        verdict.reason = VerdictReason::LockRefused;
-        return ExitCode::CommandFailed;
-    }
     bool repairs = std::find(line.commands.begin(), line.commands.end(), UnattendedCommand::Repair) !=
                    line.commands.end();
     UnattendedView view([&output](const std::wstring& text) { output.Write(text); },

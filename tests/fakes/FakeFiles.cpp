@@ -118,8 +118,8 @@ long CreateFolder(const std::wstring& path, FileRefusal& refusal)
 long ReadFolderAccess(const std::wstring& path, FileAccess& access)
 {
     auto& files = FakeFiles::Instance();
-    // A file without access of its own was written by an administrator.
-    if (!files.access.count(path) && !files.contents.count(path))
+    // A file without access of its own was written by an administrator, and the fixture's folders made by one.
+    if (!files.access.count(path) && !files.contents.count(path) && Absent(path + L"\\x") == 3)
         return 2;
     access = files.access.count(path) ? files.access[path] : FileAccess{Administrators, {Administrators}};
     return 0;

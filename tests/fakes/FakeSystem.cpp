@@ -163,6 +163,12 @@ long TakeRunLock(RunLockPlace place, LockHandle& lock, RunLockState& state)
     state.name = place == RunLockPlace::PrivateNamespace ? L"Tandrel\\RunLock" : L"Global\\Tandrel.RunLock";
     // One there already was made by another Tandrel run, unless the test names its maker; one that shuts this
     // account out (ERROR_ACCESS_DENIED) tells its maker only where the test gives one.
+    if (!system.runLockKind.empty()) {
+        state.existed = true;
+        state.kind = system.runLockKind;
+        state.owner = system.runLockOwner;
+        return 6;  // ERROR_INVALID_HANDLE, as for a name that holds no mutex
+    }
     const bool shut = system.runLockError == 5;
     state.existed = system.runLockHeldElsewhere || system.runLockAbandoned || !system.runLockOwner.sid.empty() || shut;
     if (state.existed)

@@ -37,6 +37,7 @@ struct FakeSystem {
     bool runLockHeldElsewhere = false;
     bool runLockAbandoned = false;
     long runLockError = 0;
+    std::wstring runLockKind;  // another kind of object at the name, made by `runLockOwner`: taking fails with 6
     int runLocksTaken = 0;
     bool runLockHeld = false;
     SystemPlatform::LocalTime now{2026, 12, 8, 9, 5, 7, 60};

@@ -206,6 +206,66 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          },
          L"Restoring from C:\\Work\\tree.reg\r\n\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\Wrenna.clsIFace"
          L"\r\n{"},
+        // Whose file it is, and whose classes it would change: another product's, or one others may change, is refused.
+        {{L"/restore", L"w.reg"}, "R", L"", nullptr, Machine::Bare, 1,
+         [](FakeFiles& f) {
+             f.contents[L"C:\\Work\\w.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Wrenna.clsIFace"));
+             f.access[L"C:\\Work\\w.reg"] = {{L"S-1-5-32-544", L"BUILTIN\\Administrators"},
+                                             {{L"S-1-5-32-545", L"BUILTIN\\Users"}}};
+         },
+         L"\tERROR: Cannot restore C:\\Work\\w.reg: BUILTIN\\Users may change it, so it may hold what no backup held. "
+         L"Copy it into C:\\ProgramData\\Tandrel\\Backups first: a copy that an administrator makes there gets that "
+         L"folder's permissions. Nothing was written.\r\n", "command-failed"},
+        {{L"/restore", L"steer.reg"}, "R", L"", nullptr, Machine::Bare, 1,
+         [](FakeFiles& f) {
+             FakeRegistry::Instance().SetString(L"Software\\Classes\\CLSID\\{C1}\\ProgID", L"", L"Other.Thing");
+             f.contents[L"C:\\Work\\steer.reg"] = EncodeUtf16File(
+                 RegFile(L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C1}") +
+                 RegFile(L"Software\\Classes\\CLSID\\{C1}\\InprocServer32", L"evil.dll", false));
+         },
+         L"\tERROR: Cannot restore C:\\Work\\steer.reg: line 6: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\"
+         L"{C1} on this computer is another product's: its ProgID there is Other.Thing. Nothing was written.\r\n",
+         "command-failed"},
+        {{L"/restore", L"server.reg"}, "R", L"", nullptr, Machine::Bare, 1,
+         [](FakeFiles& f) {
+             FakeRegistry::Instance().SetString(L"Software\\Classes\\CLSID\\{C1}\\LocalServer32", L"",
+                                                L"C:\\Tools\\Other.exe /automation");
+             f.contents[L"C:\\Work\\server.reg"] = EncodeUtf16File(
+                 RegFile(L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C1}") +
+                 RegFile(L"Software\\Classes\\CLSID\\{C1}", L"x", false));
+         },
+         L"{C1} on this computer is another product's: it has no ProgID there, and its server C:\\Tools\\Other.exe "
+         L"/automation is none of the suite's files. Nothing was written.\r\n", "command-failed"},
+        {{L"/restore", L"lib.reg"}, "R", L"", nullptr, Machine::SuiteInstalled, 1,
+         [](FakeFiles& f) {
+             FakeRegistry::Instance().CreateKey(L"Software\\Classes\\TypeLib\\{A9}");
+             f.contents[L"C:\\Work\\lib.reg"] = EncodeUtf16File(
+                 RegFile(L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C0}") +
+                 RegFile(L"Software\\Classes\\CLSID\\{C0}\\TypeLib", L"{A9}", false) +
+                 RegFile(L"Software\\Classes\\TypeLib\\{A9}\\1.0", L"x", false));
+         },
+         L"line 9: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib\\{A9} on this computer is another product's: "
+         L"no class of the suite on this computer names it. Nothing was written.\r\n", "command-failed"},
+        // A server that is not the class's own file, or lies where others may change it, is written and named.
+        {{L"/restore", L"odd.reg"}, "R", L"", nullptr, Machine::Bare, 0,
+         [](FakeFiles& f) {
+             f.access[L"C:\\Users\\Public"] = {{L"S-1-5-18", L"NT AUTHORITY\\SYSTEM"}, {{L"S-1-5-32-545", L"BUILTIN\\Users"}}};
+             f.contents[L"C:\\Work\\odd.reg"] = EncodeUtf16File(
+                 RegFile(L"Software\\Classes\\Daskel.clsDaskel\\CLSID", L"{C2}") +
+                 RegFile(L"Software\\Classes\\CLSID\\{C2}\\InprocServer32", L"C:\\\\Users\\\\Public\\\\evil.dll", false) +
+                 RegFile(L"Software\\Classes\\Vestrel.clsIFace\\CLSID", L"{C3}", false) +
+                 RegFile(L"Software\\Classes\\CLSID\\{C3}\\LocalServer32",
+                         L"\\\"C:\\\\Users\\\\Public\\\\Vestrel.exe\\\" /automation", false) +
+                 RegFile(L"Software\\Classes\\CLSID\\{C3}\\TypeLib", L"{A3}", false) +
+                 RegFile(L"Software\\Classes\\TypeLib\\{A3}\\1.0\\0\\win32", L"D:\\\\Gone\\\\Vestrel.exe\\\\2", false));
+         },
+         L"Restoring from C:\\Work\\odd.reg\r\n\tWARNING: The default value of HKEY_LOCAL_MACHINE\\Software\\Classes\\"
+         L"CLSID\\{C2}\\InprocServer32 names C:\\Users\\Public\\evil.dll, which is not the suite's Daskel.dll.\r\n"
+         L"\tWARNING: The default value of HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{C3}\\LocalServer32 names "
+         L"C:\\Users\\Public\\Vestrel.exe, in the folder C:\\Users\\Public, which BUILTIN\\Users may change.\r\n"
+         L"\tWARNING: The default value of HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib\\{A3}\\1.0\\0\\win32 names "
+         L"D:\\Gone\\Vestrel.exe, whose folder D:\\Gone is not there: whoever creates it chooses what is loaded.\r\n"
+         L"\tRestored "},
         // A file from outside is refused whole when it names any other key.
         {{L"/restore", L"bad.reg"}, "R", L"", nullptr, Machine::Bare, 1,
          [](FakeFiles& f) { f.contents[L"C:\\Work\\bad.reg"] = EncodeUtf16File(RegFile(L"Software\\Run")); },
@@ -282,6 +342,27 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          },
          L"ERROR: The run lock Global\\Tandrel.RunLock was made by an account that lets no administrator read who made "
          L"it, not by an administrator; nothing was done.\r\n", "lock-refused"},
+        // Another kind of object at the lock's name keeps every run out: named, with who made it.
+        {{L"/delete", L"/yes", L"/log", L"e.log"}, "LD", L"", L"e.log", Machine::SuiteInstalled, 1,
+         [&mallory](FakeFiles& f) {
+             FakeSystem::Instance().privateNamespaces = false;
+             FakeSystem::Instance().runLockKind = L"an event";
+             FakeSystem::Instance().runLockOwner = mallory;
+             f.contents[L"C:\\Work\\e.log"] = "earlier";
+         },
+         L"ERROR: The run lock Global\\Tandrel.RunLock cannot be taken: an event of that name is there, made by "
+         L"WORKSTATION7\\mallory. Nothing was done.\r\n", "lock-refused"},
+        // Files planted in the backups folder while others could change it keep their owners, and are named.
+        {{L"/delete", L"/yes"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0,
+         [&mallory](FakeFiles& f) {
+             const std::wstring folder = L"C:\\ProgramData\\Tandrel\\Backups";
+             f.access[folder] = {{L"S-1-5-32-544", L"BUILTIN\\Administrators"}, {{L"S-1-5-32-545", L"BUILTIN\\Users"}}};
+             f.contents[folder + L"\\Delete-20260101-000000.reg"] = "planted";
+             f.access[folder + L"\\Delete-20260101-000000.reg"] = {mallory, {}};
+             f.contents[folder + L"\\Delete-20260102-000000.reg"] = "kept";
+         },
+         L"\r\nWARNING: C:\\ProgramData\\Tandrel\\Backups\\Delete-20260101-000000.reg: WORKSTATION7\\mallory may "
+         L"change it, so it is no backup to restore.\r\n\r\nBackup: "},
         // One that this account made, or whoever owns what this process makes, is another run's.
         {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0, [](FakeFiles&) {
              FakeSystem::Instance().privateNamespaces = false;
@@ -358,7 +439,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         EXPECT_NE(console.find(c.output), std::wstring::npos) << std::string(console.begin(), console.end());
         EXPECT_TRUE(files.open.empty());
         // Every run of commands holds the lock once, for all of them, and lets it go.
-        EXPECT_EQ(system.runLocksTaken, readsWrong || line.help || busy || system.runLockError != 0 ? 0 : 1);
+        EXPECT_EQ(system.runLocksTaken,
+                  readsWrong || line.help || busy || system.runLockError != 0 || !system.runLockKind.empty() ? 0 : 1);
         EXPECT_FALSE(system.runLockHeld);
         // What says that nothing changed has changed nothing, and started nothing.
         bool unchanged = console.find(L"NOTHING CHANGED") != std::wstring::npos || busy || refused ||
@@ -470,6 +552,29 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
             EXPECT_EQ(verdict["classesWithProblems"].size(), static_cast<std::size_t>(std::min(problems, 15)));
         }
     }
+}
+
+// The restore is the exact undo of a Delete, a broken registration included: a class served from outside the
+// suite's folder, another without its ProgID subkey and a type library that only a key of a class names.
+TEST(CommandLine, ARestoreOfDeletesBackupPutsABrokenRegistrationBackWhole)
+{
+    SuiteFixture::Prepare(Machine::SuiteInstalled);
+    FakeFiles::Instance().hasConsole = true;
+    auto& registry = FakeRegistry::Instance();
+    const std::vector<SuiteFixture::SuiteClass> suite = SuiteFixture::SuiteClasses();
+    const std::wstring classes = L"Software\\Classes\\CLSID\\";
+    registry.SetString(classes + suite[1].clsid + L"\\InprocServer32", L"", L"D:\\Elsewhere\\Daskel.dll");
+    registry.DeleteTree(classes + suite[6].clsid + L"\\ProgID");
+    const std::wstring before = registry.Dump();
+    ASSERT_EQ(RunCommandLine({L"/delete", L"/yes", L"/backup", L"undo.reg"}), 0);
+    ASSERT_NE(registry.Dump(), before);
+    FakeFiles::Instance().console.clear();
+    EXPECT_EQ(RunCommandLine({L"/restore", L"undo.reg"}), 0);
+    EXPECT_EQ(registry.Dump(), before);
+    EXPECT_NE(FakeFiles::Instance().console.find(L"\tWARNING: The default value of HKEY_LOCAL_MACHINE\\SOFTWARE\\"
+                                                 L"Classes\\CLSID\\" + suite[1].clsid + L"\\InprocServer32 names "
+                                                 L"D:\\Elsewhere\\Daskel.dll, whose folder D:\\Elsewhere is not there"),
+              std::wstring::npos) << Utf8(FakeFiles::Instance().console);
 }
 
 }  // namespace
