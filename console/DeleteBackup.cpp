@@ -32,12 +32,14 @@ bool BackupFolder(std::wstring& folder, std::wstring& error, std::vector<std::ws
 }
 
 // A new file, `stem` + `extension` or, when that is taken, stem-2, stem-3 ...:
-// a backup never replaces anything, an earlier backup least of all.
+// a backup never replaces anything, an earlier backup least of all. Its own
+// permissions let nobody but administrators change it, wherever it lands, so
+// that a restore can tell it from a file someone else wrote.
 bool OpenNew(OutputFile& out, const std::wstring& stem, const std::wstring& extension, std::wstring& error)
 {
     for (int n = 1; n <= NamesTried; ++n) {
         long code = 0;
-        if (out.Open(stem + (n > 1 ? L"-" + std::to_wstring(n) : L"") + extension, error, true, code)) {
+        if (out.Open(stem + (n > 1 ? L"-" + std::to_wstring(n) : L"") + extension, error, true, code, true)) {
             error.clear();  // an earlier name was taken: that is no failure
             return true;
         }

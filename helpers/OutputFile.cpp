@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "helpers/CheckedFolder.h"
+
 namespace {
 
 constexpr long WriteFault = 29;  // ERROR_WRITE_FAULT
@@ -57,7 +59,7 @@ bool OutputFile::Open(const std::wstring& path, std::wstring& error, bool newOnl
     return Open(path, error, newOnly, code);
 }
 
-bool OutputFile::Open(const std::wstring& path, std::wstring& error, bool newOnly, long& code)
+bool OutputFile::Open(const std::wstring& path, std::wstring& error, bool newOnly, long& code, bool adminsOnly)
 {
     file_.reset();
     fullPath_ = path;
@@ -65,10 +67,14 @@ bool OutputFile::Open(const std::wstring& path, std::wstring& error, bool newOnl
         error = path + L": " + FilePlatform::ErrorText(code);
         return false;
     }
-    FileHandle opened = FileHandle::None;
+    CheckedFolder checked;
+    std::wstring reason;
     FileRefusal refusal = FileRefusal::None;
-    code = FilePlatform::OpenForWriting(fullPath_, opened, refusal, newOnly);
-    if (code == 0 && refusal == FileRefusal::None) {
+    code = OpenCheckedFolder(fullPath_, checked, reason, refusal);
+    FileHandle opened = FileHandle::None;
+    if (code == 0 && reason.empty() && refusal == FileRefusal::None)
+        code = FilePlatform::OpenForWriting(checked.folder.get(), checked.name, opened, refusal, newOnly, adminsOnly);
+    if (code == 0 && reason.empty() && refusal == FileRefusal::None) {
         file_.reset(opened);
         // Named where it really is: a file that WoW64 redirected is not where its name says.
         std::wstring finalPath;
@@ -76,7 +82,8 @@ bool OutputFile::Open(const std::wstring& path, std::wstring& error, bool newOnl
             fullPath_ = finalPath;
         return true;
     }
-    error = fullPath_ + L": " + (code != 0 ? FilePlatform::ErrorText(code) : RefusalText(refusal));
+    error = fullPath_ + L": " +
+            (code != 0 ? FilePlatform::ErrorText(code) : !reason.empty() ? reason : RefusalText(refusal));
     return false;
 }
 

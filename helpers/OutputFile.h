@@ -14,10 +14,13 @@
 class OutputFile {
 public:
     // Resolves `path` against the current folder, then creates or replaces the
-    // file; with `newOnly` it only creates one. On failure `error` names the
+    // file, in that folder only and when no folder on the way leads elsewhere;
+    // with `newOnly` it only creates one, and with `adminsOnly` one that only
+    // Administrators and SYSTEM may change. On failure `error` names the
     // full path and says why, and `code` is the system's code (0 for a refusal).
     [[nodiscard]] bool Open(const std::wstring& path, std::wstring& error, bool newOnly = false);
-    [[nodiscard]] bool Open(const std::wstring& path, std::wstring& error, bool newOnly, long& code);
+    [[nodiscard]] bool Open(const std::wstring& path, std::wstring& error, bool newOnly, long& code,
+                            bool adminsOnly = false);
     [[nodiscard]] bool IsOpen() const { return static_cast<bool>(file_); }
     // The full path; once open, the one the file system resolved.
     [[nodiscard]] const std::wstring& FullPath() const { return fullPath_; }

@@ -35,14 +35,26 @@ namespace FilePlatform {
 // GetFullPathNameW: `path` resolved against the current folder.
 [[nodiscard]] long FullPath(const std::wstring& path, std::wstring& fullPath);
 
-// Opens `path` for writing and empties it, creating it when it is not there;
-// with `newOnly`, only creates it (ERROR_FILE_EXISTS when anything is there).
-// A link at the name itself is opened as the link, never followed; when
-// `refusal` comes back set, nothing was opened and nothing was changed.
-// Every open here asks for identification only: a pipe's server at the name
-// cannot act as the elevated user.
-[[nodiscard]] long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal,
-                                  bool newOnly = false);
+// Opens the folder `path` itself to create files in, never what a link at its name leads to. The handle is what
+// files are then made relative to, so that a folder swapped for a link after it was looked at is not followed.
+[[nodiscard]] long OpenFolderToWrite(const std::wstring& path, FileHandle& folder);
+
+// Whether the folder `path` is a symbolic link, a junction or a mount point, by its reparse tag; `leadsTo` is then
+// where it resolves to ("" when that cannot be read). ERROR_DIRECTORY when it is a file, ERROR_PATH_NOT_FOUND
+// when nothing is there.
+[[nodiscard]] long LookAtFolder(const std::wstring& path, bool& isLink, std::wstring& leadsTo);
+
+// GetLongPathNameW: `path` with its short names spelled out.
+[[nodiscard]] long LongPathName(const std::wstring& path, std::wstring& longPath);
+
+// Opens `name` in the open `folder` for writing and empties it, creating it when it is not there; with
+// `newOnly`, only creates it (ERROR_FILE_EXISTS when anything is there), and with `adminsOnly` gives what it
+// creates a protected descriptor of its own: owner Administrators, full control for Administrators and SYSTEM.
+// A link at the name is looked at as the link, never followed; when `refusal` comes back set, nothing was
+// changed. The file is opened for writing once, after a look that touches no data, so that a placeholder or a
+// deduplicated file opens as itself without a sharing violation.
+[[nodiscard]] long OpenForWriting(FileHandle folder, const std::wstring& name, FileHandle& file, FileRefusal& refusal,
+                                  bool newOnly, bool adminsOnly);
 
 // What is at `path`, looked at without reading or writing it: 0 for something
 // there, with `refusal` set when it is no plain file on a disk (a link at the

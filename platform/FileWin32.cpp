@@ -1,4 +1,8 @@
+#define WIN32_NO_STATUS
 #include <windows.h>
+#undef WIN32_NO_STATUS
+#include <ntstatus.h>
+#include <winternl.h>
 #include <aclapi.h>
 #include <sddl.h>
 
@@ -15,6 +19,8 @@ constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELET
 // Full control for Administrators and SYSTEM, inherited by all the folder
 // holds; nothing for anyone else, and nothing inherited from above.
 constexpr wchar_t AdministratorsOnly[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+// A backup's own: whatever the folder it lands in would pass on, nobody else may change it.
+constexpr wchar_t AdministratorsOwnFile[] = L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)";
 // What lets an account change a folder or what it holds.
 constexpr DWORD ChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_DELETE_CHILD |
                                FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
@@ -129,6 +135,28 @@ HANDLE OpenDiskFile(const std::wstring& path, DWORD access, DWORD disposition, F
     return plain.release();
 }
 
+// NtCreateFile of `name` relative to the open `folder`: the one call that makes or opens a file inside a folder
+// handle rather than by a name that is resolved again.
+NTSTATUS OpenInFolder(FileHandle folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                      ULONG disposition, ULONG options, PSECURITY_DESCRIPTOR descriptor, UniqueFileHandle& file)
+{
+    if (name.empty() || name.size() * sizeof(wchar_t) > 0xFFFE)
+        return STATUS_OBJECT_NAME_INVALID;
+    UNICODE_STRING text{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                        static_cast<USHORT>(name.size() * sizeof(wchar_t)), const_cast<wchar_t*>(name.c_str())};
+    SECURITY_QUALITY_OF_SERVICE service{sizeof service, SecurityIdentification, SECURITY_STATIC_TRACKING, FALSE};
+    OBJECT_ATTRIBUTES attributes{};
+    InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, ToHandle(folder), descriptor);
+    attributes.SecurityQualityOfService = &service;
+    IO_STATUS_BLOCK status{};
+    HANDLE opened = nullptr;
+    NTSTATUS result = NtCreateFile(&opened, access, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+                                   disposition, options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (NT_SUCCESS(result))
+        file.reset(opened);
+    return result;
+}
+
 // The folder itself, never what a link at its name leads to.
 UniqueFileHandle OpenFolder(const std::wstring& path, DWORD access)
 {
@@ -214,19 +242,129 @@ long FullPath(const std::wstring& path, std::wstring& fullPath)
     return ERROR_FILENAME_EXCED_RANGE;
 }
 
-long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal, bool newOnly)
+long OpenFolderToWrite(const std::wstring& path, FileHandle& folder)
 {
-    // Opened, not created anew: nothing is emptied before it has been looked at.
-    DWORD code = ERROR_SUCCESS;
-    HANDLE opened = OpenDiskFile(path, GENERIC_WRITE, newOnly ? CREATE_NEW : OPEN_ALWAYS, refusal, code);
-    if (opened == INVALID_HANDLE_VALUE)
-        return static_cast<long>(code);
-    if (!SetEndOfFile(opened)) {
-        code = GetLastError();
-        CloseHandle(opened);
-        return static_cast<long>(code);
+    UniqueFileHandle opened(CreateFileW(path.c_str(), FILE_ADD_FILE | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                        ShareAll, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT | IdentifyOnly,
+                                        nullptr));
+    if (!opened)
+        return static_cast<long>(GetLastError());
+    FILE_ATTRIBUTE_TAG_INFO information{};
+    if (!GetFileInformationByHandleEx(opened.get(), FileAttributeTagInfo, &information, sizeof information))
+        return static_cast<long>(GetLastError());
+    if (!(information.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return ERROR_DIRECTORY;
+    folder = FromHandle(opened.release());
+    return ERROR_SUCCESS;
+}
+
+long LookAtFolder(const std::wstring& path, bool& isLink, std::wstring& leadsTo)
+{
+    isLink = false;
+    leadsTo.clear();
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD code = GetLastError();
+        return static_cast<long>(code == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : code);
     }
-    file = FromHandle(opened);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return ERROR_DIRECTORY;
+    // The name tells a link that the handle does not show (Wine's Unix links), the handle one that the name hides.
+    isLink = RefusalByName(path) == FileRefusal::Link;
+    if (!isLink) {
+        UniqueFileHandle itself = OpenFolder(path, FILE_READ_ATTRIBUTES);
+        FILE_ATTRIBUTE_TAG_INFO information{};
+        isLink = itself &&
+                 GetFileInformationByHandleEx(itself.get(), FileAttributeTagInfo, &information, sizeof information) &&
+                 LeadsElsewhere(information.FileAttributes, information.ReparseTag);
+    }
+    if (isLink) {
+        UniqueFileHandle target(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_BACKUP_SEMANTICS | IdentifyOnly, nullptr));
+        if (target && FinalPath(FromHandle(target.get()), leadsTo) != ERROR_SUCCESS)
+            leadsTo.clear();
+    }
+    return ERROR_SUCCESS;
+}
+
+long LongPathName(const std::wstring& path, std::wstring& longPath)
+{
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD length = GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return static_cast<long>(GetLastError());
+        if (length < buffer.size()) {
+            longPath.assign(buffer.data(), length);
+            return ERROR_SUCCESS;
+        }
+        buffer.assign(length, L'\0');
+    }
+    return ERROR_FILENAME_EXCED_RANGE;
+}
+
+long OpenForWriting(FileHandle folder, const std::wstring& name, FileHandle& file, FileRefusal& refusal, bool newOnly,
+                    bool adminsOnly)
+{
+    refusal = FileRefusal::None;
+    PSECURITY_DESCRIPTOR own = nullptr;
+    if (adminsOnly &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(AdministratorsOwnFile, SDDL_REVISION_1, &own, nullptr))
+        return static_cast<long>(GetLastError());
+    UniqueLocalMemory descriptor(own);
+    // Asking for no data, the look shares everything: the one open that writes then conflicts with nothing.
+    UniqueFileHandle look;
+    NTSTATUS status = OpenInFolder(folder, name, FILE_READ_ATTRIBUTES | SYNCHRONIZE, ShareAll, FILE_OPEN,
+                                   FILE_OPEN_REPARSE_POINT, nullptr, look);
+    if (status == STATUS_OBJECT_NAME_NOT_FOUND) {
+        // Made as itself, in the checked folder: a name taken meanwhile is no longer free, whatever took it.
+        UniqueFileHandle made;
+        status = OpenInFolder(folder, name, GENERIC_WRITE | SYNCHRONIZE, FILE_SHARE_READ, FILE_CREATE,
+                              FILE_OPEN_REPARSE_POINT | FILE_NON_DIRECTORY_FILE, descriptor.get(), made);
+        if (status == STATUS_OBJECT_NAME_COLLISION)
+            return ERROR_FILE_EXISTS;
+        if (!NT_SUCCESS(status))
+            return static_cast<long>(RtlNtStatusToDosError(status));
+        file = FromHandle(made.release());
+        return ERROR_SUCCESS;
+    }
+    if (!NT_SUCCESS(status))
+        return static_cast<long>(RtlNtStatusToDosError(status));
+    FILE_ATTRIBUTE_TAG_INFO information{};
+    BY_HANDLE_FILE_INFORMATION names{};
+    refusal = RefusalOf(look.get(), information);
+    // Some systems show a link to a folder only by its name (Wine's Unix links): it is named for what it is.
+    std::wstring folderPath;
+    if (refusal == FileRefusal::Folder && FinalPath(folder, folderPath) == ERROR_SUCCESS &&
+        RefusalByName(folderPath + L"\\" + name) == FileRefusal::Link)
+        refusal = FileRefusal::Link;
+    if (refusal != FileRefusal::None)
+        return ERROR_SUCCESS;
+    if (newOnly)
+        return ERROR_FILE_EXISTS;
+    if (!GetFileInformationByHandle(look.get(), &names))
+        return static_cast<long>(GetLastError());
+    if (names.nNumberOfLinks > 1) {
+        refusal = FileRefusal::HardLink;
+        return ERROR_SUCCESS;
+    }
+    // A placeholder or a deduplicated file gives its data only when opened without the flag; whatever is opened
+    // must still be the file that was looked at.
+    const bool placeholder = (information.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    UniqueFileHandle opened;
+    status = OpenInFolder(folder, name, GENERIC_WRITE | SYNCHRONIZE, FILE_SHARE_READ, FILE_OPEN,
+                          FILE_NON_DIRECTORY_FILE | (placeholder ? 0 : FILE_OPEN_REPARSE_POINT), nullptr, opened);
+    if (!NT_SUCCESS(status))
+        return static_cast<long>(RtlNtStatusToDosError(status));
+    if (!SameIdentity(look.get(), opened.get()) || RefusalOf(opened.get(), information) != FileRefusal::None) {
+        refusal = FileRefusal::Link;
+        return ERROR_SUCCESS;
+    }
+    // Emptied only now that the handle that writes has been checked.
+    if (!SetEndOfFile(opened.get()))
+        return static_cast<long>(GetLastError());
+    file = FromHandle(opened.release());
     return ERROR_SUCCESS;
 }
 

@@ -59,16 +59,56 @@ long FullPath(const std::wstring& path, std::wstring& fullPath)
     return 0;
 }
 
-long OpenForWriting(const std::wstring& path, FileHandle& file, FileRefusal& refusal, bool newOnly)
+long OpenFolderToWrite(const std::wstring& path, FileHandle& folder)
 {
     auto& files = FakeFiles::Instance();
+    if (files.openErrors.count(path))
+        return files.openErrors[path];
+    std::uintptr_t handle = 0x100 + files.open.size() + files.contents.size();
+    while (files.open.count(handle))
+        ++handle;
+    files.open[handle] = path;
+    folder = static_cast<FileHandle>(handle);
+    return 0;
+}
+
+long LookAtFolder(const std::wstring& path, bool& isLink, std::wstring& leadsTo)
+{
+    auto& files = FakeFiles::Instance();
+    isLink = files.folderLinks.count(path) != 0;
+    leadsTo = isLink ? files.folderLinks[path] : L"";
+    return files.openErrors.count(path) ? files.openErrors[path] : 0;
+}
+
+long LongPathName(const std::wstring& path, std::wstring& longPath)
+{
+    longPath = LongPath(path);
+    return 0;
+}
+
+long OpenForWriting(FileHandle folder, const std::wstring& name, FileHandle& file, FileRefusal& refusal, bool newOnly,
+                    bool adminsOnly)
+{
+    auto& files = FakeFiles::Instance();
+    std::wstring path;
+    if (long code = FinalPath(folder, path))
+        return code;
+    path += (path.back() == L'\\' ? L"" : L"\\") + name;
     refusal = files.refusals.count(path) ? files.refusals[path] : FileRefusal::None;
     if (refusal != FileRefusal::None || files.openErrors.count(path))
         return refusal != FileRefusal::None ? 0 : files.openErrors[path];
     if (newOnly && files.contents.count(path))
         return 80;  // ERROR_FILE_EXISTS
+    // A file made without a descriptor of its own gets what its folder passes on.
+    const std::wstring folderPath = path.substr(0, path.find_last_of(L'\\'));
+    if (adminsOnly)
+        files.access[path] = {Administrators, {Administrators, {L"S-1-5-18", L"NT AUTHORITY\\SYSTEM"}}};
+    else if (!files.contents.count(path) && files.access.count(folderPath))
+        files.access[path] = files.access[folderPath];
     files.contents[path].clear();
     std::uintptr_t handle = 0x100 + files.open.size() + files.contents.size();
+    while (files.open.count(handle))
+        ++handle;
     files.open[handle] = path;
     file = static_cast<FileHandle>(handle);
     return 0;

@@ -31,8 +31,10 @@ struct FakeFiles {
     int flushes = 0;
     // Short path -> long path, for a whole path or its leading folders; compared without case.
     std::map<std::wstring, std::wstring> shortNames;
-    // Where a file opened by a path really is, when that is elsewhere.
+    // Where a file or folder opened by a path really is, when that is elsewhere.
     std::map<std::wstring, std::wstring> finalPaths;
+    // Folders that are links, junctions or mount points, and where each leads.
+    std::map<std::wstring, std::wstring> folderLinks;
     // Folders there before the run, with their access; a folder made here gets
     // Administrators as owner and writer. ProtectFolder leaves Administrators
     // and SYSTEM as writers, but fails with its code for a folder in `locked`.

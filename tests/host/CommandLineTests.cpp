@@ -391,6 +391,20 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          L"\r\nERROR: Backup not written: C:\\Work\\b-99.reg: Windows error 80\r\n", "backup-failed"},
         {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 0,
          [](FakeFiles& f) { f.finalPaths[L"C:\\Work\\x.log"] = L"C:\\Real\\x.log"; }, L"Log file: C:\\Real\\x.log\r\n"},
+        // A folder on the way that leads elsewhere, by its tag or by where its handle resolves, refuses the name;
+        // the system's own redirection of System32 does not.
+        {{L"/check", L"/log", L"C:\\Logs\\in\\x.log"}, "K",
+         L"Cannot use the log file C:\\Logs\\in\\x.log: the folder C:\\Logs\\in leads to C:\\WINDOWS\\system32 (a link, a "
+         L"junction or a mount point), and Tandrel writes only where it is named.", L"C:\\Logs\\in\\x.log", Machine::SuiteInstalled, 2,
+         [](FakeFiles& f) { f.folderLinks[L"C:\\Logs\\in"] = L"C:\\WINDOWS\\system32"; }},
+        {{L"/check", L"/log", L"C:\\Logs\\in\\x.log"}, "K",
+         L"Cannot use the log file C:\\Logs\\in\\x.log: the folder C:\\Logs\\in is D:\\Elsewhere as the system resolves it, "
+         L"and Tandrel writes only where it is named: give that path instead.", L"C:\\Logs\\in\\x.log", Machine::SuiteInstalled, 2,
+         [](FakeFiles& f) { f.finalPaths[L"C:\\Logs\\in"] = L"D:\\Elsewhere"; }},
+        {{L"/load", L"/log", L"C:\\WINDOWS\\system32\\t.log"}, "L", L"", L"C:\\WINDOWS\\system32\\t.log",
+         Machine::SuiteInstalled, 0,
+         [](FakeFiles& f) { f.finalPaths[L"C:\\WINDOWS\\system32"] = L"C:\\WINDOWS\\SysWOW64"; },
+         L"Log file: C:\\WINDOWS\\SysWOW64\\t.log\r\n"},
         // Short writes are carried on; a failed one leaves the run failed.
         {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 0, [](FakeFiles& f) {
              f.maxWrite = 7;
@@ -565,6 +579,9 @@ TEST(CommandLine, ARestoreOfDeletesBackupPutsABrokenRegistrationBackWhole)
     const std::wstring classes = L"Software\\Classes\\CLSID\\";
     registry.SetString(classes + suite[1].clsid + L"\\InprocServer32", L"", L"D:\\Elsewhere\\Daskel.dll");
     registry.DeleteTree(classes + suite[6].clsid + L"\\ProgID");
+    // The backup's own permissions, not its folder's, keep it restorable.
+    FakeFiles::Instance().access[L"C:\\Work"] = {{L"S-1-5-32-544", L"BUILTIN\\Administrators"},
+                                                 {{L"S-1-5-32-545", L"BUILTIN\\Users"}}};
     const std::wstring before = registry.Dump();
     ASSERT_EQ(RunCommandLine({L"/delete", L"/yes", L"/backup", L"undo.reg"}), 0);
     ASSERT_NE(registry.Dump(), before);

@@ -359,12 +359,38 @@ TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported
     };
     const std::wstring defaultBefore = classesDefault();
     const std::string file = UiAutomation::OwnFolder() + "steered.reg";
-    // Nor another product's class: a restore writes the suite's keys only.
+    // Nor another product's class: a restore writes the suite's keys only, and a suite ProgID that names a class
+    // another product has registered here does not make that class the suite's.
     const std::wstring foreign = L"CLSID\\{0F0E0D0C-0000-4000-8000-00000000F00D}";
-    const std::wstring keys[] = {L"TandrelLinkOut\\Planted", std::wstring(L"\0x", 2), foreign + L"\\InprocServer32"};
-    for (const std::wstring& key : keys) {
-        std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n"
-                            L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\" + key + L"]\r\n@=\"planted\"\r\n\r\n";
+    const std::wstring other = L"Software\\Classes\\CLSID\\{11111111-2222-3333-4444-555555555555}";
+    const wchar_t otherServer[] = L"C:\\windows\\system32\\other.dll";
+    // Registered where a file's names land: the 64-bit view, as a backup names its keys.
+    auto setDefault = [](const std::wstring& path, const wchar_t* value) {
+        HKEY made = nullptr;
+        LONG code = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                                    nullptr, &made, nullptr);
+        if (code == ERROR_SUCCESS) {
+            code = RegSetValueExW(made, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                                  static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+            RegCloseKey(made);
+        }
+        return code;
+    };
+    ASSERT_EQ(setDefault(other + L"\\ProgID", L"Other.Thing"), 0);
+    ASSERT_EQ(setDefault(other + L"\\InprocServer32", otherServer), 0);
+    auto key = [](const std::wstring& name, const std::wstring& value) {
+        return L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\" + name + L"]\r\n@=\"" + value + L"\"\r\n\r\n";
+    };
+    const std::pair<std::wstring, const char*> bodies[] = {
+        {key(L"TandrelLinkOut\\Planted", L"planted"), "line 3: "},
+        {key(std::wstring(L"\0x", 2), L"planted"), "line 3: "},
+        {key(foreign + L"\\InprocServer32", L"planted"), "line 3: "},
+        {key(L"Wrenna.clsIFace\\CLSID", L"{11111111-2222-3333-4444-555555555555}") +
+             key(other.substr(17) + L"\\InprocServer32", L"C:\\\\Users\\\\Public\\\\evil.dll"),
+         "line 6: "},
+    };
+    for (const auto& [body, line] : bodies) {
+        std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n" + body;
         HANDLE out =
             CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD written = 0;
@@ -374,9 +400,17 @@ TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported
         EXPECT_EQ(UiAutomation::RunAndWait("\"" + UiAutomation::OwnFolder() + "Tandrel.exe\" /restore \"" + file + "\"",
                                            60000, nullptr, &output),
                   1);
-        EXPECT_NE(output.find("line 3: "), std::string::npos) << output;
+        EXPECT_NE(output.find(line), std::string::npos) << output;
         EXPECT_NE(output.find("Nothing was written."), std::string::npos) << output;
     }
+    wchar_t server[64] = {};
+    DWORD size = sizeof server;
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, (other + L"\\InprocServer32").c_str(), nullptr,
+                           RRF_RT_REG_SZ | 0x00010000 /* RRF_SUBKEY_WOW6464KEY, which the headers keep for newer targets */, nullptr, server, &size),
+              0);
+    EXPECT_STREQ(server, otherServer);
+    for (const wchar_t* sub : {L"\\InprocServer32", L"\\ProgID", L""})
+        EXPECT_EQ(RegDeleteKeyExW(HKEY_LOCAL_MACHINE, (other + sub).c_str(), KEY_WOW64_64KEY, 0), 0);
     DeleteFileA(file.c_str());
     HKEY planted = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\" + foreign).c_str(), 0, KEY_READ, &planted),

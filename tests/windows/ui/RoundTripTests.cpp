@@ -479,6 +479,32 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     DeleteFileA(backup.c_str());
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + backupSwitch, 120000), 0);
 
+    // A restore that points a suite class at a file that is not its component writes it, since a backup holds
+    // what was there, and says so before it writes.
+    const std::wstring glimmetServer = L"\\" + Text(CLSID_Glimmet_ctlGlimmet) + L"\\InprocServer32]";
+    const std::size_t serverKey = made.rfind(L'[', made.find(glimmetServer));
+    const std::wstring serverPath = L"Software\\Classes\\CLSID\\" + Text(CLSID_Glimmet_ctlGlimmet) + L"\\InprocServer32";
+    wchar_t original[MAX_PATH] = {};
+    DWORD originalSize = sizeof original;
+    ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, serverPath.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, original,
+                           &originalSize),
+              0);
+    const std::size_t glimmetProgId = made.rfind(L'[', made.find(L"\\Glimmet.ctlGlimmet\\CLSID]"));
+    const std::wstring pointed = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n" +
+                                 made.substr(glimmetProgId, made.find(L"\r\n\r\n", glimmetProgId) + 4 - glimmetProgId) +
+                                 made.substr(serverKey, made.find(L']', serverKey) + 1 - serverKey) +
+                                 L"\r\n@=\"C:\\\\windows\\\\system32\\\\NotGlimmet.ocx\"\r\n\r\n";
+    {
+        std::ofstream(scratch, std::ios::binary)
+            .write(reinterpret_cast<const char*>(pointed.data()), static_cast<std::streamsize>(pointed.size() * 2));
+    }
+    std::string warned;
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /restore \"" + scratch + "\"", 60000, nullptr, &warned), 0);
+    EXPECT_NE(warned.find("\tWARNING: The default value of "), std::string::npos) << warned;
+    EXPECT_NE(warned.find("Restored "), std::string::npos) << warned;
+    EXPECT_NE(warned.find("names C:\\windows\\system32\\NotGlimmet.ocx, "), std::string::npos) << warned;
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, serverPath.c_str(), nullptr, REG_SZ, original, originalSize), 0);
+
     DeleteFileA(backup.c_str());
     ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /load /delete /yes" + backupSwitch + " /create" + logSwitch), 0);
     EXPECT_EQ(logText(), start + LoadReport() + DeleteReport(backup) + CreateReport());
@@ -521,6 +547,10 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     const std::string hardLink = UiAutomation::OwnFolder() + "hard-link.log";
     const std::string linked = UiAutomation::OwnFolder() + "linked.txt";
     const std::string linkedText = "Someone else's file, which a log must not replace.";
+    const std::string victim = UiAutomation::OwnFolder() + "fixtures\\victim.txt";
+    {
+        std::ofstream(victim, std::ios::binary) << linkedText;
+    }
     DeleteFileA(hardLink.c_str());
     {
         std::ofstream(linked, std::ios::binary) << linkedText;
@@ -532,6 +562,8 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
         {" /load /log NUL", "Cannot use the log file \\\\.\\NUL: it is a device or a pipe, not a file on a disk."},
         {" /load /log \"" + folderLink + "\"",
          "Cannot use the log file " + folderLink + ": it is a symbolic link or a mount point"},
+        {" /check /log \"" + folderLink + "\\victim.txt\"",
+         "Cannot use the log file " + folderLink + "\\victim.txt: the folder " + folderLink + " leads "},
         {" /load /log \"" + hardLink + "\"",
          "Cannot use the log file " + hardLink + ": it has other names (hard links), and Tandrel does not write through one."},
     };
@@ -542,6 +574,8 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     }
     EXPECT_EQ(GetFileAttributesA("\\load"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(UiAutomation::Utf8FileText(linked), std::wstring(linkedText.begin(), linkedText.end()));
+    EXPECT_EQ(UiAutomation::Utf8FileText(victim), std::wstring(linkedText.begin(), linkedText.end()));
+    DeleteFileA(victim.c_str());
     DeleteFileA(hardLink.c_str());
     DeleteFileA(linked.c_str());
 
