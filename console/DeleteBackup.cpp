@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "helpers/CheckedFolder.h"
 #include "helpers/FuncLib.h"
 #include "helpers/OutputFile.h"
 #include "helpers/RunIdentity.h"
@@ -76,12 +77,18 @@ bool BackupFileUsable(const std::wstring& file, std::wstring& error)
     std::wstring full;
     long code = FilePlatform::FullPath(file, full);
     FileRefusal refusal = FileRefusal::None;
+    std::wstring reason;
+    CheckedFolder checked;
     if (code == 0)
+        code = OpenCheckedFolder(full, checked, reason, refusal);
+    if (code == 0 && reason.empty() && refusal == FileRefusal::None)
         code = FilePlatform::LookAtName(full, refusal);
-    if ((code == 0 || code == FileNotFound) && refusal == FileRefusal::None)
+    if ((code == 0 || code == FileNotFound) && reason.empty() && refusal == FileRefusal::None)
         return true;
     error = (full.empty() ? file : full) + L": " +
-            (refusal != FileRefusal::None ? OutputFile::RefusalText(refusal) : FilePlatform::ErrorText(code));
+            (!reason.empty()                ? reason
+             : refusal != FileRefusal::None ? OutputFile::RefusalText(refusal)
+                                            : FilePlatform::ErrorText(code));
     return false;
 }
 

@@ -124,6 +124,9 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {{L"/delete", L"/yes", L"/backup", L"X:\\b.reg"}, "LD",
          L"Cannot use the backup file X:\\b.reg: Windows error 3", nullptr, Machine::SuiteInstalled, 2,
          [](FakeFiles& f) { f.openErrors[L"X:\\b.reg"] = 3; }},
+        {{L"/repair", L"/backup", L"C:\\Logs\\in\\b.reg"}, "P",
+         L"Cannot use the backup file C:\\Logs\\in\\b.reg: the folder C:\\Logs leads to D:\\Elsewhere", nullptr,
+         Machine::SuiteInstalled, 2, [](FakeFiles& f) { f.folderLinks[L"C:\\Logs"] = L"D:\\Elsewhere"; }},
         {{L"/repair", L"/backup", L"b"}, "P", L"Cannot use the backup file C:\\Work\\b: it is a folder.", nullptr,
          Machine::SuiteInstalled, 2, [](FakeFiles& f) { f.refusals[L"C:\\Work\\b"] = FileRefusal::Folder; }},
         // One that cannot be written once there stops the Delete before it removes anything.
