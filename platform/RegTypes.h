@@ -32,3 +32,13 @@ struct RegValueData {
     std::string bytes;
     bool operator==(const RegValueData&) const = default;
 };
+
+// What RegQueryInfoKeyW tells of a key: its counts, and when it was last
+// written (a value set or removed, a subkey made or deleted), in the system's
+// 100 ns units.
+struct KeyStamp {
+    std::uint32_t subKeys = 0;
+    std::uint32_t values = 0;
+    std::uint64_t lastWrite = 0;
+    bool operator==(const KeyStamp&) const = default;
+};
