@@ -15,6 +15,7 @@ enum class RegKey : std::uintptr_t {
 namespace RegError {
 inline constexpr long Success = 0;
 inline constexpr long FileNotFound = 2;
+inline constexpr long AccessDenied = 5;
 inline constexpr long NoMoreItems = 259;
 }  // namespace RegError
 

@@ -10,6 +10,17 @@ namespace {
 
 constexpr std::uint32_t RegLink = 6;
 
+// Opens a key of the tree to be read, and deleted too when `toDelete`. A key
+// that may be read but not deleted is still read, so that the backup holds it
+// as it stays; its deletion then fails, and it stays with the keys above it.
+long OpenTreeKey(RegKey parent, const std::wstring& name, RegKey& key, bool toDelete)
+{
+    long code = RegistryPlatform::OpenKeyToRead(parent, name, key, toDelete);
+    if (code == RegError::AccessDenied && toDelete)
+        code = RegistryPlatform::OpenKeyToRead(parent, name, key);
+    return code;
+}
+
 // Keeps the first failure: the read goes on so that `keys` holds all that can be read.
 void Note(long& first, long code)
 {
@@ -73,7 +84,7 @@ long ReadKey(RegKey key, const std::wstring& path, std::vector<RegKeyData>& keys
             break;
         }
         RegKey opened = RegKey::None;
-        code = RegistryPlatform::OpenKeyToRead(key, name, opened, held != nullptr);
+        code = OpenTreeKey(key, name, opened, held != nullptr);
         // A subkey removed since it was listed is no longer part of the tree.
         if (code == RegError::FileNotFound)
             continue;
@@ -102,7 +113,7 @@ long ReadTop(RegKey parent, const std::wstring& name, std::vector<RegKeyData>& k
 {
     keys.clear();
     RegKey opened = RegKey::None;
-    long code = RegistryPlatform::OpenKeyToRead(parent, name, opened, held != nullptr);
+    long code = OpenTreeKey(parent, name, opened, held != nullptr);
     if (code != RegError::Success)
         return code;
     RegKeyOwner key(opened);
