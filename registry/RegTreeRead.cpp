@@ -68,10 +68,13 @@ long ReadKey(RegKey key, const std::wstring& path, std::vector<RegKeyData>& keys
     long first = RegistryPlatform::KeyCounts(key, stamp);
     if (first == RegError::Success)
         first = ReadValues(key, stamp.values, data, isLink);
+    if (held) {
+        held->back().seen = stamp;
+        if (stamp.subKeys != 0)
+            held->back().values = data.values;
+    }
     if (first == RegError::Success)
         keys.push_back(std::move(data));
-    if (held)
-        held->back().seen = stamp;
     if (isLink)
         return first;
 
@@ -99,7 +102,7 @@ long ReadKey(RegKey key, const std::wstring& path, std::vector<RegKeyData>& keys
             continue;
         }
         std::size_t at = held->size();
-        held->push_back({std::move(subKey), subPath, {}, 0});
+        held->push_back({std::move(subKey), subPath, {}, {}, 0});
         Note(first, ReadKey(opened, subPath, keys, held));
         (*held)[at].end = held->size();
     }
@@ -123,7 +126,7 @@ long ReadTop(RegKey parent, const std::wstring& name, std::vector<RegKeyData>& k
         return code;
     if (!held)
         return ReadKey(key.get(), path, keys, nullptr);
-    held->push_back({std::move(key), path, {}, 0});
+    held->push_back({std::move(key), path, {}, {}, 0});
     code = ReadKey(opened, path, keys, held);
     held->front().end = held->size();
     return code;
@@ -149,10 +152,35 @@ bool HeldRegTree::Delete(std::vector<std::wstring>& changed)
     return deleted;
 }
 
-// A stamp taken just before each deletion closes the gap to a write to only
-// the call itself. A key with subkeys is stamped before they go too, since
-// their deletion moves its last write time; after it, only its counts can
-// still be compared.
+namespace {
+
+// The key, its subkeys gone, against the values the read saw: Same, Changed,
+// or Unknown when the system could not say.
+enum class Values { Same, Changed, Unknown };
+
+Values ValuesAsRead(const HeldRegTree::Held& held)
+{
+    KeyStamp now;
+    if (RegistryPlatform::KeyCounts(held.key.get(), now) != RegError::Success)
+        return Values::Unknown;
+    if (now.subKeys != 0 || now.values != held.values.size())
+        return Values::Changed;
+    RegValueData value;
+    for (std::uint32_t index = 0; index < now.values; ++index) {
+        if (RegistryPlatform::EnumValueWide(held.key.get(), index, value) != RegError::Success)
+            return Values::Unknown;
+        if (!(value == held.values[index]))
+            return Values::Changed;
+    }
+    return Values::Same;
+}
+
+}  // namespace
+
+// A stamp taken just before each deletion leaves a write only the call itself
+// to slip into. A key with subkeys is stamped before they go, and since their
+// deletion moves its last write time, its values are read again after: the
+// few keys with subkeys pay for that, the leaves do not.
 bool HeldRegTree::DeleteKey(std::size_t index, std::vector<std::wstring>& changed)
 {
     Held& held = keys_[index];
@@ -168,12 +196,11 @@ bool HeldRegTree::DeleteKey(std::size_t index, std::vector<std::wstring>& change
     if (!below || !same)
         return false;
     if (held.seen.subKeys != 0) {
-        if (RegistryPlatform::KeyCounts(held.key.get(), now) != RegError::Success)
-            return false;
-        if (now.values != held.seen.values || now.subKeys != 0) {
+        Values values = ValuesAsRead(held);
+        if (values == Values::Changed)
             changed.push_back(held.path);
+        if (values != Values::Same)
             return false;
-        }
     }
     bool gone = RegistryPlatform::DeleteOpenKey(held.key.get()) == RegError::Success;
     held.key.reset();

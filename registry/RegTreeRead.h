@@ -30,6 +30,7 @@ public:
         RegKeyOwner key;
         std::wstring path;
         KeyStamp seen;
+        std::vector<RegValueData> values;  // as read, kept only for a key with subkeys
         std::size_t end = 0;  // one past the last key below it, in parent-first order
     };
 

@@ -1,6 +1,7 @@
 #include "tests/fakes/FakeRegistry.h"
 
 #include <cwctype>
+#include <utility>
 
 #include "helpers/FuncLib.h"
 #include "platform/RegistryPlatform.h"
@@ -312,9 +313,9 @@ void FakeRegistry::Fail(Call call, const std::wstring& path, long error, int tim
     faults_.push_back(Fault{call, path, error, times, index});
 }
 
-void FakeRegistry::BeforeNextDelete(std::function<void()> hook)
+void FakeRegistry::BeforeDeleting(const std::wstring& path, std::function<void()> hook)
 {
-    beforeNextDelete_ = std::move(hook);
+    beforeDeleting_.emplace_back(path, std::move(hook));
 }
 
 void FakeRegistry::AfterSizeQuery(std::function<void(const std::wstring&, const std::wstring&)> hook)
@@ -481,17 +482,16 @@ long FakeRegistry::QueryValue(RegKey key, const std::wstring& valueName, std::ui
     return RegError::Success;
 }
 
-void FakeRegistry::RunBeforeDelete()
+void FakeRegistry::RunBeforeDeleting(const Node& node)
 {
-    if (auto hook = std::move(beforeNextDelete_)) {
-        beforeNextDelete_ = nullptr;
-        hook();
+    for (auto& [path, hook] : beforeDeleting_) {
+        if (hook && EqualsIgnoringCase(path, PathOf(node)))
+            std::exchange(hook, nullptr)();
     }
 }
 
 long FakeRegistry::DeleteKey(RegKey parent, const std::wstring& name)
 {
-    RunBeforeDelete();
     long error = 0;
     auto from = NodeOf(parent, error);
     std::wstring fullPath = from ? PathOf(*from) : std::wstring(L"(bad)");
@@ -508,7 +508,6 @@ long FakeRegistry::DeleteKey(RegKey parent, const std::wstring& name)
 
 long FakeRegistry::DeleteOpenKey(RegKey key)
 {
-    RunBeforeDelete();
     long error = 0;
     auto node = NodeOf(key, error);
     if (Record(Call::Delete, node ? PathOf(*node) : std::wstring(L"(bad)")))
@@ -630,6 +629,7 @@ long FakeRegistry::SetValueWide(RegKey key, const RegValueData& value)
 
 long FakeRegistry::Remove(const std::shared_ptr<Node>& node)
 {
+    RunBeforeDeleting(*node);
     if (node == root_)
         return RegError::AccessDenied;
     if (auto fault = TakeFault(Call::Delete, PathOf(*node)))

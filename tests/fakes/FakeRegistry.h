@@ -52,8 +52,9 @@ public:
               std::optional<std::uint32_t> index = std::nullopt);
     // Runs after every successful size query, before the data query.
     void AfterSizeQuery(std::function<void(const std::wstring& path, const std::wstring& valueName)> hook);
-    // Runs once, at the next delete call, before it deletes: another program's write between a read and a deletion.
-    void BeforeNextDelete(std::function<void()> hook);
+    // Runs once, when a delete call is about to delete the key at `path`: another program's write between a
+    // read and a deletion.
+    void BeforeDeleting(const std::wstring& path, std::function<void()> hook);
 
     // Handle accounting.
     [[nodiscard]] int OpenHandleCount() const;
@@ -144,7 +145,7 @@ private:
     static void MarkDeleted(Node& node);
     // Stamps `node` as written now: a value set or removed, a subkey made or deleted.
     void Touch(Node& node) { node.written = ++writes_; }
-    void RunBeforeDelete();
+    void RunBeforeDeleting(const Node& node);
     // Deletes a key that has no subkeys, as the system does.
     long Remove(const std::shared_ptr<Node>& node);
 
@@ -156,7 +157,7 @@ private:
     int nullCloses_ = 0;
     std::vector<Fault> faults_;
     std::function<void(const std::wstring&, const std::wstring&)> afterSizeQuery_;
-    std::function<void()> beforeNextDelete_;
+    std::vector<std::pair<std::wstring, std::function<void()>>> beforeDeleting_;
     std::uint64_t writes_ = 0;
     std::vector<std::wstring> calls_;
 };

@@ -341,14 +341,24 @@ TEST_F(DeleteCommandTest, EachClassIsDeletedByTheIdentifiersLoadFoundAndNothingE
         // The written key stays with the class key above it; its neighbours go.
         {.name = "a value written and a subkey added between the read and the deletion",
          .apply = [](FakeRegistry& r) {
-             r.BeforeNextDelete([] {
+             r.BeforeDeleting(L"Software\\Classes\\TypeLib\\{A0000000-0000-4000-8000-000000000000}\\1.0", [] {
                  auto& later = FakeRegistry::Instance();
                  later.SetString(L"Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000001}\\InprocServer32",
                                  L"ThreadingModel", L"Both");
                  later.CreateKey(L"Software\\Classes\\Wrenna.clsIFace\\CLSID\\Added");
              });
+             // Stamped already, before the keys below it went.
+             r.BeforeDeleting(L"Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000000}\\VERSION", [] {
+                 FakeRegistry::Instance().SetString(L"Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000000}",
+                                                    L"", L"Changed");
+             });
          },
-         .blocks = {{1, Block(L"Daskel.clsDaskel", L"\tDeleted {A0000000-0000-4000-8000-000000000001}\r\n",
+         .blocks = {{0, Block(L"Glimmet.ctlGlimmet", L"\tDeleted {A0000000-0000-4000-8000-000000000000}\r\n",
+                              L"\tERROR: Deleting {C0000000-0000-4000-8000-000000000000}\r\n"
+                              L"\t\tHKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C0000000-0000-4000-8000-"
+                              L"000000000000} was written after the backup read it; it stays, with the keys above it.\r\n",
+                              L"\tDeleted Glimmet.ctlGlimmet\r\n")},
+                    {1, Block(L"Daskel.clsDaskel", L"\tDeleted {A0000000-0000-4000-8000-000000000001}\r\n",
                               L"\tERROR: Deleting {C0000000-0000-4000-8000-000000000001}\r\n"
                               L"\t\tHKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C0000000-0000-4000-8000-"
                               L"000000000001}\\InprocServer32 was written after the backup read it; it stays, with the "
@@ -360,7 +370,8 @@ TEST_F(DeleteCommandTest, EachClassIsDeletedByTheIdentifiersLoadFoundAndNothingE
                               L"\t\tHKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wrenna.clsIFace\\CLSID was written after "
                               L"the backup read it; it stays, with the keys above it.\r\n")}},
          .failed = true,
-         .left = {L"CLSID\\{C0000000-0000-4000-8000-000000000001}\\InprocServer32", L"Wrenna.clsIFace\\CLSID"}},
+         .left = {L"CLSID\\{C0000000-0000-4000-8000-000000000000}",
+                  L"CLSID\\{C0000000-0000-4000-8000-000000000001}\\InprocServer32", L"Wrenna.clsIFace\\CLSID"}},
         {.name = "identifiers holding a backslash",
          .apply = [](FakeRegistry& r) {
              r.SetString(L"Software\\Classes\\Daskel.clsEntity\\CLSID", L"",
