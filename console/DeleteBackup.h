@@ -38,6 +38,9 @@ inline const std::wstring ProgIdParent = L"Software\\CLASSES";
 // file in the machine's program data: Tandrel\Backups\<command>-YYYYMMDD-HHMMSS.reg.
 // A file that is there is never replaced: the backup goes beside it as
 // name-2.ext, name-3.ext ...
+// Every tree read whole is handed back held open in `trees`, for Delete to
+// remove through the keys read; one with a name the file cannot hold, or not
+// read whole, is in `left` instead, with why.
 // Whether a backup can go to `file`, asked before anything is read or changed:
 // false, with the full path and the reason in `error`, when its folder is not
 // there or a link, a device or a folder is at that name. A plain file there is

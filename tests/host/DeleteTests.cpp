@@ -356,7 +356,8 @@ TEST_F(DeleteCommandTest, EachClassIsDeletedByTheIdentifiersLoadFoundAndNothingE
          .blocks = {{0, Block(L"Glimmet.ctlGlimmet", L"\tDeleted {A0000000-0000-4000-8000-000000000000}\r\n",
                               L"\tERROR: Deleting {C0000000-0000-4000-8000-000000000000}\r\n"
                               L"\t\tHKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C0000000-0000-4000-8000-"
-                              L"000000000000} was written after the backup read it; it stays, with the keys above it.\r\n",
+                              L"000000000000} was written after the backup read it; it stays, with the keys above "
+                              L"it.\r\n",
                               L"\tDeleted Glimmet.ctlGlimmet\r\n")},
                     {1, Block(L"Daskel.clsDaskel", L"\tDeleted {A0000000-0000-4000-8000-000000000001}\r\n",
                               L"\tERROR: Deleting {C0000000-0000-4000-8000-000000000001}\r\n"
