@@ -97,28 +97,37 @@ DeleteBackup BackUpForDelete(const std::vector<std::wstring>& progIds, const std
 {
     DeleteBackup backup;
     std::vector<RegKeyData> keys;
-    std::set<std::wstring> seen;
     auto read = [&](const std::wstring& parentPath, const std::wstring& name) {
+        const std::wstring tree = TreeName(parentPath, name);
         // What Delete refuses or has already named is not read again.
-        if (IsBlank(name) || name.find(L'\\') != std::wstring::npos || !seen.insert(parentPath + name).second)
+        if (IsBlank(name) || name.find(L'\\') != std::wstring::npos || backup.trees.count(tree) ||
+            backup.left.count(tree))
             return;
         // A tree that could not be looked at is not deleted either.
         RegKey opened = RegKey::None;
         if (!OpenRegKey(RegKey::LocalMachine, parentPath, opened)) {
-            backup.unread.insert(name);
+            backup.left[tree] = L"the backup could not read all of it";
             return;
         }
         RegKeyOwner parent(opened);
-        std::vector<RegKeyData> tree;
-        long code = ReadRegTree(parent.get(), name, tree);
+        std::vector<RegKeyData> treeKeys;
+        HeldRegTree held;
+        long code = held.Read(parent.get(), name, treeKeys);
         if (code != 0 && code != 2)
-            backup.unread.insert(name);
-        keys.insert(keys.end(), tree.begin(), tree.end());
+            backup.left[tree] = L"the backup could not read all of it";
+        // A name or value the file cannot hold would be lost by a restore that calls itself whole.
+        for (const RegKeyData& key : treeKeys) {
+            if (std::wstring what = CannotHold(key); !what.empty() && !backup.left.count(tree))
+                backup.left[tree] = what + L", which the backup cannot hold";
+        }
+        if (code == 0 && !backup.left.count(tree))
+            backup.trees.emplace(tree, std::move(held));
+        keys.insert(keys.end(), treeKeys.begin(), treeKeys.end());
     };
     for (std::size_t i = 0; i < progIds.size(); ++i) {
-        read(L"Software\\CLASSES\\TypeLib", i < typeLibs.size() ? typeLibs[i] : L"");
-        read(L"Software\\CLASSES\\CLSID", i < clsids.size() ? clsids[i] : L"");
-        read(L"Software\\CLASSES", progIds[i]);
+        read(TypeLibParent, i < typeLibs.size() ? typeLibs[i] : L"");
+        read(ClsidParent, i < clsids.size() ? clsids[i] : L"");
+        read(ProgIdParent, progIds[i]);
     }
     if (keys.empty())
         return backup;

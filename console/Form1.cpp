@@ -171,18 +171,32 @@ RegKeyOwner Form1::OpenParentKey(const std::wstring& path)
     return RegKeyOwner(opened);
 }
 
-bool Form1::DeleteTreeLogged(RegKey parent, const std::wstring& name)
+bool Form1::DeleteTreeLogged(DeleteBackup& backup, const std::wstring& parentPath, const std::wstring& name)
 {
-    // An identifier read from the registry names one key: with a backslash it
-    // would name a key further down, reached through whatever lies between.
-    // A tree that the backup could not hold whole stays.
-    if (name.find(L'\\') == std::wstring::npos && !notBackedUp_.count(name) && DeleteRegKeyTree(parent, name)) {
-        AddMsg(L"\tDeleted " + name);
-        return true;
+    const std::wstring tree = TreeName(parentPath, name);
+    if (auto left = backup.left.find(tree); left != backup.left.end()) {
+        DeleteFailed = true;
+        AddMsg(L"\tERROR: Deleting " + name + L": left whole, as " + left->second + L".");
+        return false;
     }
-    DeleteFailed = true;
-    AddMsg(L"\tERROR: Deleting " + name);
-    return false;
+    // Only a tree the backup holds is deleted, through the keys its read
+    // opened; an identifier with a backslash was never read, as it would name
+    // a key further down, reached through whatever lies between. A tree
+    // deleted once, by an earlier class, is not held any more.
+    auto held = backup.trees.find(tree);
+    std::vector<std::wstring> changed;
+    if (held == backup.trees.end() || !held->second.Delete(changed)) {
+        DeleteFailed = true;
+        AddMsg(L"\tERROR: Deleting " + name);
+        for (const std::wstring& key : changed)
+            AddMsg(L"\t\t" + key + L" was written after the backup read it; it stays, with the keys above it.");
+        if (held != backup.trees.end())
+            backup.trees.erase(held);
+        return false;
+    }
+    backup.trees.erase(held);
+    AddMsg(L"\tDeleted " + name);
+    return true;
 }
 
 bool Form1::TakeRunLock(RunLock& lock)
@@ -225,14 +239,13 @@ void Form1::cmdDelete_Click()
         LastBackup = backup.path;
         AddMsg(L"\r\nBackup: " + backup.path);
     }
-    notBackedUp_ = backup.unread;
     std::wstring lastDeletedTypeLib;
 
     for (std::size_t i = 0; i < ClassList->size(); ++i) {
         const std::wstring& progId = (*ClassList)[i];
 
         AddMsg(L"\r\nDeleting TypeLib Entries for the Class: " + progId);
-        if (RegKeyOwner parent = OpenParentKey(L"Software\\CLASSES\\TypeLib")) {
+        if (RegKeyOwner parent = OpenParentKey(TypeLibParent)) {
             const std::wstring& typeLib = (*TypeLibList)[i];
             // Neighbours that share a library find it gone already. Only the
             // last deleted ID is remembered, and it starts as "".
@@ -241,25 +254,25 @@ void Form1::cmdDelete_Click()
             } else if (IsBlank(typeLib)) {
                 DeleteFailed = true;
                 AddMsg(L"\tERROR: Typelib ID is blank.");
-            } else if (DeleteTreeLogged(parent.get(), typeLib)) {
+            } else if (DeleteTreeLogged(backup, TypeLibParent, typeLib)) {
                 lastDeletedTypeLib = typeLib;
             }
         }
 
         AddMsg(L"Deleting CLSID Entries for the Class: " + progId);
-        if (RegKeyOwner parent = OpenParentKey(L"Software\\CLASSES\\CLSID")) {
+        if (RegKeyOwner parent = OpenParentKey(ClsidParent)) {
             const std::wstring& clsid = (*ClsidList)[i];
             if (IsBlank(clsid)) {
                 DeleteFailed = true;
                 AddMsg(L"\tERROR: CLSID is blank.");
             } else {
-                DeleteTreeLogged(parent.get(), clsid);
+                DeleteTreeLogged(backup, ClsidParent, clsid);
             }
         }
 
         AddMsg(L"Deleting Class: " + progId);
-        if (RegKeyOwner parent = OpenParentKey(L"Software\\CLASSES"))
-            DeleteTreeLogged(parent.get(), progId);
+        if (RegKeyOwner parent = OpenParentKey(ProgIdParent))
+            DeleteTreeLogged(backup, ProgIdParent, progId);
     }
 
     if (DeleteFailed)

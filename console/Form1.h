@@ -9,6 +9,8 @@
 
 #include "console/FormView.h"
 #include "helpers/RunLock.h"
+
+struct DeleteBackup;
 #include "platform/RegTypes.h"
 #include "registry/RegKeyOwner.h"
 
@@ -65,14 +67,12 @@ private:
     // Opens a parent key for Delete through ReadKeyValue; empty when it cannot.
     // One that is there but cannot be opened sets DeleteFailed.
     RegKeyOwner OpenParentKey(const std::wstring& path);
-    // Deletes `name` below `parent` with everything under it and logs the
-    // result; a failure sets DeleteFailed.
-    bool DeleteTreeLogged(RegKey parent, const std::wstring& name);
+    // Deletes the tree `name` below `parentPath` as `backup` holds it and logs
+    // the result; a failure sets DeleteFailed.
+    bool DeleteTreeLogged(DeleteBackup& backup, const std::wstring& parentPath, const std::wstring& name);
     // Takes `lock` for a command that changes the registry, logging why not.
     bool TakeRunLock(RunLock& lock);
 
-    // Trees of the running Delete that its backup could not read whole.
-    std::set<std::wstring> notBackedUp_;
     FormView& view_;
     Clock clock_;
     std::wstring pendingLog_;

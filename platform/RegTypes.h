@@ -15,6 +15,7 @@ enum class RegKey : std::uintptr_t {
 namespace RegError {
 inline constexpr long Success = 0;
 inline constexpr long FileNotFound = 2;
+inline constexpr long AccessDenied = 5;
 inline constexpr long NoMoreItems = 259;
 }  // namespace RegError
 
@@ -31,4 +32,14 @@ struct RegValueData {
     std::uint32_t type = 0;
     std::string bytes;
     bool operator==(const RegValueData&) const = default;
+};
+
+// What RegQueryInfoKeyW tells of a key: its counts, and when it was last
+// written (a value set or removed, a subkey made or deleted), in the system's
+// 100 ns units.
+struct KeyStamp {
+    std::uint32_t subKeys = 0;
+    std::uint32_t values = 0;
+    std::uint64_t lastWrite = 0;
+    bool operator==(const KeyStamp&) const = default;
 };

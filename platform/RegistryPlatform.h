@@ -35,17 +35,19 @@ namespace RegistryPlatform {
 // RegDeleteKeyA. On a registry link it deletes the link's target.
 [[nodiscard]] long DeleteKey(RegKey parent, const std::wstring& name);
 
-// NtDeleteKey: deletes the key that `key` itself refers to, a link included.
+// NtDeleteKey: deletes the key that `key` itself refers to, a link included;
+// a key that has subkeys stays. `key` must have been opened with DELETE.
 [[nodiscard]] long DeleteOpenKey(RegKey key);
 
 // The wide calls below pass names and data as they are stored, with no code page in between.
 
-// RegOpenKeyExW with REG_OPTION_OPEN_LINK and KEY_READ: a link is opened as
-// itself, and shows as a value SymbolicLinkValue of type REG_LINK.
-[[nodiscard]] long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key);
+// RegOpenKeyExW with REG_OPTION_OPEN_LINK and KEY_READ, and DELETE too with
+// `toDelete`: a link is opened as itself, and shows as a value
+// SymbolicLinkValue of type REG_LINK.
+[[nodiscard]] long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key, bool toDelete = false);
 
-// RegQueryInfoKeyW: how many subkeys and values `key` has.
-[[nodiscard]] long KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values);
+// RegQueryInfoKeyW: how many subkeys and values `key` has, and its last write time.
+[[nodiscard]] long KeyCounts(RegKey key, KeyStamp& stamp);
 
 // RegEnumKeyExW: the subkey's whole name, whatever its length.
 [[nodiscard]] long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name);

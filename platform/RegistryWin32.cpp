@@ -126,10 +126,11 @@ long DeleteOpenKey(RegKey key)
     return status == 0 ? ERROR_SUCCESS : static_cast<long>(toDosError(status));
 }
 
-long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key)
+long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key, bool toDelete)
 {
     HKEY opened = nullptr;
-    LONG code = RegOpenKeyExW(ToHkey(parent), name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &opened);
+    LONG code = RegOpenKeyExW(ToHkey(parent), name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | (toDelete ? DELETE : 0),
+                              &opened);
     if (code == ERROR_SUCCESS)
         key = FromHkey(opened);
     return code;
@@ -164,14 +165,16 @@ long QueryValueWide(RegKey key, const std::wstring& valueName, RegValueData& val
     return ERROR_MORE_DATA;
 }
 
-long KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values)
+long KeyCounts(RegKey key, KeyStamp& stamp)
 {
     DWORD keyCount = 0;
     DWORD valueCount = 0;
+    FILETIME written{};
     LONG code = RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, &keyCount, nullptr, nullptr, &valueCount,
-                                 nullptr, nullptr, nullptr, nullptr);
-    subKeys = keyCount;
-    values = valueCount;
+                                 nullptr, nullptr, nullptr, &written);
+    stamp.subKeys = keyCount;
+    stamp.values = valueCount;
+    stamp.lastWrite = static_cast<std::uint64_t>(written.dwHighDateTime) << 32 | written.dwLowDateTime;
     return code;
 }
 

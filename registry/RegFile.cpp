@@ -14,7 +14,7 @@ constexpr std::uint32_t RegBinary = 3;
 constexpr std::uint32_t RegDword = 4;
 // The editor keeps wrapped hex lines within this many characters, the final "\" included.
 constexpr std::size_t MaxLine = 80;
-constexpr std::wstring_view CannotHold = L", which this file format cannot hold\r\n";
+constexpr std::wstring_view NotHeld = L", which this file format cannot hold\r\n";
 constexpr std::wstring_view OnlyAdds = L"; this file may only add keys and values.";
 
 std::wstring Hex(std::uint32_t number, std::size_t width)
@@ -117,7 +117,7 @@ void AppendHexBytes(std::wstring& out, std::wstring line, std::string_view bytes
 void AppendValue(std::wstring& out, const RegValueData& value)
 {
     if (std::wstring what = Unwritable(value.name); !what.empty()) {
-        out += L"; The value " + OneLine(value.name) + L" has " + what + L" in its name" + std::wstring(CannotHold);
+        out += L"; The value " + OneLine(value.name) + L" has " + what + L" in its name" + std::wstring(NotHeld);
         return;
     }
     std::wstring line = value.name.empty() ? L"@=" : Quoted(value.name) + L"=";
@@ -300,6 +300,19 @@ std::wstring ReadValue(const std::vector<std::wstring_view>& lines, std::size_t&
 
 }  // namespace
 
+std::wstring CannotHold(const RegKeyData& key)
+{
+    if (!key.linkTarget.empty())
+        return L"";
+    if (std::wstring what = Unwritable(key.path); !what.empty())
+        return L"the key " + OneLine(key.path) + L" has " + what + L" in its name";
+    for (const RegValueData& value : key.values) {
+        if (std::wstring what = Unwritable(value.name); !what.empty())
+            return L"the value " + OneLine(value.name) + L" of " + key.path + L" has " + what + L" in its name";
+    }
+    return L"";
+}
+
 std::wstring FormatRegFile(const std::vector<RegKeyData>& keys, const std::wstring& comment)
 {
     std::wstring out = std::wstring(Header) + L"\r\n";
@@ -309,9 +322,9 @@ std::wstring FormatRegFile(const std::vector<RegKeyData>& keys, const std::wstri
         out += L"\r\n";
         if (!key.linkTarget.empty()) {
             out += L"; Registry link " + OneLine(key.path) + L" -> " + OneLine(key.linkTarget) +
-                   std::wstring(CannotHold);
+                   std::wstring(NotHeld);
         } else if (std::wstring what = Unwritable(key.path); !what.empty()) {
-            out += L"; The key " + OneLine(key.path) + L" has " + what + L" in its name" + std::wstring(CannotHold);
+            out += L"; The key " + OneLine(key.path) + L" has " + what + L" in its name" + std::wstring(NotHeld);
         } else {
             out += L"[" + key.path + L"]\r\n";
             for (const RegValueData& value : key.values)

@@ -15,6 +15,10 @@
 // the comment on one line.
 [[nodiscard]] std::wstring FormatRegFile(const std::vector<RegKeyData>& keys, const std::wstring& comment = L"");
 
+// "" when FormatRegFile writes `key` so that it reads back as it is, a registry link counted (it is noted, and
+// only ever removed as itself); otherwise what it cannot hold, as "the value ... of ... has a line break in its name".
+[[nodiscard]] std::wstring CannotHold(const RegKeyData& key);
+
 struct RegFileParse {
     std::vector<RegKeyData> keys;  // in file order; empty on error
     std::vector<std::size_t> keyLines;  // the 1-based line of each key

@@ -5,11 +5,21 @@
 #include "helpers/FuncLib.h"
 #include "helpers/Utf16.h"
 #include "platform/RegistryPlatform.h"
-#include "registry/RegKeyOwner.h"
 
 namespace {
 
 constexpr std::uint32_t RegLink = 6;
+
+// Opens a key of the tree to be read, and deleted too when `toDelete`. A key
+// that may be read but not deleted is still read, so that the backup holds it
+// as it stays; its deletion then fails, and it stays with the keys above it.
+long OpenTreeKey(RegKey parent, const std::wstring& name, RegKey& key, bool toDelete)
+{
+    long code = RegistryPlatform::OpenKeyToRead(parent, name, key, toDelete);
+    if (code == RegError::AccessDenied && toDelete)
+        code = RegistryPlatform::OpenKeyToRead(parent, name, key);
+    return code;
+}
 
 // Keeps the first failure: the read goes on so that `keys` holds all that can be read.
 void Note(long& first, long code)
@@ -44,25 +54,32 @@ long ReadValues(RegKey key, std::uint32_t count, RegKeyData& data, bool& isLink)
 
 // Reads the open key `key`, whose path is `path`, and everything below it
 // into `keys`. A key is listed only when all its values were read, and always
-// before the keys below it.
-long ReadKey(RegKey key, const std::wstring& path, std::vector<RegKeyData>& keys)
+// before the keys below it. With `held`, every key is kept open there, in the
+// same order, for the deletion that follows.
+long ReadKey(RegKey key, const std::wstring& path, std::vector<RegKeyData>& keys,
+             std::vector<HeldRegTree::Held>* held)
 {
     RegKeyData data;
     data.path = path;
     bool isLink = false;
-    // Counted first, so that no call is spent finding the end of a list.
-    std::uint32_t subKeys = 0;
-    std::uint32_t values = 0;
-    long first = RegistryPlatform::KeyCounts(key, subKeys, values);
+    // Counted first, so that no call is spent finding the end of a list; and
+    // a write made while the values are read shows in the stamp as a change.
+    KeyStamp stamp;
+    long first = RegistryPlatform::KeyCounts(key, stamp);
     if (first == RegError::Success)
-        first = ReadValues(key, values, data, isLink);
+        first = ReadValues(key, stamp.values, data, isLink);
+    if (held) {
+        held->back().seen = stamp;
+        if (stamp.subKeys != 0)
+            held->back().values = data.values;
+    }
     if (first == RegError::Success)
         keys.push_back(std::move(data));
     if (isLink)
         return first;
 
     std::wstring name;
-    for (std::uint32_t index = 0; index < subKeys; ++index) {
+    for (std::uint32_t index = 0; index < stamp.subKeys; ++index) {
         long code = RegistryPlatform::EnumKeyWide(key, index, name);
         if (code != RegError::Success) {
             if (code != RegError::NoMoreItems)
@@ -70,7 +87,7 @@ long ReadKey(RegKey key, const std::wstring& path, std::vector<RegKeyData>& keys
             break;
         }
         RegKey opened = RegKey::None;
-        code = RegistryPlatform::OpenKeyToRead(key, name, opened);
+        code = OpenTreeKey(key, name, opened, held != nullptr);
         // A subkey removed since it was listed is no longer part of the tree.
         if (code == RegError::FileNotFound)
             continue;
@@ -79,23 +96,113 @@ long ReadKey(RegKey key, const std::wstring& path, std::vector<RegKeyData>& keys
             continue;
         }
         RegKeyOwner subKey(opened);
-        Note(first, ReadKey(subKey.get(), path + L"\\" + name, keys));
+        std::wstring subPath = path + L"\\" + name;
+        if (!held) {
+            Note(first, ReadKey(subKey.get(), subPath, keys, nullptr));
+            continue;
+        }
+        std::size_t at = held->size();
+        held->push_back({std::move(subKey), subPath, {}, {}, 0});
+        Note(first, ReadKey(opened, subPath, keys, held));
+        (*held)[at].end = held->size();
     }
     return first;
+}
+
+// Opens the top of a tree and reads it, the kernel's name for it as its path:
+// only the top asks where it is; the names below follow from it.
+long ReadTop(RegKey parent, const std::wstring& name, std::vector<RegKeyData>& keys,
+             std::vector<HeldRegTree::Held>* held)
+{
+    keys.clear();
+    RegKey opened = RegKey::None;
+    long code = OpenTreeKey(parent, name, opened, held != nullptr);
+    if (code != RegError::Success)
+        return code;
+    RegKeyOwner key(opened);
+    std::wstring path;
+    code = RegistryPlatform::KeyPath(key.get(), path);
+    if (code != RegError::Success)
+        return code;
+    if (!held)
+        return ReadKey(key.get(), path, keys, nullptr);
+    held->push_back({std::move(key), path, {}, {}, 0});
+    code = ReadKey(opened, path, keys, held);
+    held->front().end = held->size();
+    return code;
 }
 
 }  // namespace
 
 long ReadRegTree(RegKey parent, const std::wstring& name, std::vector<RegKeyData>& keys)
 {
-    keys.clear();
-    RegKey opened = RegKey::None;
-    long code = RegistryPlatform::OpenKeyToRead(parent, name, opened);
-    if (code != RegError::Success)
-        return code;
-    RegKeyOwner key(opened);
-    // Only the top asks the kernel where it is; the names below follow from it.
-    std::wstring path;
-    code = RegistryPlatform::KeyPath(key.get(), path);
-    return code != RegError::Success ? code : ReadKey(key.get(), path, keys);
+    return ReadTop(parent, name, keys, nullptr);
+}
+
+long HeldRegTree::Read(RegKey parent, const std::wstring& name, std::vector<RegKeyData>& keys)
+{
+    keys_.clear();
+    return ReadTop(parent, name, keys, &keys_);
+}
+
+bool HeldRegTree::Delete(std::vector<std::wstring>& changed)
+{
+    bool deleted = !keys_.empty() && DeleteKey(0, changed);
+    keys_.clear();
+    return deleted;
+}
+
+namespace {
+
+// The key, its subkeys gone, against the values the read saw: Same, Changed,
+// or Unknown when the system could not say.
+enum class Values { Same, Changed, Unknown };
+
+Values ValuesAsRead(const HeldRegTree::Held& held)
+{
+    KeyStamp now;
+    if (RegistryPlatform::KeyCounts(held.key.get(), now) != RegError::Success)
+        return Values::Unknown;
+    if (now.subKeys != 0 || now.values != held.values.size())
+        return Values::Changed;
+    RegValueData value;
+    for (std::uint32_t index = 0; index < now.values; ++index) {
+        if (RegistryPlatform::EnumValueWide(held.key.get(), index, value) != RegError::Success)
+            return Values::Unknown;
+        if (!(value == held.values[index]))
+            return Values::Changed;
+    }
+    return Values::Same;
+}
+
+}  // namespace
+
+// A stamp taken just before each deletion leaves a write only the call itself
+// to slip into. A key with subkeys is stamped before they go, and since their
+// deletion moves its last write time, its values are read again after: the
+// few keys with subkeys pay for that, the leaves do not.
+bool HeldRegTree::DeleteKey(std::size_t index, std::vector<std::wstring>& changed)
+{
+    Held& held = keys_[index];
+    KeyStamp now;
+    bool same = RegistryPlatform::KeyCounts(held.key.get(), now) == RegError::Success;
+    if (same && now != held.seen) {
+        changed.push_back(held.path);
+        return false;
+    }
+    bool below = true;
+    for (std::size_t sub = index + 1; sub < held.end; sub = keys_[sub].end)
+        below = DeleteKey(sub, changed) && below;
+    if (!below || !same)
+        return false;
+    if (held.seen.subKeys != 0) {
+        Values values = ValuesAsRead(held);
+        if (values == Values::Changed)
+            changed.push_back(held.path);
+        if (values != Values::Same)
+            return false;
+    }
+    bool gone = RegistryPlatform::DeleteOpenKey(held.key.get()) == RegError::Success;
+    held.key.reset();
+    return gone;
 }

@@ -1,6 +1,7 @@
 #include "tests/fakes/FakeRegistry.h"
 
 #include <cwctype>
+#include <utility>
 
 #include "helpers/FuncLib.h"
 #include "platform/RegistryPlatform.h"
@@ -168,6 +169,8 @@ std::shared_ptr<FakeRegistry::Node> FakeRegistry::Make(const std::wstring& path,
             child = std::make_shared<Node>();
             child->name = part;
             child->parent = node.get();
+            Touch(*node);
+            Touch(*child);
         }
         node = child;
         if (followLinks && !node->linkTarget.empty()) {
@@ -230,6 +233,7 @@ void FakeRegistry::SetValue(const std::wstring& path, const std::wstring& name, 
 {
     auto node = Make(path);
     node->values[name] = Value{name, type, std::move(data), {}};
+    Touch(*node);
 }
 
 void FakeRegistry::SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text,
@@ -276,6 +280,7 @@ void FakeRegistry::DeleteTree(const std::wstring& path)
     if (!node || node == root_)
         return;
     MarkDeleted(*node);
+    Touch(*node->parent);
     node->parent->children.erase(node->name);
 }
 
@@ -306,6 +311,11 @@ std::wstring FakeRegistry::Dump() const
 void FakeRegistry::Fail(Call call, const std::wstring& path, long error, int times, std::optional<std::uint32_t> index)
 {
     faults_.push_back(Fault{call, path, error, times, index});
+}
+
+void FakeRegistry::BeforeDeleting(const std::wstring& path, std::function<void()> hook)
+{
+    beforeDeleting_.emplace_back(path, std::move(hook));
 }
 
 void FakeRegistry::AfterSizeQuery(std::function<void(const std::wstring&, const std::wstring&)> hook)
@@ -472,6 +482,14 @@ long FakeRegistry::QueryValue(RegKey key, const std::wstring& valueName, std::ui
     return RegError::Success;
 }
 
+void FakeRegistry::RunBeforeDeleting(const Node& node)
+{
+    for (auto& [path, hook] : beforeDeleting_) {
+        if (hook && EqualsIgnoringCase(path, PathOf(node)))
+            std::exchange(hook, nullptr)();
+    }
+}
+
 long FakeRegistry::DeleteKey(RegKey parent, const std::wstring& name)
 {
     long error = 0;
@@ -507,7 +525,7 @@ long FakeRegistry::EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& na
     return error;
 }
 
-long FakeRegistry::KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values)
+long FakeRegistry::KeyCounts(RegKey key, KeyStamp& stamp)
 {
     long error = 0;
     auto node = NodeOf(key, error);
@@ -518,8 +536,9 @@ long FakeRegistry::KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& 
         return error;
     if (auto fault = TakeFault(Call::Enum, path))
         return *fault;
-    subKeys = static_cast<std::uint32_t>(node->children.size());
-    values = static_cast<std::uint32_t>(node->values.size());
+    stamp.subKeys = static_cast<std::uint32_t>(node->children.size());
+    stamp.values = static_cast<std::uint32_t>(node->values.size());
+    stamp.lastWrite = node->written;
     return RegError::Success;
 }
 
@@ -604,11 +623,13 @@ long FakeRegistry::SetValueWide(RegKey key, const RegValueData& value)
     if (auto fault = TakeFault(Call::SetValue, path))
         return *fault;
     node->values[value.name] = Value{value.name, value.type, HeldBytes(value.type, value.bytes), {}};
+    Touch(*node);
     return RegError::Success;
 }
 
 long FakeRegistry::Remove(const std::shared_ptr<Node>& node)
 {
+    RunBeforeDeleting(*node);
     if (node == root_)
         return RegError::AccessDenied;
     if (auto fault = TakeFault(Call::Delete, PathOf(*node)))
@@ -616,6 +637,7 @@ long FakeRegistry::Remove(const std::shared_ptr<Node>& node)
     if (!node->children.empty())
         return RegError::AccessDenied;
     node->deleted = true;
+    Touch(*node->parent);
     node->parent->children.erase(node->name);
     return RegError::Success;
 }
@@ -672,8 +694,8 @@ long DeleteKey(RegKey parent, const std::wstring& name)
     return FakeRegistry::Instance().DeleteKey(parent, name);
 }
 
-// The fake keeps no access rights: opening to read is opening as a link.
-long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key)
+// The fake keeps no access rights: opening to read, or to delete, is opening as a link.
+long OpenKeyToRead(RegKey parent, const std::wstring& name, RegKey& key, bool)
 {
     return FakeRegistry::Instance().OpenKey(parent, name, key, true);
 }
@@ -689,9 +711,9 @@ long QueryValueWide(RegKey key, const std::wstring& valueName, RegValueData& val
     return FakeRegistry::Instance().QueryValueWide(key, valueName, value);
 }
 
-long KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values)
+long KeyCounts(RegKey key, KeyStamp& stamp)
 {
-    return FakeRegistry::Instance().KeyCounts(key, subKeys, values);
+    return FakeRegistry::Instance().KeyCounts(key, stamp);
 }
 
 long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name)

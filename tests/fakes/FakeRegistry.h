@@ -52,6 +52,9 @@ public:
               std::optional<std::uint32_t> index = std::nullopt);
     // Runs after every successful size query, before the data query.
     void AfterSizeQuery(std::function<void(const std::wstring& path, const std::wstring& valueName)> hook);
+    // Runs once, when a delete call is about to delete the key at `path`: another program's write between a
+    // read and a deletion.
+    void BeforeDeleting(const std::wstring& path, std::function<void()> hook);
 
     // Handle accounting.
     [[nodiscard]] int OpenHandleCount() const;
@@ -78,7 +81,7 @@ public:
     long QueryValue(RegKey key, const std::wstring& valueName, std::uint32_t& type, std::wstring* data,
                     std::uint32_t& size);
     long DeleteKey(RegKey parent, const std::wstring& name);
-    long KeyCounts(RegKey key, std::uint32_t& subKeys, std::uint32_t& values);
+    long KeyCounts(RegKey key, KeyStamp& stamp);
     long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name);
     long EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value);
     long QueryValueWide(RegKey key, const std::wstring& valueName, RegValueData& value);
@@ -107,6 +110,7 @@ private:
         std::wstring name;
         Node* parent = nullptr;
         bool deleted = false;
+        std::uint64_t written = 0;  // a tick of writes_, as the system's last write time
         std::wstring linkTarget;  // a registry link's target; "" for a key
         std::map<std::wstring, std::shared_ptr<Node>, NameLess> children;
         std::map<std::wstring, Value, NameLess> values;
@@ -139,6 +143,9 @@ private:
     bool Record(Call call, const std::wstring& detail);
     void DumpNode(const Node& node, std::wstring& out) const;
     static void MarkDeleted(Node& node);
+    // Stamps `node` as written now: a value set or removed, a subkey made or deleted.
+    void Touch(Node& node) { node.written = ++writes_; }
+    void RunBeforeDeleting(const Node& node);
     // Deletes a key that has no subkeys, as the system does.
     long Remove(const std::shared_ptr<Node>& node);
 
@@ -150,5 +157,7 @@ private:
     int nullCloses_ = 0;
     std::vector<Fault> faults_;
     std::function<void(const std::wstring&, const std::wstring&)> afterSizeQuery_;
+    std::vector<std::pair<std::wstring, std::function<void()>>> beforeDeleting_;
+    std::uint64_t writes_ = 0;
     std::vector<std::wstring> calls_;
 };

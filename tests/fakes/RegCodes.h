@@ -6,7 +6,6 @@
 
 // Windows result codes and value types that only the fakes and tests name.
 namespace RegError {
-inline constexpr long AccessDenied = 5;
 inline constexpr long InvalidHandle = 6;
 inline constexpr long BadPathname = 161;
 inline constexpr long MoreData = 234;

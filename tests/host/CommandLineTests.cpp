@@ -377,6 +377,12 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0,
          [](FakeFiles&) { FakeSystem::Instance().runLockAbandoned = true; },
          L"The last Tandrel run on this computer ended before it finished.\r\nVestrel Path: "},
+        // A tree with a name the backup cannot hold stays, and the run has failed.
+        {{L"/delete", L"/yes"}, "LD", L"", nullptr, Machine::SuiteInstalled, 1,
+         [](FakeFiles&) { FakeRegistry::Instance().SetString(L"Software\\Classes\\Corvane.clsMail", L"Note\n", L"x"); },
+         L"\tERROR: Deleting Corvane.clsMail: left whole, as the value Note  of HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\"
+         L"Corvane.clsMail has a line break in its name, which the backup cannot hold.\r\n",
+         "command-failed"},
         // A backup never replaces a file; the log names where the file system put the log.
         {{L"/delete", L"/yes", L"/backup", L"b.reg"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0,
          [](FakeFiles& f) { f.contents[L"C:\\Work\\b.reg"] = "earlier"; }, L"\r\nBackup: C:\\Work\\b-2.reg\r\n"},

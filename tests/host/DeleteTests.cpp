@@ -318,10 +318,61 @@ TEST_F(DeleteCommandTest, EachClassIsDeletedByTheIdentifiersLoadFoundAndNothingE
                     RegError::AccessDenied);
          },
          .blocks = {{7, Block(L"Corvane.clsMail", L"\tDeleted {A0000000-0000-4000-8000-000000000003}\r\n",
-                              L"\tERROR: Deleting {C0000000-0000-4000-8000-000000000007}\r\n",
+                              L"\tERROR: Deleting {C0000000-0000-4000-8000-000000000007}: left whole, as the backup "
+                              L"could not read all of it.\r\n",
                               L"\tDeleted Corvane.clsMail\r\n")}},
          .failed = true,
          .left = {L"CLSID\\{C0000000-0000-4000-8000-000000000007}\\InprocServer32"}},
+        // A restore of the backup would call itself whole without that value.
+        {.name = "a value name with a line break",
+         .apply = [](FakeRegistry& r) {
+             r.SetString(L"Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000007}\\InprocServer32",
+                         L"Threading\nModel", L"Both");
+         },
+         .blocks = {{7, Block(L"Corvane.clsMail", L"\tDeleted {A0000000-0000-4000-8000-000000000003}\r\n",
+                              L"\tERROR: Deleting {C0000000-0000-4000-8000-000000000007}: left whole, as the value "
+                              L"Threading Model of HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\"
+                              L"{C0000000-0000-4000-8000-000000000007}\\InprocServer32 has a line break in its name, "
+                              L"which the backup cannot hold.\r\n",
+                              L"\tDeleted Corvane.clsMail\r\n")}},
+         .failed = true,
+         .left = {L"CLSID\\{C0000000-0000-4000-8000-000000000007}\\InprocServer32"}},
+        // Written once the first key has gone: after the backup was read.
+        // The written key stays with the class key above it; its neighbours go.
+        {.name = "a value written and a subkey added between the read and the deletion",
+         .apply = [](FakeRegistry& r) {
+             r.BeforeDeleting(L"Software\\Classes\\TypeLib\\{A0000000-0000-4000-8000-000000000000}\\1.0", [] {
+                 auto& later = FakeRegistry::Instance();
+                 later.SetString(L"Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000001}\\InprocServer32",
+                                 L"ThreadingModel", L"Both");
+                 later.CreateKey(L"Software\\Classes\\Wrenna.clsIFace\\CLSID\\Added");
+             });
+             // Stamped already, before the keys below it went.
+             r.BeforeDeleting(L"Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000000}\\VERSION", [] {
+                 FakeRegistry::Instance().SetString(L"Software\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000000}",
+                                                    L"", L"Changed");
+             });
+         },
+         .blocks = {{0, Block(L"Glimmet.ctlGlimmet", L"\tDeleted {A0000000-0000-4000-8000-000000000000}\r\n",
+                              L"\tERROR: Deleting {C0000000-0000-4000-8000-000000000000}\r\n"
+                              L"\t\tHKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C0000000-0000-4000-8000-"
+                              L"000000000000} was written after the backup read it; it stays, with the keys above "
+                              L"it.\r\n",
+                              L"\tDeleted Glimmet.ctlGlimmet\r\n")},
+                    {1, Block(L"Daskel.clsDaskel", L"\tDeleted {A0000000-0000-4000-8000-000000000001}\r\n",
+                              L"\tERROR: Deleting {C0000000-0000-4000-8000-000000000001}\r\n"
+                              L"\t\tHKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C0000000-0000-4000-8000-"
+                              L"000000000001}\\InprocServer32 was written after the backup read it; it stays, with the "
+                              L"keys above it.\r\n",
+                              L"\tDeleted Daskel.clsDaskel\r\n")},
+                    {6, Block(L"Wrenna.clsIFace", L"\tDeleted {A0000000-0000-4000-8000-000000000002}\r\n",
+                              L"\tDeleted {C0000000-0000-4000-8000-000000000006}\r\n",
+                              L"\tERROR: Deleting Wrenna.clsIFace\r\n"
+                              L"\t\tHKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wrenna.clsIFace\\CLSID was written after "
+                              L"the backup read it; it stays, with the keys above it.\r\n")}},
+         .failed = true,
+         .left = {L"CLSID\\{C0000000-0000-4000-8000-000000000000}",
+                  L"CLSID\\{C0000000-0000-4000-8000-000000000001}\\InprocServer32", L"Wrenna.clsIFace\\CLSID"}},
         {.name = "identifiers holding a backslash",
          .apply = [](FakeRegistry& r) {
              r.SetString(L"Software\\Classes\\Daskel.clsEntity\\CLSID", L"",

@@ -1,7 +1,8 @@
 // Deleting one tree of 10,000 keys with DeleteRegKeyTree against the system's
 // RegDeleteTreeA on an identical tree, alternating, in one run; with "backup",
-// Delete's backup of a tree of 20,000 keys (read, format, write) and then its
-// deletion, against the deletion alone.
+// Delete's backup of a tree of 20,000 keys (read with every key held open,
+// format, write) and then its deletion through the held keys, against the
+// deletion alone by name.
 //   tandrel_bench_delete.exe [backup] [rounds]
 #include <windows.h>
 
@@ -69,9 +70,13 @@ int BackupRounds(RegKey parentKey, int rounds)
         BuildTree("Alone", 20);
         auto start = Clock::now();
         std::vector<RegKeyData> tree;
-        long read = ReadRegTree(parentKey, L"Backed", tree);
+        HeldRegTree held;
+        long read = held.Read(parentKey, L"Backed", tree);
         double reading = Seconds(start);
         start = Clock::now();
+        bool holdable = true;
+        for (const RegKeyData& key : tree)
+            holdable = holdable && CannotHold(key).empty();
         std::string bytes = EncodeUtf16File(FormatRegFile(tree));
         double formatting = Seconds(start);
         start = Clock::now();
@@ -80,12 +85,13 @@ int BackupRounds(RegKey parentKey, int rounds)
         bool written = file.Open(L"bench-backup.reg", error) && file.Write(bytes) == 0 && file.Flush() == 0;
         double writing = Seconds(start);
         start = Clock::now();
-        bool deleted = DeleteRegKeyTree(parentKey, L"Backed");
+        std::vector<std::wstring> changed;
+        bool deleted = held.Delete(changed);
         double deleting = Seconds(start);
         start = Clock::now();
         bool alone = DeleteRegKeyTree(parentKey, L"Alone");
         double aloneTime = Seconds(start);
-        if (read != 0 || static_cast<int>(tree.size()) != keys || !written || !deleted || !alone)
+        if (read != 0 || static_cast<int>(tree.size()) != keys || !holdable || !written || !deleted || !alone)
             status = 1;
         double with = reading + formatting + writing + deleting;
         withTotal += with;

@@ -150,7 +150,8 @@ TEST_F(DeleteWindow, AnsweringYesRemovesExactlyTheTreesItReportsAndEachWayBackRe
 
 // Shapes that a damaged registry can hold: a key whose deletion is refused, a
 // registry link inside a class key to a tree outside every named one, a
-// dangling link, and a subkey whose name the ANSI code page cannot spell.
+// dangling link, a subkey whose name the ANSI code page cannot spell, and a
+// value whose name holds a line break, which a backup file cannot hold.
 class DeleteWindowWithHostileKeys : public DeleteWindow {
 protected:
     static std::string ClassKey(int n)
@@ -165,6 +166,7 @@ protected:
     // Shared by both views: a ProgID's place.
     const std::string outLink = "Software\\Classes\\TandrelLinkOut";
     const std::wstring oddName = L"Odd\x4E2D\x6587";
+    const std::wstring brokenName = L"Threading\nModel";
     // Named from the root, so that both bitnesses point at the same key.
     static constexpr const char* Target = "Software\\TandrelLinkTarget";
 
@@ -188,6 +190,10 @@ protected:
                                   nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         RegCloseKey(key);
+        std::string broken = ClassKey(4) + "\\InprocServer32";
+        ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, std::wstring(broken.begin(), broken.end()).c_str(),
+                                  brokenName.c_str(), REG_SZ, L"Both", 10),
+                  ERROR_SUCCESS);
         ASSERT_TRUE(tandrel.Start());
         ASSERT_TRUE(tandrel.ClickAndWait(102));
         loaded = tandrel.LogText();
@@ -294,21 +300,38 @@ TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported
     auto before32 = ToSet(UiAutomation::ExportMachineKeys(true));
     DeleteAnswering(IDYES);
 
-    // Both links go as keys of their own; the refused key and the odd name
-    // keep their class keys.
+    // Both links go as keys of their own, and the odd name, which the wide
+    // calls read and delete exactly; the refused key keeps its class key, and
+    // the class with the broken value name stays whole.
     std::wstring expected = UiAutomation::FixtureText("suite-deep-delete.txt");
-    std::vector<std::wstring> stuck = {L"{d3e10000-5b2a-4c7d-8e9f-000000000000}\\inprocserver32",
-                                       L"{d3e10003-5b2a-4c7d-8e9f-000000000003}\\" + oddName};
-    for (const wchar_t* clsid : {L"{D3E10000-5B2A-4C7D-8E9F-000000000000}", L"{D3E10003-5B2A-4C7D-8E9F-000000000003}"}) {
-        std::wstring deleted = std::wstring(L"\tDeleted ") + clsid;
-        expected.replace(expected.find(deleted), deleted.size(), std::wstring(L"\tERROR: Deleting ") + clsid);
-    }
-    expected += L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.\r\n";
+    std::vector<std::wstring> stuck = {L"{d3e10000-5b2a-4c7d-8e9f-000000000000}\\inprocserver32"};
+    const std::wstring refusedClsid = L"{D3E10000-5B2A-4C7D-8E9F-000000000000}";
+    const std::wstring brokenClsid = L"{D3E10004-5B2A-4C7D-8E9F-000000000004}";
+    std::wstring deleted = L"\tDeleted " + refusedClsid;
+    expected.replace(expected.find(deleted), deleted.size(), L"\tERROR: Deleting " + refusedClsid);
     std::wstring log = tandrel.LogText();
+    // The key is named as the kernel names it, below whichever view's class folder.
+    const std::wstring left = L"\tERROR: Deleting " + brokenClsid + L": left whole, as the value Threading Model of ";
+    const std::wstring why = L"\\InprocServer32 has a line break in its name, which the backup cannot hold.";
+    std::size_t at = log.find(left);
+    ASSERT_NE(at, std::wstring::npos) << "the class with the broken value name is not named as left";
+    std::wstring line = log.substr(at, log.find(L"\r\n", at) - at);
+    EXPECT_EQ(line.substr(line.size() - why.size()), why);
+    EXPECT_NE(line.find(L"\\CLSID\\" + brokenClsid + why), std::wstring::npos);
+    deleted = L"\tDeleted " + brokenClsid;
+    expected.replace(expected.find(deleted), deleted.size(), line);
+    expected += L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.\r\n";
     std::string backup = UiAutomation::TakeBackupLine(log);
     ASSERT_FALSE(backup.empty());
     EXPECT_EQ(log, loaded + expected);
     EXPECT_TRUE(TargetIsWhole());
+    wchar_t threading[8] = {};
+    DWORD size = sizeof threading;
+    std::string broken = ClassKey(4) + "\\InprocServer32";
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, std::wstring(broken.begin(), broken.end()).c_str(), brokenName.c_str(),
+                           RRF_RT_REG_SZ, nullptr, threading, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(threading), L"Both");
     // The backup holds what stays as well, as it was read: the refused key,
     // the odd name, and each link as a note.
     std::wstring held = UiAutomation::Utf16FileText(backup);
@@ -320,6 +343,10 @@ TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported
     for (auto& key : stuck)
         CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
     auto keptAsStuck = [&stuck](const std::wstring& key) {
+        const std::wstring whole = L"\\{d3e10004-5b2a-4c7d-8e9f-000000000004}";
+        std::size_t in = key.find(whole);
+        if (in != std::wstring::npos && (in + whole.size() == key.size() || key[in + whole.size()] == L'\\'))
+            return true;
         for (const auto& path : stuck) {
             std::wstring classKey = path.substr(0, path.find(L'\\'));
             for (const std::wstring& end : {L"\\" + classKey, L"\\" + path}) {
@@ -334,7 +361,7 @@ TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported
         SCOPED_TRACE(view32 ? "32-bit view" : "64-bit view");
         auto roots = RegistryViews::DeletedRoots(log.substr(loaded.size()), setting, view32);
         // The two class keys that stay are named as errors, not as deleted.
-        for (const wchar_t* clsid : {L"{d3e10000-5b2a-4c7d-8e9f-000000000000}", L"{d3e10003-5b2a-4c7d-8e9f-000000000003}"})
+        for (const wchar_t* clsid : {L"{d3e10000-5b2a-4c7d-8e9f-000000000000}", L"{d3e10004-5b2a-4c7d-8e9f-000000000004}"})
             for (const auto& folder : RegistryViews::ClassKeyFolders(setting, view32))
                 roots.push_back(folder + clsid);
         const auto& before = view32 ? before32 : before64;
