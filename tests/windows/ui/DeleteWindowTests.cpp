@@ -431,9 +431,10 @@ TEST_F(DeleteWindowWithHostileKeys, OnlyTheNamedTreesGoAndWhatCannotGoIsReported
         EXPECT_NE(output.find("Nothing was written."), std::string::npos) << output;
     }
     wchar_t server[64] = {};
-    DWORD size = sizeof server;
-    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, (other + L"\\InprocServer32").c_str(), nullptr,
-                           RRF_RT_REG_SZ | 0x00010000 /* RRF_SUBKEY_WOW6464KEY, which the headers keep for newer targets */, nullptr, server, &size),
+    DWORD serverSize = sizeof server;
+    constexpr DWORD View64 = 0x00010000;  // RRF_SUBKEY_WOW6464KEY, which the headers keep for newer targets
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, (other + L"\\InprocServer32").c_str(), nullptr, RRF_RT_REG_SZ | View64,
+                           nullptr, server, &serverSize),
               0);
     EXPECT_STREQ(server, otherServer);
     for (const wchar_t* sub : {L"\\InprocServer32", L"\\ProgID", L""})
