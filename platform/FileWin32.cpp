@@ -8,6 +8,7 @@
 
 #include "platform/AccountWin32.h"
 #include "platform/FilePlatform.h"
+#include "platform/NtdllWin32.h"
 #include "platform/Win32Handles.h"
 
 namespace {
@@ -135,6 +136,12 @@ HANDLE OpenDiskFile(const std::wstring& path, DWORD access, DWORD disposition, F
     return plain.release();
 }
 
+DWORD DosCode(NTSTATUS status)
+{
+    auto convert = NtdllProc<ULONG(WINAPI*)(NTSTATUS)>("RtlNtStatusToDosError");
+    return convert ? convert(status) : ERROR_GEN_FAILURE;
+}
+
 // NtCreateFile of `name` relative to the open `folder`: the one call that makes or opens a file inside a folder
 // handle rather than by a name that is resolved again.
 NTSTATUS OpenInFolder(FileHandle folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
@@ -150,7 +157,12 @@ NTSTATUS OpenInFolder(FileHandle folder, const std::wstring& name, ACCESS_MASK a
     attributes.SecurityQualityOfService = &service;
     IO_STATUS_BLOCK status{};
     HANDLE opened = nullptr;
-    NTSTATUS result = NtCreateFile(&opened, access, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+    using CreateProc = NTSTATUS(WINAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                         ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+    auto create = NtdllProc<CreateProc>("NtCreateFile");
+    if (!create)
+        return STATUS_NOT_IMPLEMENTED;
+    NTSTATUS result = create(&opened, access, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share,
                                    disposition, options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
     if (NT_SUCCESS(result))
         file.reset(opened);
@@ -325,12 +337,12 @@ long OpenForWriting(FileHandle folder, const std::wstring& name, FileHandle& fil
         if (status == STATUS_OBJECT_NAME_COLLISION)
             return ERROR_FILE_EXISTS;
         if (!NT_SUCCESS(status))
-            return static_cast<long>(RtlNtStatusToDosError(status));
+            return static_cast<long>(DosCode(status));
         file = FromHandle(made.release());
         return ERROR_SUCCESS;
     }
     if (!NT_SUCCESS(status))
-        return static_cast<long>(RtlNtStatusToDosError(status));
+        return static_cast<long>(DosCode(status));
     FILE_ATTRIBUTE_TAG_INFO information{};
     BY_HANDLE_FILE_INFORMATION names{};
     refusal = RefusalOf(look.get(), information);
@@ -356,7 +368,7 @@ long OpenForWriting(FileHandle folder, const std::wstring& name, FileHandle& fil
     status = OpenInFolder(folder, name, GENERIC_WRITE | SYNCHRONIZE, FILE_SHARE_READ, FILE_OPEN,
                           FILE_NON_DIRECTORY_FILE | (placeholder ? 0 : FILE_OPEN_REPARSE_POINT), nullptr, opened);
     if (!NT_SUCCESS(status))
-        return static_cast<long>(RtlNtStatusToDosError(status));
+        return static_cast<long>(DosCode(status));
     if (!SameIdentity(look.get(), opened.get()) || RefusalOf(opened.get(), information) != FileRefusal::None) {
         refusal = FileRefusal::Link;
         return ERROR_SUCCESS;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/AnsiText.h"
+#include "platform/NtdllWin32.h"
 #include "platform/RegistryPlatform.h"
 
 namespace {
@@ -21,14 +22,6 @@ HKEY ToHkey(RegKey key)
 RegKey FromHkey(HKEY key)
 {
     return static_cast<RegKey>(reinterpret_cast<std::uintptr_t>(key));
-}
-
-// Not in the documented API, but the only calls that remove a link rather than its target or name a key where it
-// physically is; looked up at run time so that nothing more is imported.
-template <typename Proc>
-Proc NtdllProc(const char* name)
-{
-    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
 }
 
 using ToDosErrorProc = ULONG(WINAPI*)(LONG);
