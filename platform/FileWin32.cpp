@@ -234,24 +234,33 @@ DWORD AccessOf(HANDLE object, FileAccess& access)
     return ERROR_SUCCESS;
 }
 
+// A path from a call that answers a buffer too small with the size it needs: asked again at that size.
+template <typename Call>
+long PathOf(std::wstring& path, Call call)
+{
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return static_cast<long>(GetLastError());
+        if (length < buffer.size()) {
+            path.assign(buffer.data(), length);
+            return ERROR_SUCCESS;
+        }
+        buffer.assign(length, L'\0');
+    }
+    return ERROR_FILENAME_EXCED_RANGE;
+}
+
 }  // namespace
 
 namespace FilePlatform {
 
 long FullPath(const std::wstring& path, std::wstring& fullPath)
 {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-        if (length == 0)
-            return static_cast<long>(GetLastError());
-        if (length < buffer.size()) {
-            fullPath.assign(buffer.data(), length);
-            return ERROR_SUCCESS;
-        }
-        buffer.assign(length, L'\0');
-    }
-    return ERROR_FILENAME_EXCED_RANGE;
+    return PathOf(fullPath, [&path](wchar_t* buffer, DWORD size) {
+        return GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+    });
 }
 
 long OpenFolderToWrite(const std::wstring& path, FileHandle& folder)
@@ -302,18 +311,8 @@ long LookAtFolder(const std::wstring& path, bool& isLink, std::wstring& leadsTo)
 
 long LongPathName(const std::wstring& path, std::wstring& longPath)
 {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        DWORD length = GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0)
-            return static_cast<long>(GetLastError());
-        if (length < buffer.size()) {
-            longPath.assign(buffer.data(), length);
-            return ERROR_SUCCESS;
-        }
-        buffer.assign(length, L'\0');
-    }
-    return ERROR_FILENAME_EXCED_RANGE;
+    return PathOf(longPath,
+                  [&path](wchar_t* buffer, DWORD size) { return GetLongPathNameW(path.c_str(), buffer, size); });
 }
 
 long OpenForWriting(FileHandle folder, const std::wstring& name, FileHandle& file, FileRefusal& refusal, bool newOnly,

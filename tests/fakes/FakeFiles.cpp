@@ -43,6 +43,17 @@ long Absent(const std::wstring& path)
     return 3;
 }
 
+// A handle that no open file has, for `path`.
+std::uintptr_t NewHandle(const std::wstring& path)
+{
+    auto& files = FakeFiles::Instance();
+    std::uintptr_t handle = 0x100 + files.open.size() + files.contents.size();
+    while (files.open.count(handle))
+        ++handle;
+    files.open[handle] = path;
+    return handle;
+}
+
 }  // namespace
 
 FakeFiles& FakeFiles::Instance()
@@ -64,10 +75,7 @@ long OpenFolderToWrite(const std::wstring& path, FileHandle& folder)
     auto& files = FakeFiles::Instance();
     if (files.openErrors.count(path))
         return files.openErrors[path];
-    std::uintptr_t handle = 0x100 + files.open.size() + files.contents.size();
-    while (files.open.count(handle))
-        ++handle;
-    files.open[handle] = path;
+    std::uintptr_t handle = NewHandle(path);
     folder = static_cast<FileHandle>(handle);
     return 0;
 }
@@ -106,10 +114,7 @@ long OpenForWriting(FileHandle folder, const std::wstring& name, FileHandle& fil
     else if (!files.contents.count(path) && files.access.count(folderPath))
         files.access[path] = files.access[folderPath];
     files.contents[path].clear();
-    std::uintptr_t handle = 0x100 + files.open.size() + files.contents.size();
-    while (files.open.count(handle))
-        ++handle;
-    files.open[handle] = path;
+    std::uintptr_t handle = NewHandle(path);
     file = static_cast<FileHandle>(handle);
     return 0;
 }
@@ -231,10 +236,7 @@ long OpenToRead(const std::wstring& path, FileHandle& file, std::uint64_t& size,
     if (!held)
         return code;
     auto& files = FakeFiles::Instance();
-    std::uintptr_t handle = 0x100 + files.open.size() + files.contents.size();
-    while (files.open.count(handle))
-        ++handle;
-    files.open[handle] = path;
+    std::uintptr_t handle = NewHandle(path);
     files.reading[handle] = held;
     size = held->size();
     file = static_cast<FileHandle>(handle);
