@@ -356,10 +356,9 @@ private:
     static std::vector<std::wstring> UserSubKeys(const std::wstring& path, bool (*fits)(const std::wstring&))
     {
         std::vector<std::wstring> names;
-        RegKey opened = RegKey::None;
-        if (RegistryPlatform::OpenKeyWide(RegKey::Users, path, opened, true) != RegError::Success)
+        RegKeyOwner key;
+        if (RegistryPlatform::OpenKeyWide(RegKey::Users, path, *key.put(), true) != RegError::Success)
             return names;
-        RegKeyOwner key(opened);
         std::wstring name;
         for (std::uint32_t index = 0; RegistryPlatform::EnumKeyWide(key.get(), index, name) == RegError::Success;
              ++index) {

@@ -420,10 +420,9 @@ bool LoadCheck::IsKnownDll(const std::wstring& dll)
 {
     if (!knownDllsRead_) {
         knownDllsRead_ = true;
-        RegKey opened = RegKey::None;
+        RegKeyOwner key;
         // Without the list every name is looked for as a file, which is where the system keeps them anyway.
-        if (RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, KnownDllsKey, opened) == RegError::Success) {
-            RegKeyOwner key(opened);
+        if (RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, KnownDllsKey, *key.put()) == RegError::Success) {
             RegValueData value;
             for (std::uint32_t index = 0;
                  RegistryPlatform::EnumValueWide(key.get(), index, value) == RegError::Success; ++index) {

@@ -104,12 +104,11 @@ DeleteBackup BackUpForDelete(const std::vector<std::wstring>& progIds, const std
             backup.left.count(tree))
             return;
         // A tree that could not be looked at is not deleted either.
-        RegKey opened = RegKey::None;
-        if (!OpenRegKey(RegKey::LocalMachine, parentPath, opened)) {
+        RegKeyOwner parent;
+        if (!OpenRegKey(RegKey::LocalMachine, parentPath, *parent.put())) {
             backup.left[tree] = L"the backup could not read all of it";
             return;
         }
-        RegKeyOwner parent(opened);
         std::vector<RegKeyData> treeKeys;
         HeldRegTree held;
         long code = held.Read(parent.get(), name, treeKeys);

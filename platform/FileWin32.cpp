@@ -180,14 +180,12 @@ UniqueFileHandle OpenFolder(const std::wstring& path, DWORD access)
 // The list of AdministratorsOnly; `owner` keeps it alive.
 DWORD AdministratorsOnlyList(UniqueLocalMemory& owner, PACL& list)
 {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(AdministratorsOnly, SDDL_REVISION_1, &descriptor,
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(AdministratorsOnly, SDDL_REVISION_1, owner.put(),
                                                               nullptr))
         return GetLastError();
-    owner.reset(descriptor);
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
-    return GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) ? ERROR_SUCCESS : GetLastError();
+    return GetSecurityDescriptorDacl(owner.get(), &present, &list, &defaulted) ? ERROR_SUCCESS : GetLastError();
 }
 
 // Opened only to read attributes and shared fully, a file that a running program holds open can still be told.
@@ -207,12 +205,11 @@ DWORD AccessOf(HANDLE object, FileAccess& access)
 {
     PSID owner = nullptr;
     PACL list = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    UniqueLocalMemory held;
     DWORD code = GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                 &owner, nullptr, &list, nullptr, &descriptor);
+                                 &owner, nullptr, &list, nullptr, held.put());
     if (code != ERROR_SUCCESS)
         return code;
-    UniqueLocalMemory held(descriptor);
     access.owner = AccountOf(owner);
     access.writers.clear();
     if (list == nullptr) {
@@ -319,11 +316,10 @@ long OpenForWriting(FileHandle folder, const std::wstring& name, FileHandle& fil
                     bool adminsOnly)
 {
     refusal = FileRefusal::None;
-    PSECURITY_DESCRIPTOR own = nullptr;
-    if (adminsOnly &&
-        !ConvertStringSecurityDescriptorToSecurityDescriptorW(AdministratorsOwnFile, SDDL_REVISION_1, &own, nullptr))
+    UniqueLocalMemory descriptor;
+    if (adminsOnly && !ConvertStringSecurityDescriptorToSecurityDescriptorW(AdministratorsOwnFile, SDDL_REVISION_1,
+                                                                           descriptor.put(), nullptr))
         return static_cast<long>(GetLastError());
-    UniqueLocalMemory descriptor(own);
     // Asking for no data, the look shares everything: the one open that writes then conflicts with nothing.
     UniqueFileHandle look;
     NTSTATUS status = OpenInFolder(folder, name, FILE_READ_ATTRIBUTES | SYNCHRONIZE, ShareAll, FILE_OPEN,

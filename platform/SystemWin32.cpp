@@ -107,11 +107,10 @@ Account TokenAccount(TOKEN_INFORMATION_CLASS which, bool named)
 Account OwnerOf(HANDLE object)
 {
     PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    UniqueLocalMemory held;
     if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        &descriptor) != ERROR_SUCCESS)
+                        held.put()) != ERROR_SUCCESS)
         return {};
-    UniqueLocalMemory held(descriptor);
     return owner ? AccountOf(owner) : Account{};
 }
 
@@ -268,12 +267,11 @@ bool RedirectedDll(ActCtxHandle context, const std::wstring& dll, std::wstring& 
 
 long TakeRunLock(RunLockPlace place, LockHandle& lock, RunLockState& state)
 {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    UniqueLocalMemory held;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;GA;;;BA)(A;;GA;;;SY)", SDDL_REVISION_1,
-                                                              &descriptor, nullptr))
+                                                              held.put(), nullptr))
         return static_cast<long>(GetLastError());
-    UniqueLocalMemory held(descriptor);
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, held.get(), FALSE};
     auto taken = std::make_unique<HeldLock>();
     if (place == RunLockPlace::PrivateNamespace) {
         if (DWORD code = OpenLockNamespace(attributes, taken->space))

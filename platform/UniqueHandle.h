@@ -43,6 +43,13 @@ public:
         if (old != Invalid())
             Close(old);
     }
+    // Closes the handle now and hands out its place, for a call that fills an
+    // out-parameter: the owner then owns what the call made, on every path.
+    [[nodiscard]] Handle* put()
+    {
+        reset();
+        return &handle_;
+    }
     // Hands the handle to a caller that will close it.
     [[nodiscard]] Handle release() { return std::exchange(handle_, Invalid()); }
 

@@ -40,14 +40,13 @@ long RegLinkResolver::Resolve(const std::wstring& path, std::wstring& resolved)
             const std::wstring prefix = below.substr(0, end);
             if (plain_.count(Lower(prefix)))
                 continue;
-            RegKey opened = RegKey::None;
-            long code = RegistryPlatform::OpenLink64(prefix, opened);
+            RegKeyOwner key;
+            long code = RegistryPlatform::OpenLink64(prefix, *key.put());
             // What is not there yet is created as plain keys.
             if (code == RegError::FileNotFound)
                 return RegError::Success;
             if (code != RegError::Success)
                 return code;
-            RegKeyOwner key(opened);
             std::wstring target;
             code = RegistryPlatform::LinkTarget(key.get(), target);
             if (code == RegError::FileNotFound) {

@@ -115,11 +115,11 @@ long ReadTop(RegKey parent, const std::wstring& name, std::vector<RegKeyData>& k
              std::vector<HeldRegTree::Held>* held)
 {
     keys.clear();
-    RegKey opened = RegKey::None;
-    long code = OpenTreeKey(parent, name, opened, held != nullptr);
+    RegKeyOwner key;
+    long code = OpenTreeKey(parent, name, *key.put(), held != nullptr);
     if (code != RegError::Success)
         return code;
-    RegKeyOwner key(opened);
+    const RegKey opened = key.get();
     std::wstring path;
     code = RegistryPlatform::KeyPath(key.get(), path);
     if (code != RegError::Success)

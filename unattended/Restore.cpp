@@ -118,12 +118,11 @@ std::size_t FirstForeignKey(const RegFileParse& parsed)
 // HKEY_LOCAL_MACHINE) as it is on the machine; nothing when it is not there.
 std::optional<std::wstring> MachineDefault(const std::wstring& subPath, bool view32 = false)
 {
-    RegKey opened = RegKey::None;
-    long code = view32 ? RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, subPath, opened, true)
-                       : RegistryPlatform::OpenLink64(subPath, opened);
+    RegKeyOwner key;
+    long code = view32 ? RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, subPath, *key.put(), true)
+                       : RegistryPlatform::OpenLink64(subPath, *key.put());
     if (code != RegError::Success)
         return std::nullopt;
-    RegKeyOwner key(opened);
     RegValueData value;
     if (RegistryPlatform::QueryValueWide(key.get(), L"", value) != RegError::Success)
         return std::nullopt;
@@ -156,13 +155,13 @@ std::set<std::wstring> SuiteTypeLibs()
 std::wstring ForeignOnMachine(const std::wstring& top, bool typeLib, std::optional<std::set<std::wstring>>& suiteTypeLibs)
 {
     const std::wstring sub = top.substr(Machine.size());
-    RegKey opened = RegKey::None;
-    long code = RegistryPlatform::OpenLink64(sub, opened);
+    RegKeyOwner opened;
+    long code = RegistryPlatform::OpenLink64(sub, *opened.put());
     if (code == RegError::FileNotFound)
         return L"";
     if (code != RegError::Success)
         return L"it cannot be looked at: " + FilePlatform::ErrorText(code);
-    RegKeyOwner(opened).reset();
+    opened.reset();
     if (typeLib) {
         if (!suiteTypeLibs)
             suiteTypeLibs = SuiteTypeLibs();
@@ -257,10 +256,9 @@ std::vector<std::wstring> ServerWarnings(const RegFileParse& parsed)
 // The first failure in writing one key and its values; "" when all went in.
 std::wstring WriteKey(const RegKeyData& key)
 {
-    RegKey created = RegKey::None;
-    if (long code = RegistryPlatform::CreateKey64(key.path.substr(Machine.size()), created))
+    RegKeyOwner owner;
+    if (long code = RegistryPlatform::CreateKey64(key.path.substr(Machine.size()), *owner.put()))
         return FilePlatform::ErrorText(code);
-    RegKeyOwner owner(created);
     for (const RegValueData& value : key.values) {
         if (long code = RegistryPlatform::SetValueWide(owner.get(), value))
             return (value.name.empty() ? L"the default value" : L"the value " + value.name) + L": " +

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "helpers/FuncLib.h"
 #include "helpers/OutputFile.h"
+#include "platform/UniqueHandle.h"
 
 namespace {
 
@@ -115,3 +117,25 @@ TEST(Utf8, EncodesEveryCharacterAndReplacesHalfAPair)
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<int> closed;
+void CloseCounted(int handle)
+{
+    closed.push_back(handle);
+}
+
+}  // namespace
+
+TEST(UniqueHandle, PutClosesWhatItHeldAndTheOwnerClosesWhatTheCallFilled)
+{
+    closed.clear();
+    {
+        UniqueHandle<int, &CloseCounted> owner(3);
+        *owner.put() = 7;  // as a call fills its out-parameter
+        EXPECT_EQ(closed, std::vector<int>{3});
+        EXPECT_EQ(owner.get(), 7);
+    }
+    EXPECT_EQ(closed, (std::vector<int>{3, 7}));
+}
