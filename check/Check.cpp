@@ -12,6 +12,7 @@
 #include "platform/FilePlatform.h"
 #include "platform/RegistryPlatform.h"
 #include "platform/SystemPlatform.h"
+#include "platform/WinCodes.h"
 #include "registry/RegKeyOwner.h"
 
 namespace {
@@ -19,7 +20,6 @@ namespace {
 constexpr std::wstring_view Separator = L"\r\n----------------------------------------";
 constexpr std::wstring_view ClassesKey = L"Software\\CLASSES\\";
 constexpr std::wstring_view MachineClasses = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\";
-constexpr long PathNotFound = 3;
 
 bool IsHexDigit(wchar_t c)
 {
@@ -191,7 +191,7 @@ private:
         // Asked about alone first: a failure of the pair would not tell which of the two is missing.
         bool same = false;
         long code = FilePlatform::SameFile(path, path, same);
-        if (code == RegError::FileNotFound || code == PathNotFound)
+        if (code == RegError::FileNotFound || code == WinCode::PathNotFound)
             Problem(key + L" names " + path + L", which is missing.");
         else if (code != 0)
             Problem(key + L" names " + path + L", which cannot be opened: " + FilePlatform::ErrorText(code));

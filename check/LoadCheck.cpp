@@ -12,6 +12,7 @@
 #include "platform/SystemPlatform.h"
 #include "platform/RegistryPlatform.h"
 #include "platform/UniqueHandle.h"
+#include "platform/WinCodes.h"
 #include "registry/RegKeyOwner.h"
 
 namespace {
@@ -20,9 +21,6 @@ namespace {
 constexpr std::size_t ReadLimit = 256u << 20;
 constexpr std::size_t ManifestLimit = 1u << 20;
 constexpr wchar_t KnownDllsKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs";
-constexpr long ResourceTypeNotFound = 1813;
-constexpr long ResourceNameNotFound = 1814;
-constexpr long AssemblyNotFound = 14001;  // ERROR_SXS_CANT_GEN_ACTCTX
 // Names beyond these are counted, not listed: a wrong version of a DLL can lack hundreds.
 constexpr std::size_t ListedFunctions = 5;
 
@@ -124,10 +122,11 @@ public:
         length = offset < size_ ? std::min(length, size_ - offset) : 0;
         auto [part, added] = parts_.try_emplace({offset, length});
         if (added && length > ReadLimit)
-            failure_ = failure_ != 0 ? failure_ : 223;  // ERROR_FILE_TOO_LARGE
+            failure_ = failure_ != 0 ? failure_ : WinCode::FileTooLarge;
         else if (added && length > 0) {
             long code = FilePlatform::ReadAt(file_.get(), offset, static_cast<std::uint32_t>(length), part->second);
-            failure_ = failure_ != 0 ? failure_ : code != 0 ? code : part->second.size() < length ? 38 : 0;
+            long shortRead = part->second.size() < length ? WinCode::HandleEof : 0;
+            failure_ = failure_ != 0 ? failure_ : code != 0 ? code : shortRead;
         }
         return part->second;
     }
@@ -236,7 +235,7 @@ LoadCheck::Judged LoadCheck::JudgeFile(const std::wstring& path, std::uint16_t m
     std::string manifest = read.image.manifests.count(resource) ? read.image.manifests.at(resource) : "";
     ActCtxHandle made = ActCtxHandle::None;
     long code = SystemPlatform::CreateActivationContext(path, resource, made);
-    if (program && (code == ResourceTypeNotFound || code == ResourceNameNotFound) &&
+    if (program && (code == WinCode::ResourceTypeNotFound || code == WinCode::ResourceNameNotFound) &&
         FilePlatform::LookForFile(path + L".manifest") == 0) {
         code = SystemPlatform::CreateActivationContext(path + L".manifest", 0, made);
         FileRefusal refusal = FileRefusal::None;
@@ -247,13 +246,13 @@ LoadCheck::Judged LoadCheck::JudgeFile(const std::wstring& path, std::uint16_t m
     Context context;
     if (code == 0) {
         context.made.reset(made);
-    } else if (code != ResourceTypeNotFound && code != ResourceNameNotFound) {
+    } else if (code != WinCode::ResourceTypeNotFound && code != WinCode::ResourceNameNotFound) {
         // The system does not say which assembly it missed; the manifest says which ones it looked for.
         const std::vector<AssemblyIdentity> needed = DependentAssemblies(manifest);
         std::wstring problem = L"its side-by-side configuration is incorrect: ";
-        if (code == AssemblyNotFound && needed.size() == 1) {
+        if (code == WinCode::NoActivationContext && needed.size() == 1) {
             problem += L"it needs the assembly " + Describe(needed[0]) + L", which the system cannot find";
-        } else if (code == AssemblyNotFound && !needed.empty()) {
+        } else if (code == WinCode::NoActivationContext && !needed.empty()) {
             std::vector<std::wstring> names;
             for (const AssemblyIdentity& assembly : needed)
                 names.push_back(Describe(assembly));

@@ -8,14 +8,13 @@
 #include "helpers/RunIdentity.h"
 #include "helpers/SecureFolder.h"
 #include "platform/SystemPlatform.h"
+#include "platform/WinCodes.h"
 #include "registry/RegFile.h"
 #include "registry/RegKeyOwner.h"
 #include "registry/RegTreeRead.h"
 
 namespace {
 
-constexpr long FileNotFound = 2;  // ERROR_FILE_NOT_FOUND
-constexpr long FileExists = 80;   // ERROR_FILE_EXISTS
 constexpr int NamesTried = 99;
 
 // Tandrel\Backups in the machine's program data: where every administrator
@@ -44,7 +43,7 @@ bool OpenNew(OutputFile& out, const std::wstring& stem, const std::wstring& exte
             error.clear();  // an earlier name was taken: that is no failure
             return true;
         }
-        if (code != FileExists)
+        if (code != WinCode::FileExists)
             return false;
     }
     return false;
@@ -83,7 +82,7 @@ bool BackupFileUsable(const std::wstring& file, std::wstring& error)
         code = OpenCheckedFolder(full, checked, reason, refusal);
     if (code == 0 && reason.empty() && refusal == FileRefusal::None)
         code = FilePlatform::LookAtName(full, refusal);
-    if ((code == 0 || code == FileNotFound) && reason.empty() && refusal == FileRefusal::None)
+    if ((code == 0 || code == WinCode::FileNotFound) && reason.empty() && refusal == FileRefusal::None)
         return true;
     error = (full.empty() ? file : full) + L": " +
             (!reason.empty()                ? reason

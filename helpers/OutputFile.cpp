@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "helpers/CheckedFolder.h"
+#include "platform/WinCodes.h"
 
 namespace {
 
-constexpr long WriteFault = 29;  // ERROR_WRITE_FAULT
 constexpr int StalledWritesAllowed = 3;
 // WriteFile takes 32-bit sizes; pieces stay well below that.
 constexpr std::size_t FilePiece = 1u << 20;
@@ -90,7 +90,7 @@ bool OutputFile::Open(const std::wstring& path, std::wstring& error, bool newOnl
 long OutputFile::Write(std::string_view bytes)
 {
     if (!file_)
-        return 6;  // ERROR_INVALID_HANDLE
+        return WinCode::InvalidHandle;
     return WriteInFull(bytes.size(), FilePiece,
                        [this, bytes](std::size_t offset, std::size_t count, std::uint32_t& written) {
                            return FilePlatform::Write(file_.get(), bytes.data() + offset,
@@ -107,7 +107,7 @@ long WriteInFull(std::size_t size, std::size_t piece, const PartialWrite& write)
         if (long code = write(offset, count, written))
             return code;
         if (written == 0 && ++stalled >= StalledWritesAllowed)
-            return WriteFault;
+            return WinCode::WriteFault;
         if (written > 0)
             stalled = 0;
         offset += std::min<std::size_t>(written, count);

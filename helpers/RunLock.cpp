@@ -1,12 +1,10 @@
 #include "helpers/RunLock.h"
 
 #include "platform/FilePlatform.h"
+#include "platform/WinCodes.h"
 
 namespace {
 
-constexpr long Timeout = 258;  // WAIT_TIMEOUT
-constexpr long AccessDenied = 5;
-constexpr long NotImplemented = 120;  // ERROR_CALL_NOT_IMPLEMENTED: no private namespaces here
 constexpr wchar_t Administrators[] = L"S-1-5-32-544";
 constexpr wchar_t LocalSystem[] = L"S-1-5-18";
 // How many RunLocks of this process hold the lock: only the first takes it.
@@ -33,7 +31,7 @@ RunLock::Outcome RunLock::Take(std::wstring& message)
     LockHandle lock = LockHandle::None;
     RunLockState state;
     long code = SystemPlatform::TakeRunLock(RunLockPlace::PrivateNamespace, lock, state);
-    if (code == NotImplemented) {
+    if (code == WinCode::CallNotImplemented) {
         state = RunLockState{};
         code = SystemPlatform::TakeRunLock(RunLockPlace::Global, lock, state);
     }
@@ -45,7 +43,7 @@ RunLock::Outcome RunLock::Take(std::wstring& message)
     bool trusted = owner == Administrators || owner == LocalSystem ||
                    (!owner.empty() &&
                     (owner == SystemPlatform::AccountSid() || owner == SystemPlatform::DefaultOwnerSid()));
-    if (state.existed && !trusted && (code == 0 || code == Timeout || code == AccessDenied)) {
+    if (state.existed && !trusted && (code == 0 || code == WinCode::WaitTimeout || code == WinCode::AccessDenied)) {
         handle_.reset();
         std::wstring by = !state.owner.name.empty() ? state.owner.name
                                                     : L"an account that lets no administrator read who made it";
@@ -53,7 +51,7 @@ RunLock::Outcome RunLock::Take(std::wstring& message)
                   L", not by an administrator; nothing was done.";
         return Outcome::Refused;
     }
-    if (code == Timeout) {
+    if (code == WinCode::WaitTimeout) {
         message = L"Another Tandrel run is in progress on this computer; nothing was done.";
         return Outcome::Held;
     }

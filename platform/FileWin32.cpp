@@ -262,8 +262,8 @@ long FullPath(const std::wstring& path, std::wstring& fullPath)
 
 long OpenFolderToWrite(const std::wstring& path, FileHandle& folder)
 {
-    UniqueFileHandle opened(CreateFileW(path.c_str(), FILE_ADD_FILE | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                        ShareAll, nullptr, OPEN_EXISTING,
+    constexpr DWORD access = FILE_ADD_FILE | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    UniqueFileHandle opened(CreateFileW(path.c_str(), access, ShareAll, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT | IdentifyOnly,
                                         nullptr));
     if (!opened)

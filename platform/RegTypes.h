@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/WinCodes.h"
+
 // A registry key handle without windows.h: the adapter casts it to HKEY.
 // Predefined roots are plain values and are never owned or closed by callers.
 enum class RegKey : std::uintptr_t {
@@ -11,12 +13,12 @@ enum class RegKey : std::uintptr_t {
     Users = 0x80000003u,
 };
 
-// Windows result codes that the logic names.
+// The codes that registry calls answer with most, by the names the registry code uses.
 namespace RegError {
-inline constexpr long Success = 0;
-inline constexpr long FileNotFound = 2;
-inline constexpr long AccessDenied = 5;
-inline constexpr long NoMoreItems = 259;
+inline constexpr long Success = WinCode::Success;
+inline constexpr long FileNotFound = WinCode::FileNotFound;
+inline constexpr long AccessDenied = WinCode::AccessDenied;
+inline constexpr long NoMoreItems = WinCode::NoMoreItems;
 }  // namespace RegError
 
 namespace RegType {

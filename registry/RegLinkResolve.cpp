@@ -6,6 +6,7 @@
 
 #include "helpers/FuncLib.h"
 #include "platform/RegistryPlatform.h"
+#include "platform/WinCodes.h"
 #include "registry/RegKeyOwner.h"
 
 namespace {
@@ -14,7 +15,6 @@ constexpr std::wstring_view Machine = L"HKEY_LOCAL_MACHINE";
 constexpr std::wstring_view KernelMachine = L"\\REGISTRY\\MACHINE";
 // The registry itself gives up on a longer chain of links.
 constexpr int MostLinks = 16;
-constexpr long CannotResolve = 1921;  // ERROR_CANT_RESOLVE_FILENAME
 
 // `path` is `root` or lies below it.
 bool IsUnder(std::wstring_view path, std::wstring_view root)
@@ -65,5 +65,5 @@ long RegLinkResolver::Resolve(const std::wstring& path, std::wstring& resolved)
         if (!followed)
             return RegError::Success;
     }
-    return CannotResolve;
+    return WinCode::CannotResolveFilename;
 }

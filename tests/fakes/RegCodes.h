@@ -6,7 +6,7 @@
 
 // Windows result codes and value types that only the fakes and tests name.
 namespace RegError {
-inline constexpr long InvalidHandle = 6;
+inline constexpr long InvalidHandle = WinCode::InvalidHandle;
 inline constexpr long BadPathname = 161;
 inline constexpr long MoreData = 234;
 inline constexpr long KeyDeleted = 1018;
