@@ -397,20 +397,11 @@ long Flush(FileHandle file)
 
 long FinalPath(FileHandle file, std::wstring& path)
 {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (int attempt = 0;; ++attempt) {
-        DWORD length = GetFinalPathNameByHandleW(ToHandle(file), buffer.data(), static_cast<DWORD>(buffer.size()),
-                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0)
-            return static_cast<long>(GetLastError());
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            break;
-        }
-        if (attempt == 2)
-            return ERROR_FILENAME_EXCED_RANGE;
-        buffer.assign(length, L'\0');
-    }
+    std::wstring buffer;
+    if (long code = PathOf(buffer, [file](wchar_t* data, DWORD size) {
+            return GetFinalPathNameByHandleW(ToHandle(file), data, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        }))
+        return code;
     // The prefix only lifts the length limit; without it the path reads as people type it.
     if (buffer.rfind(L"\\\\?\\UNC\\", 0) == 0)
         path = L"\\\\" + buffer.substr(8);
