@@ -21,11 +21,6 @@ constexpr std::wstring_view Separator = L"\r\n----------------------------------
 constexpr std::wstring_view ClassesKey = L"Software\\CLASSES\\";
 constexpr std::wstring_view MachineClasses = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\";
 
-bool IsHexDigit(wchar_t c)
-{
-    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
-}
-
 // Also what keeps a value read from the registry from leading the check into another key.
 bool IsIdentifier(const std::wstring& text)
 {

@@ -33,6 +33,12 @@
     return text;
 }
 
+// 0-9, a-f and A-F only: what a hex number or a GUID is written in, whatever the locale calls a digit.
+[[nodiscard]] inline bool IsHexDigit(wchar_t c)
+{
+    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+}
+
 // Trims `path` in place (unless it is blank) and returns it ending in a
 // separator; "" for a blank path.
 [[nodiscard]] std::wstring AddBackslash(std::wstring& path);

@@ -27,11 +27,6 @@ std::wstring Hex(std::uint32_t number, std::size_t width)
     return digits;
 }
 
-bool IsHexDigit(wchar_t c)
-{
-    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
-}
-
 // `digits` holds 1 to 8 hex digits, already checked.
 std::uint32_t HexValue(std::wstring_view digits)
 {
