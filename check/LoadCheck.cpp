@@ -1,7 +1,6 @@
 #include "check/LoadCheck.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cwctype>
 #include <utility>
 
@@ -59,9 +58,7 @@ std::wstring WhatImageIs(std::uint16_t machine)
         return L"a 64-bit image (ARM64)";
     if (machine == PeMachine::I386)
         return L"a 32-bit image";
-    wchar_t number[8];
-    std::swprintf(number, 8, L"0x%04X", machine);
-    return std::wstring(L"an image for machine ") + number;
+    return L"an image for machine 0x" + HexDigits(machine, 4, true);
 }
 
 std::wstring ReadRefusal(FileRefusal refusal)

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "helpers/FuncLib.h"
+
 namespace {
 
 constexpr std::uint64_t DosHeaderSize = 64;
@@ -72,10 +74,7 @@ std::uint64_t FileValue(std::string_view bytes, std::uint64_t offset, int width)
 
 std::wstring Hex(std::uint16_t value)
 {
-    std::wstring text = L"0x";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        text += L"0123456789ABCDEF"[value >> shift & 0xF];
-    return text;
+    return L"0x" + HexDigits(value, 4, true);
 }
 
 bool IsPrintable(std::string_view text)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cwctype>
 #include <string>
 
@@ -38,6 +39,9 @@
 {
     return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
 }
+
+// `number` in hex digits, at least `width` of them, without a prefix.
+[[nodiscard]] std::wstring HexDigits(std::uint32_t number, std::size_t width, bool upperCase);
 
 // Trims `path` in place (unless it is blank) and returns it ending in a
 // separator; "" for a blank path.

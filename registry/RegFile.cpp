@@ -17,14 +17,10 @@ constexpr std::size_t MaxLine = 80;
 constexpr std::wstring_view NotHeld = L", which this file format cannot hold\r\n";
 constexpr std::wstring_view OnlyAdds = L"; this file may only add keys and values.";
 
+// The registry editor writes its hex in lower case.
 std::wstring Hex(std::uint32_t number, std::size_t width)
 {
-    std::wstring digits;
-    do {
-        digits.insert(digits.begin(), L"0123456789abcdef"[number & 0xF]);
-        number >>= 4;
-    } while (number != 0 || digits.size() < width);
-    return digits;
+    return HexDigits(number, width, false);
 }
 
 // `digits` holds 1 to 8 hex digits, already checked.
