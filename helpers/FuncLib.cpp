@@ -103,14 +103,3 @@ std::wstring AppPathOf(const std::wstring& exeName)
         directory.erase(0, 1);
     return directory;
 }
-
-std::wstring HexDigits(std::uint32_t number, std::size_t width, bool upperCase)
-{
-    const wchar_t* digits = upperCase ? L"0123456789ABCDEF" : L"0123456789abcdef";
-    std::wstring text;
-    do {
-        text.insert(text.begin(), digits[number & 0xF]);
-        number >>= 4;
-    } while (number != 0 || text.size() < width);
-    return text;
-}

@@ -40,8 +40,18 @@
     return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
 }
 
-// `number` in hex digits, at least `width` of them, without a prefix.
-[[nodiscard]] std::wstring HexDigits(std::uint32_t number, std::size_t width, bool upperCase);
+// `number` in hex digits, at least `width` of them, without a prefix. Inline, as the file readers that the fuzzers
+// build alone use it.
+[[nodiscard]] inline std::wstring HexDigits(std::uint32_t number, std::size_t width, bool upperCase)
+{
+    const wchar_t* digits = upperCase ? L"0123456789ABCDEF" : L"0123456789abcdef";
+    std::wstring text;
+    do {
+        text.insert(text.begin(), digits[number & 0xF]);
+        number >>= 4;
+    } while (number != 0 || text.size() < width);
+    return text;
+}
 
 // Trims `path` in place (unless it is blank) and returns it ending in a
 // separator; "" for a blank path.
