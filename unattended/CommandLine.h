@@ -4,18 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "commands/Reasons.h"
+
 // Unattended use: Tandrel.exe [/load] [/delete /yes [/backup FILE]] [/create]
 // [/log FILE]; or /restore FILE, /check, or /repair [/backup FILE], each alone
 // with [/log FILE]. Without arguments the program is the window, as ever.
 enum class UnattendedCommand { Load, Delete, Create, Restore, Check, Repair };
 
-namespace ExitCode {
-inline constexpr int Success = 0;
-inline constexpr int CommandFailed = 1;  // a command wrote its closing error line
-inline constexpr int UsageError = 2;
-// What Windows' installer gives for the same case, and deployment tools retry.
-inline constexpr int AnotherRunInProgress = 1618;
-}  // namespace ExitCode
 
 struct CommandLine {
     // In the order given; a Delete with no Load before it gets one, since

@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "check/Check.h"
-#include "console/DeleteBackup.h"
-#include "console/Form1.h"
+#include "commands/Commands.h"
+#include "commands/Repair.h"
 #include "helpers/RunIdentity.h"
 #include "helpers/RunLock.h"
 #include "platform/SystemPlatform.h"
-#include "unattended/Repair.h"
-#include "unattended/Restore.h"
 #include "unattended/UnattendedOutput.h"
 
 namespace {
@@ -25,11 +22,37 @@ void ListCommand(Verdict& verdict, UnattendedCommand command)
         verdict.commands.push_back(name);
 }
 
-// Keeps the more specific of two reasons: the one a collector should act on.
-void NoteReason(Verdict& verdict, VerdictReason reason)
+// What a command did, as the verdict counts it.
+void Fold(Verdict& verdict, const CommandOutcome& outcome)
 {
-    if (verdict.reason == VerdictReason::None || reason < verdict.reason)
-        verdict.reason = reason;
+    if (outcome.check) {
+        verdict.problems = outcome.check->problems;
+        verdict.classesWithProblems = outcome.check->classes;
+        verdict.healthy = outcome.check->problems == 0;
+    }
+    verdict.reason = MoreSpecific(verdict.reason, outcome.reason);
+    if (!outcome.backup.empty())
+        verdict.backup = outcome.backup;
+}
+
+CommandOutcome RunCommand(UnattendedCommand command, SuiteState& state, CommandLog& log, const CommandLine& line,
+                          const BackupOrder& backup)
+{
+    switch (command) {
+    case UnattendedCommand::Load:
+        return LoadSuite(state, log);
+    case UnattendedCommand::Delete:
+        return DeleteSuite(state, log, backup);
+    case UnattendedCommand::Create:
+        return CreateSuite(state, log);
+    case UnattendedCommand::Check:
+        return CheckSuiteCommand(state, log);
+    case UnattendedCommand::Repair:
+        return RepairSuite(state, log, backup);
+    case UnattendedCommand::Restore:
+        return RestoreSuite(*line.restoreFile, log);
+    }
+    return {};
 }
 
 // Runs what the command line asks once it has been read: the lock taken, the
@@ -52,7 +75,7 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
         for (UnattendedCommand command : line.commands)
             ListCommand(verdict, command);
         verdict.reason = locked == RunLock::Outcome::Held ? VerdictReason::Busy : VerdictReason::LockRefused;
-        return locked == RunLock::Outcome::Held ? ExitCode::AnotherRunInProgress : ExitCode::CommandFailed;
+        return ExitCodeOf(verdict.reason);
     }
     std::wstring logError;
     bool logOpen = line.logFile && output.OpenLog(*line.logFile, logError);
@@ -70,7 +93,7 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
         output.Write(line.error + L"\r\n" + UsageText());
         verdict.error = line.error;
         verdict.reason = VerdictReason::Usage;
-        return ExitCode::UsageError;
+        return ExitCodeOf(verdict.reason);
     }
     if (line.help) {
         output.Write(UsageText());
@@ -82,75 +105,25 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
         output.Write(lockMessage + L"\r\n");
     bool repairs = std::find(line.commands.begin(), line.commands.end(), UnattendedCommand::Repair) !=
                    line.commands.end();
-    UnattendedView view([&output](const std::wstring& text) { output.Write(text); },
-                        {line.backupFile.value_or(L""), repairs ? L"Repair" : L"Delete",
-                         L"command line: " + argumentsText});
-    return RunUnattended(view, line, verdict);
+    UnattendedView view([&output](const std::wstring& text) { output.Write(text); });
+    return RunUnattended(view, line,
+                         {line.backupFile.value_or(L""), repairs ? L"Repair" : L"Delete",
+                          L"command line: " + argumentsText},
+                         verdict);
 }
 
 }  // namespace
 
-int RunUnattended(FormView& view, const CommandLine& line, Verdict& verdict)
+int RunUnattended(LogTarget& target, const CommandLine& line, const BackupOrder& backup, Verdict& verdict)
 {
-    Form1 form(view);
-    form.Form_Load();
-    auto checked = [&verdict](const CheckReport& report) {
-        verdict.problems = report.problems;
-        verdict.classesWithProblems = report.classes;
-        verdict.healthy = report.problems == 0;
-        if (report.problems > 0)
-            NoteReason(verdict, report.problems == report.overrides ? VerdictReason::UserOverrides
-                                                                    : VerdictReason::Problems);
-    };
-    auto commandFailed = [&verdict](bool failed) {
-        if (failed)
-            NoteReason(verdict, VerdictReason::CommandFailed);
-    };
+    CommandLog log(target);
+    SuiteState state;
+    StartUp(state, log);
     for (UnattendedCommand command : line.commands) {
         ListCommand(verdict, command);
-        // Each flag is set exactly when its command ends with the closing line.
-        switch (command) {
-        case UnattendedCommand::Load:
-            form.cmdLoad_Click();
-            commandFailed(form.LoadFailed);
-            break;
-        case UnattendedCommand::Delete:
-            form.cmdDelete_Click();
-            if (form.BackupFailed)
-                NoteReason(verdict, VerdictReason::BackupFailed);
-            commandFailed(form.DeleteFailed);
-            break;
-        case UnattendedCommand::Create:
-            form.cmdCreate_Click();
-            commandFailed(form.CreateFailed);
-            break;
-        case UnattendedCommand::Check:
-            checked(CheckSuite(form.AppPath, form.SystemPath,
-                               [&form](const std::wstring& entry) { form.AddMsg(entry); }));
-            form.FlushLog();
-            break;
-        case UnattendedCommand::Repair: {
-            // Load's and Delete's errors inside a repair are expected (a suite not registered at all has
-            // nothing to load or delete): its outcome is the last check's.
-            CheckReport last;
-            RepairOutcome outcome = RepairSuite(form, last);
-            checked(last);
-            if (outcome == RepairOutcome::CannotRepair)
-                NoteReason(verdict, VerdictReason::CannotRepair);
-            else if (outcome == RepairOutcome::BackupFailed)
-                NoteReason(verdict, VerdictReason::BackupFailed);
-            break;
-        }
-        case UnattendedCommand::Restore:
-            commandFailed(
-                !RestoreRegFile(*line.restoreFile, [&form](const std::wstring& entry) { form.AddMsg(entry); }));
-            form.FlushLog();
-            break;
-        }
+        Fold(verdict, RunCommand(command, state, log, line, backup));
     }
-    if (!form.LastBackup.empty())
-        verdict.backup = form.LastBackup;
-    return verdict.reason == VerdictReason::None ? ExitCode::Success : ExitCode::CommandFailed;
+    return ExitCodeOf(verdict.reason);
 }
 
 int RunCommandLine(const std::vector<std::wstring>& arguments)
@@ -166,8 +139,8 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
     int code = RunLine(line, ArgumentsText(arguments), output, verdict, t);
     // A log that lacks entries must not pass for a clean run.
     if (code == ExitCode::Success && !output.LogComplete()) {
-        code = ExitCode::CommandFailed;
         verdict.reason = VerdictReason::LogFailed;
+        code = ExitCodeOf(verdict.reason);
     }
     verdict.exitCode = code;
     // The last line of the log, and then of the console, whatever happened
@@ -177,8 +150,8 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
     bool logWhole = output.LogComplete();
     output.WriteLog(last);
     if (logWhole && !output.LogComplete() && code == ExitCode::Success) {
-        code = verdict.exitCode = ExitCode::CommandFailed;
         verdict.reason = VerdictReason::LogFailed;
+        code = verdict.exitCode = ExitCodeOf(verdict.reason);
         last = FormatVerdict(verdict, L"" TANDREL_VERSION) + L"\r\n";
     }
     output.WriteConsoleOnly(last);

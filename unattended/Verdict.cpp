@@ -1,7 +1,5 @@
 #include "unattended/Verdict.h"
 
-#include <iterator>
-
 #include <nlohmann/json.hpp>
 
 #include "helpers/OutputFile.h"
@@ -15,16 +13,10 @@ Json Text(const std::optional<std::wstring>& text)
     return text ? Json(Utf8(*text)) : Json(nullptr);
 }
 
-// In the order of VerdictReason.
-constexpr const char* ReasonWords[] = {nullptr,        "lock-refused", "cannot-repair", "backup-failed",
-                                       "command-failed", "user-overrides", "problems",    "log-failed",
-                                       "busy",           "usage"};
-static_assert(std::size(ReasonWords) == static_cast<std::size_t>(VerdictReason::Usage) + 1);
-
 Json ReasonWord(VerdictReason reason)
 {
-    const char* word = ReasonWords[static_cast<std::size_t>(reason)];
-    return word ? Json(word) : Json(nullptr);
+    const ReasonRow* row = RowOf(reason);
+    return row ? Json(std::string(row->word)) : Json(nullptr);
 }
 
 std::string Line(const Verdict& verdict, const std::wstring& version, bool shortened)

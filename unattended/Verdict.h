@@ -4,20 +4,7 @@
 #include <string>
 #include <vector>
 
-// Why a run did not end with 0, in one word a collector can count machines by.
-// Where several apply, the first of these wins: the most specific, the one to act on.
-enum class VerdictReason {
-    None,
-    LockRefused,    // the run lock was made by someone other than an administrator, or could not be made
-    CannotRepair,   // the repair's pre-flight refused: a file missing or not loadable
-    BackupFailed,   // a backup was not written, so nothing was deleted
-    CommandFailed,  // Load, Delete, Create or Restore wrote its closing error line
-    UserOverrides,  // the only problems are users' own registrations
-    Problems,       // a check found problems
-    LogFailed,      // all else went well, but the log file could not be written in full
-    Busy,           // another run holds the lock
-    Usage,          // a wrong command line
-};
+#include "commands/Reasons.h"
 
 // What an unattended run ends with, for the tools that run it on many
 // machines and keep only the last line of its output, or a few kilobytes.

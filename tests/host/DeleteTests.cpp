@@ -457,8 +457,11 @@ TEST_F(DeleteCommandTest, WithoutItsBackupNothingIsDeleted)
         const std::wstring registryBefore = registry.Dump();
         auto& files = FakeFiles::Instance();
         c.prepare(files);
-        deleter.cmdDelete_Click();
-        EXPECT_EQ(deleter.BackupFailed, !c.error.empty() && !FakeSystem::Instance().runLockHeldElsewhere);
+        CommandLog log(shown);
+        const CommandOutcome deleted = DeleteSuite(deleter, log, {});
+        EXPECT_EQ(deleted.reason == VerdictReason::BackupFailed,
+                  !c.error.empty() && !FakeSystem::Instance().runLockHeldElsewhere);
+        EXPECT_EQ(deleted.backup.empty(), !c.error.empty());
         if (c.error.empty()) {
             EXPECT_EQ(shown.log, before + Report({}));
             EXPECT_EQ(files.access[tandrel].writers.size(), 2u) << "the folder was not reset";

@@ -4,8 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "console/FormView.h"
 #include "registry/RegTreeRead.h"
+
+// How a Delete's backup is made: where it goes ("" for a new file in the usual
+// folder), the command its file name begins with, and what started the run,
+// for the comment line that tells where a collected file came from.
+struct BackupOrder {
+    std::wstring file;
+    std::wstring command = L"Delete";
+    std::wstring origin = L"from the window";
+};
 
 // What a Delete keeps of the trees it is about to remove.
 struct DeleteBackup {

@@ -1,4 +1,4 @@
-#include "console/DeleteBackup.h"
+#include "commands/DeleteBackup.h"
 
 #include <cwchar>
 

@@ -1,4 +1,6 @@
-#include "unattended/Restore.h"
+#include "commands/Restore.h"
+
+#include "commands/Commands.h"
 
 #include <algorithm>
 #include <optional>
@@ -267,12 +269,12 @@ std::wstring WriteKey(const RegKeyData& key)
     return L"";
 }
 
-}  // namespace
-
-bool RestoreRegFile(const std::wstring& path, const std::function<void(const std::wstring&)>& log)
+// The file read whole and parsed, with its full path in `fullPath`; why it
+// cannot be restored from ("" when it can).
+std::wstring ReadRestoreFile(const std::wstring& path, std::wstring& fullPath, RegFileParse& parsed,
+                             const std::function<void(const std::wstring&)>& log)
 {
-    log(L"\r\n----------------------------------------");
-    std::wstring fullPath = path;
+    fullPath = path;
     std::string bytes;
     FileRefusal refusal = FileRefusal::None;
     FileAccess access;
@@ -291,13 +293,19 @@ bool RestoreRegFile(const std::wstring& path, const std::function<void(const std
     std::optional<std::wstring> text;
     if (error.empty() && !(text = DecodeUtf16File(bytes)))
         error = L"it is not a registry file in UTF-16 with a byte-order mark.";
-    RegFileParse parsed;
     if (error.empty()) {
         parsed = ParseRegFile(*text, AllowedRoot);
         if (parsed.errorLine != 0)
             error = L"line " + std::to_wstring(parsed.errorLine) + L": " + parsed.error + L" Nothing was written.";
     }
-    std::size_t foreign = error.empty() ? FirstForeignKey(parsed) : parsed.keys.size();
+    return error;
+}
+
+// Why the file's keys may not be written where they would land; "" when they may.
+std::wstring KeysRefused(const RegFileParse& parsed)
+{
+    std::wstring error;
+    std::size_t foreign = FirstForeignKey(parsed);
     if (foreign < parsed.keys.size())
         error = L"line " + std::to_wstring(parsed.keyLines[foreign]) + L": The key " + parsed.keys[foreign].path +
                 L" is none of the suite's ProgIDs, classes or type libraries, and a restore writes nothing else. "
@@ -334,17 +342,13 @@ bool RestoreRegFile(const std::wstring& path, const std::function<void(const std
             error = L"line " + std::to_wstring(parsed.keyLines[i]) + L": The key " + top +
                     L" on this computer is another product's: " + why + L" Nothing was written.";
     }
-    if (!error.empty()) {
-        log(L"\tERROR: Cannot restore " + fullPath + L": " + error);
-        log(L"\r\n*** ERROR IN RESTORING - Scroll back to see the Errors.");
-        return false;
-    }
+    return error;
+}
 
-    for (const std::wstring& warning : ServerWarnings(parsed))
-        log(warning);
-
-    // Each tree at the top of the file is reported once, with the first
-    // failure met anywhere in it.
+// Each tree at the top of the file is written and reported once, with the
+// first failure met anywhere in it. False when any failed.
+bool WriteTrees(const RegFileParse& parsed, const std::function<void(const std::wstring&)>& log)
+{
     bool failed = false;
     for (std::size_t i = 0; i < parsed.keys.size();) {
         const std::wstring& top = parsed.keys[i].path;
@@ -358,7 +362,38 @@ bool RestoreRegFile(const std::wstring& path, const std::function<void(const std
         failed = failed || !firstError.empty();
         log(firstError.empty() ? L"\tRestored " + top : L"\tERROR: Restoring " + top + L": " + firstError);
     }
-    if (failed)
-        log(L"\r\n*** ERROR IN RESTORING - Scroll back to see the Errors.");
     return !failed;
+}
+
+}  // namespace
+
+bool RestoreRegFile(const std::wstring& path, const std::function<void(const std::wstring&)>& log)
+{
+    log(std::wstring(ReportSeparator));
+    std::wstring fullPath;
+    RegFileParse parsed;
+    std::wstring error = ReadRestoreFile(path, fullPath, parsed, log);
+    if (error.empty())
+        error = KeysRefused(parsed);
+    if (!error.empty()) {
+        log(L"\tERROR: Cannot restore " + fullPath + L": " + error);
+        log(ClosingLine(Closing::Restoring));
+        return false;
+    }
+    for (const std::wstring& warning : ServerWarnings(parsed))
+        log(warning);
+    bool written = WriteTrees(parsed, log);
+    if (!written)
+        log(ClosingLine(Closing::Restoring));
+    return written;
+}
+
+CommandOutcome RestoreSuite(const std::wstring& path, CommandLog& log)
+{
+    CommandOutcome outcome;
+    outcome.failed = !RestoreRegFile(path, log.Sink());
+    if (outcome.failed)
+        outcome.reason = VerdictReason::CommandFailed;
+    log.FlushLog();
+    return outcome;
 }
