@@ -1,5 +1,3 @@
-#include <cwctype>
-
 #include "commands/Commands.h"
 #include "helpers/FuncLib.h"
 #include "helpers/SuiteFiles.h"
@@ -45,9 +43,7 @@ bool RegisterLibrary(const std::wstring& component, CommandLog& log)
 void RegisterFile(SuiteState& state, CommandLog& log, const std::wstring& file)
 {
     log.AddMsg(L"\r\nCreating registry entry for " + file + L"'s classes");
-    std::wstring extension = FileExtension(file, false);
-    for (auto& c : extension)
-        c = static_cast<wchar_t>(std::towlower(c));
+    const std::wstring extension = Lower(FileExtension(file, false));
 
     bool created = false;
     if (extension == L"exe") {
