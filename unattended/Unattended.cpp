@@ -55,28 +55,24 @@ CommandOutcome RunCommand(UnattendedCommand command, SuiteState& state, CommandL
     return {};
 }
 
-// Runs what the command line asks once it has been read: the lock taken, the
-// log file opened, the commands run. Notes in `verdict` what it finds.
-int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutput& output, Verdict& verdict,
-            const SystemPlatform::LocalTime& start)
+// Whatever kept the lock from being taken, nothing is done: not even the log is opened.
+int NothingDone(RunLock::Outcome locked, const std::wstring& lockMessage, const CommandLine& line,
+                UnattendedOutput& output, Verdict& verdict)
 {
-    // Taken before the log file is opened: the run that holds it may be
-    // writing that very file. A run that does not get it leaves the file alone.
-    RunLock lock;
-    std::wstring lockMessage;
-    RunLock::Outcome locked = RunLock::Outcome::Taken;
-    if (line.error.empty() && !line.help)
-        locked = lock.Take(lockMessage);
-    // Whatever kept the lock from being taken, nothing is done: not even the log is opened.
-    if (locked == RunLock::Outcome::Held || locked == RunLock::Outcome::Refused || locked == RunLock::Outcome::Failed) {
-        output.Write(lockMessage + L"\r\n");
-        verdict.error = lockMessage;
-        // What was not done, for whoever retries it.
-        for (UnattendedCommand command : line.commands)
-            ListCommand(verdict, command);
-        verdict.reason = locked == RunLock::Outcome::Held ? VerdictReason::Busy : VerdictReason::LockRefused;
-        return ExitCodeOf(verdict.reason);
-    }
+    output.Write(lockMessage + L"\r\n");
+    verdict.error = lockMessage;
+    // What was not done, for whoever retries it.
+    for (UnattendedCommand command : line.commands)
+        ListCommand(verdict, command);
+    verdict.reason = locked == RunLock::Outcome::Held ? VerdictReason::Busy : VerdictReason::LockRefused;
+    return ExitCodeOf(verdict.reason);
+}
+
+// Opens the log file the line names and checks the backup file it names; a
+// file that cannot be used is the line's error. True when the log is open.
+bool OpenFiles(CommandLine& line, const std::wstring& argumentsText, UnattendedOutput& output, Verdict& verdict,
+               const SystemPlatform::LocalTime& start)
+{
     std::wstring logError;
     bool logOpen = line.logFile && output.OpenLog(*line.logFile, logError);
     if (logOpen) {
@@ -89,6 +85,24 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
     std::wstring backupError;
     if (line.error.empty() && line.backupFile && !BackupFileUsable(*line.backupFile, backupError))
         line.error = L"Cannot use the backup file " + backupError;
+    return logOpen;
+}
+
+// Runs what the command line asks once it has been read: the lock taken, the
+// log file opened, the commands run. Notes in `verdict` what it finds.
+int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutput& output, Verdict& verdict,
+            const SystemPlatform::LocalTime& start)
+{
+    // Taken before the log file is opened: the run that holds it may be
+    // writing that very file. A run that does not get it leaves the file alone.
+    RunLock lock;
+    std::wstring lockMessage;
+    RunLock::Outcome locked = RunLock::Outcome::Taken;
+    if (line.error.empty() && !line.help)
+        locked = lock.Take(lockMessage);
+    if (locked == RunLock::Outcome::Held || locked == RunLock::Outcome::Refused || locked == RunLock::Outcome::Failed)
+        return NothingDone(locked, lockMessage, line, output, verdict);
+    bool logOpen = OpenFiles(line, argumentsText, output, verdict, start);
     if (!line.error.empty()) {
         output.Write(line.error + L"\r\n" + UsageText());
         verdict.error = line.error;
