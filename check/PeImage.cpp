@@ -355,6 +355,125 @@ void ReadManifests(Mapping& image, std::uint64_t rva, std::map<std::uint16_t, st
     }
 }
 
+// What the headers say that the later steps read by.
+struct Headers {
+    std::string_view bytes;  // the file from its start, as far as the headers read so far
+    std::uint64_t optionalHeader = 0;
+    std::uint64_t optionalSize = 0;
+    std::uint64_t sectionCount = 0;
+    std::string_view optional;  // the optional header, from its magic number on
+    std::uint64_t directories = 0;
+    std::uint64_t directoryCount = 0;
+    std::uint64_t imageBase = 0;
+
+    [[nodiscard]] std::uint64_t Directory(std::uint64_t index, int field) const
+    {
+        return index < directoryCount ? FileValue(optional, directories + 8 * index + 4 * field, 4) : 0;
+    }
+};
+
+// The file's first `end` bytes into `bytes`, each step's headers as far as it needs them; the file's size says
+// first whether they are there.
+bool HeadersTo(PeFile& file, std::uint64_t end, std::string_view& bytes)
+{
+    if (end > file.Size())
+        return false;
+    bytes = file.Bytes(0, end);
+    return bytes.size() == end;
+}
+
+// The DOS header, the PE signature and the file header: whether it is a program image, and for which machine.
+std::wstring ReadFileHeader(PeFile& file, PeImage& image, Headers& headers)
+{
+    std::string_view& bytes = headers.bytes;
+    bytes = file.Bytes(0, DosHeaderSize);
+    if (bytes.size() < 2 || bytes[0] != 'M' || bytes[1] != 'Z')
+        return std::wstring(NotAnImage) + L"it has no MZ signature";
+    if (!Holds(bytes, 0, DosHeaderSize))
+        return std::wstring(NotAnImage) + L"it ends inside its DOS header";
+    std::uint64_t signature = FileValue(bytes, 0x3C, 4);
+    if (!HeadersTo(file, signature + 4, bytes))
+        return std::wstring(NotAnImage) + L"it ends inside its PE signature";
+    if (bytes.substr(signature, 4) != std::string_view("PE\0\0", 4))
+        return std::wstring(NotAnImage) + L"it has no PE signature";
+    std::uint64_t fileHeader = signature + 4;
+    if (!HeadersTo(file, fileHeader + FileHeaderSize, bytes))
+        return std::wstring(NotAnImage) + L"it ends inside its file header";
+    // 0 is the loader's "unknown machine", and leaves a caller nothing to tell the bitness by.
+    if (FileValue(bytes, fileHeader, 2) == 0)
+        return std::wstring(NotAnImage) + L"its file header names no machine";
+    image.machine = static_cast<std::uint16_t>(FileValue(bytes, fileHeader, 2));
+    headers.sectionCount = FileValue(bytes, fileHeader + 2, 2);
+    headers.optionalSize = FileValue(bytes, fileHeader + 16, 2);
+    headers.optionalHeader = fileHeader + FileHeaderSize;
+    return L"";
+}
+
+// The optional header: the kind of image, where it is based and where its data directories are.
+std::wstring ReadOptionalHeader(PeFile& file, PeImage& image, Headers& headers)
+{
+    std::string_view& bytes = headers.bytes;
+    if (!HeadersTo(file, headers.optionalHeader + headers.optionalSize, bytes))
+        return L"it ends inside its optional header";
+    if (headers.optionalSize < 2)
+        return L"it has no optional header";
+    std::uint16_t magic = static_cast<std::uint16_t>(FileValue(bytes, headers.optionalHeader, 2));
+    if (magic != Pe32Magic && magic != Pe32PlusMagic)
+        return L"its optional header has an unknown magic number, " + Hex(magic);
+    image.pe32Plus = magic == Pe32PlusMagic;
+
+    // The loader reads at most 16 directories, and reads each where the header says it is.
+    headers.directories = image.pe32Plus ? 112 : 96;
+    if (headers.optionalSize < headers.directories)
+        return L"its optional header ends before its data directories";
+    headers.directoryCount =
+        std::min<std::uint64_t>(FileValue(bytes, headers.optionalHeader + headers.directories - 4, 4), 16);
+    if (headers.optionalSize < headers.directories + 8 * headers.directoryCount)
+        return L"its optional header ends before its data directories";
+    headers.optional = bytes.substr(headers.optionalHeader);
+    headers.imageBase = image.pe32Plus ? FileValue(headers.optional, 24, 8) : FileValue(headers.optional, 28, 4);
+    return L"";
+}
+
+std::wstring ReadSections(PeFile& file, Headers& headers, Mapping& mapping)
+{
+    const std::uint64_t table = headers.optionalHeader + headers.optionalSize;
+    if (!HeadersTo(file, table + headers.sectionCount * SectionHeaderSize, headers.bytes))
+        return L"it ends inside its section table";
+    const std::string_view sections = headers.bytes.substr(table);
+    for (std::uint64_t at = 0; at < headers.sectionCount * SectionHeaderSize; at += SectionHeaderSize) {
+        if (!mapping.AddSection(FileValue(sections, at + 12, 4), FileValue(sections, at + 8, 4),
+                                FileValue(sections, at + 20, 4), FileValue(sections, at + 16, 4)))
+            return L"its sections overlap or are out of order";
+    }
+    return L"";
+}
+
+// Only damage to the imports fails the image: the loader needs no other directory to map it.
+std::wstring ReadDirectories(Mapping& mapping, const Headers& headers, std::uint64_t fileSize, PeParts parts,
+                             PeImage& image)
+{
+    if (parts == PeParts::All && headers.Directory(ImportDirectory, 0) != 0) {
+        std::wstring fault =
+            ReadImports(mapping, headers.Directory(ImportDirectory, 0), image.pe32Plus, fileSize, image.imports);
+        if (!fault.empty()) {
+            image.imports.clear();
+            return fault;
+        }
+    }
+    if (parts == PeParts::All && headers.Directory(DelayDirectory, 0) != 0)
+        image.delayImports = ReadDelayImports(mapping, headers.Directory(DelayDirectory, 0), headers.imageBase);
+    if (headers.Directory(ExportDirectory, 0) != 0) {
+        image.exportFault = ReadExports(mapping, headers.Directory(ExportDirectory, 0),
+                                        headers.Directory(ExportDirectory, 1), image.exports);
+        if (!image.exportFault.empty())
+            image.exports = PeExports{};
+    }
+    if (parts == PeParts::All && headers.Directory(ResourceDirectory, 0) != 0)
+        ReadManifests(mapping, headers.Directory(ResourceDirectory, 0), image.manifests);
+    return L"";
+}
+
 }  // namespace
 
 namespace {
@@ -383,84 +502,15 @@ std::wstring ReadPeImage(std::string_view bytes, PeImage& image)
 std::wstring ReadPeImage(PeFile& file, PeImage& image, PeParts parts)
 {
     image = PeImage{};
-    // The headers, as far as each step needs them; the file's size says first whether they are there.
-    std::string_view bytes = file.Bytes(0, DosHeaderSize);
-    if (bytes.size() < 2 || bytes[0] != 'M' || bytes[1] != 'Z')
-        return std::wstring(NotAnImage) + L"it has no MZ signature";
-    if (!Holds(bytes, 0, DosHeaderSize))
-        return std::wstring(NotAnImage) + L"it ends inside its DOS header";
-    auto headers = [&file, &bytes](std::uint64_t end) {
-        if (end > file.Size())
-            return false;
-        bytes = file.Bytes(0, end);
-        return bytes.size() == end;
-    };
-    std::uint64_t signature = FileValue(bytes, 0x3C, 4);
-    if (!headers(signature + 4))
-        return std::wstring(NotAnImage) + L"it ends inside its PE signature";
-    if (bytes.substr(signature, 4) != std::string_view("PE\0\0", 4))
-        return std::wstring(NotAnImage) + L"it has no PE signature";
-    std::uint64_t fileHeader = signature + 4;
-    if (!headers(fileHeader + FileHeaderSize))
-        return std::wstring(NotAnImage) + L"it ends inside its file header";
-    // 0 is the loader's "unknown machine", and leaves a caller nothing to tell the bitness by.
-    if (FileValue(bytes, fileHeader, 2) == 0)
-        return std::wstring(NotAnImage) + L"its file header names no machine";
-    image.machine = static_cast<std::uint16_t>(FileValue(bytes, fileHeader, 2));
-    std::uint64_t sectionCount = FileValue(bytes, fileHeader + 2, 2);
-    std::uint64_t optionalSize = FileValue(bytes, fileHeader + 16, 2);
-    std::uint64_t optionalHeader = fileHeader + FileHeaderSize;
-    if (!headers(optionalHeader + optionalSize))
-        return L"it ends inside its optional header";
-    if (optionalSize < 2)
-        return L"it has no optional header";
-    std::uint16_t magic = static_cast<std::uint16_t>(FileValue(bytes, optionalHeader, 2));
-    if (magic != Pe32Magic && magic != Pe32PlusMagic)
-        return L"its optional header has an unknown magic number, " + Hex(magic);
-    image.pe32Plus = magic == Pe32PlusMagic;
-
-    // The loader reads at most 16 directories, and reads each where the header says it is.
-    const std::uint64_t directories = image.pe32Plus ? 112 : 96;
-    if (optionalSize < directories)
-        return L"its optional header ends before its data directories";
-    const std::uint64_t directoryCount = std::min<std::uint64_t>(FileValue(bytes, optionalHeader + directories - 4, 4), 16);
-    if (optionalSize < directories + 8 * directoryCount)
-        return L"its optional header ends before its data directories";
-    const std::string_view optional = bytes.substr(optionalHeader);
-    auto directory = [&optional, directories, directoryCount](std::uint64_t index, int field) {
-        return index < directoryCount ? FileValue(optional, directories + 8 * index + 4 * field, 4) : 0;
-    };
-    const std::uint64_t imageBase = image.pe32Plus ? FileValue(optional, 24, 8) : FileValue(optional, 28, 4);
-
-    std::uint64_t table = optionalHeader + optionalSize;
-    if (!headers(table + sectionCount * SectionHeaderSize))
-        return L"it ends inside its section table";
-    const std::string_view sectionTable = bytes.substr(table);
+    Headers headers;
+    std::wstring fault = ReadFileHeader(file, image, headers);
+    if (fault.empty())
+        fault = ReadOptionalHeader(file, image, headers);
+    if (!fault.empty())
+        return fault;
     Mapping mapping(file);
-    for (std::uint64_t at = 0; at < sectionCount * SectionHeaderSize; at += SectionHeaderSize) {
-        if (!mapping.AddSection(FileValue(sectionTable, at + 12, 4), FileValue(sectionTable, at + 8, 4),
-                                FileValue(sectionTable, at + 20, 4), FileValue(sectionTable, at + 16, 4)))
-            return L"its sections overlap or are out of order";
-    }
-    if (parts == PeParts::All && directory(ImportDirectory, 0) != 0) {
-        std::wstring fault = ReadImports(mapping, directory(ImportDirectory, 0), image.pe32Plus, file.Size(),
-                                         image.imports);
-        if (!fault.empty()) {
-            image.imports.clear();
-            return fault;
-        }
-    }
-    if (parts == PeParts::All && directory(DelayDirectory, 0) != 0)
-        image.delayImports = ReadDelayImports(mapping, directory(DelayDirectory, 0), imageBase);
-    if (directory(ExportDirectory, 0) != 0) {
-        image.exportFault = ReadExports(mapping, directory(ExportDirectory, 0), directory(ExportDirectory, 1),
-                                        image.exports);
-        if (!image.exportFault.empty())
-            image.exports = PeExports{};
-    }
-    if (parts == PeParts::All && directory(ResourceDirectory, 0) != 0)
-        ReadManifests(mapping, directory(ResourceDirectory, 0), image.manifests);
-    return L"";
+    fault = ReadSections(file, headers, mapping);
+    return fault.empty() ? ReadDirectories(mapping, headers, file.Size(), parts, image) : fault;
 }
 
 PeExportFound FindExport(const PeExports& exports, const PeFunction& function, std::string& forward)

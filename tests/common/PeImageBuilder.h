@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -13,13 +14,18 @@
 struct PeImagePlan {
     std::uint16_t machine = 0x14C;
     bool pe32Plus = false;
+    std::uint64_t imageBase = 0;
     // "KERNEL32.dll", or with the functions it imports: "KERNEL32.dll:GetTickCount,#7" (#7: by ordinal).
     std::vector<std::string> imports = {};
     std::vector<std::string> delayImports = {};
-    // One slot each, from ordinal 1: "Name", "Name>OTHER.Function" (forwarded), or "@" (no name).
+    bool delayByAddress = false;  // their names as addresses, as the first compilers wrote them, not as RVAs
+    // One slot each, from `ordinalBase`: "Name", "Name>OTHER.Function" (forwarded), "@" (no name) or "" (empty).
+    // Without a manifest, the export table ends the section.
     std::vector<std::string> exports = {};
+    std::uint32_t ordinalBase = 1;
     std::string manifest = "";  // resource `manifestId` of type 24 when not empty
     std::uint16_t manifestId = 2;
+    std::size_t unmappedTail = 0;  // the last bytes of the data, left out of the section's virtual size
 };
 
 // The bytes, and where each header and table starts in them, for tests that cut or damage one.
@@ -34,7 +40,7 @@ struct PeImageLayout {
     std::size_t sectionData = 0x200;  // the first import descriptor
     std::size_t firstLookup = 0;      // the first import's first lookup entry
     std::size_t firstImportName = 0;  // 0 without imports
-    std::size_t dataSize = 0;         // the section's virtual size: all of the above, unpadded
+    std::size_t dataSize = 0;         // all of the above, unpadded; the section's virtual size, but `unmappedTail`
     std::uint32_t sectionRva = 0x1000;
 };
 
@@ -64,7 +70,8 @@ inline PeImageLayout LayOutPeImage(const PeImagePlan& plan)
     image.importDirectory = directories + 8;
 
     std::string data;
-    std::vector<std::pair<std::size_t, std::size_t>> rvaFields;  // {offset in data, what it points at}
+    // {offset in data, what it points at, the image base for a field that holds an address}
+    std::vector<std::tuple<std::size_t, std::size_t, std::uint64_t>> rvaFields;
     auto reserve = [&data](std::size_t size) {
         data.append(size, '\0');
         return data.size() - size;
@@ -74,7 +81,9 @@ inline PeImageLayout LayOutPeImage(const PeImagePlan& plan)
         data += '\0';
         return data.size() - s.size() - 1;
     };
-    auto point = [&rvaFields](std::size_t field, std::size_t target) { rvaFields.push_back({field, target}); };
+    auto point = [&rvaFields](std::size_t field, std::size_t target, std::uint64_t base = 0) {
+        rvaFields.push_back({field, target, base});
+    };
 
     std::vector<std::vector<std::string>> imports;
     for (const std::string& plannedImport : plan.imports) {
@@ -118,38 +127,43 @@ inline PeImageLayout LayOutPeImage(const PeImagePlan& plan)
     }
     image.firstLookup = image.sectionData + (imports.empty() ? 0 : lookups[0]);
 
-    const std::size_t delayed = reserve((plan.delayImports.size() + 1) * 32);
+    const std::size_t delayed = plan.delayImports.empty() ? 0 : reserve((plan.delayImports.size() + 1) * 32);
     for (std::size_t i = 0; i < plan.delayImports.size(); ++i) {
-        PutLe(data, delayed + i * 32, 1);  // the names are RVAs
-        point(delayed + i * 32 + 4, text(plan.delayImports[i]));
+        PutLe(data, delayed + i * 32, plan.delayByAddress ? 0 : 1);
+        point(delayed + i * 32 + 4, text(plan.delayImports[i]), plan.delayByAddress ? plan.imageBase : 0);
     }
 
     std::size_t exportDirectory = 0;
     if (!plan.exports.empty()) {
         std::vector<std::pair<std::string, std::size_t>> named;
         for (std::size_t slot = 0; slot < plan.exports.size(); ++slot) {
-            if (plan.exports[slot] != "@")
+            if (plan.exports[slot] != "@" && !plan.exports[slot].empty())
                 named.push_back({plan.exports[slot].substr(0, plan.exports[slot].find('>')), slot});
         }
         std::sort(named.begin(), named.end());
         exportDirectory = reserve(40);
         const std::size_t functions = reserve(plan.exports.size() * 4);
-        const std::size_t names = reserve(named.size() * 4);
-        const std::size_t ordinals = reserve(named.size() * 2);
-        PutLe(data, exportDirectory + 16, 1);
+        PutLe(data, exportDirectory + 16, plan.ordinalBase);
         PutLe(data, exportDirectory + 20, plan.exports.size());
         PutLe(data, exportDirectory + 24, named.size());
         point(exportDirectory + 28, functions);
-        point(exportDirectory + 32, names);
-        point(exportDirectory + 36, ordinals);
-        for (std::size_t i = 0; i < named.size(); ++i) {
-            point(names + i * 4, text(named[i].first));
-            PutLe(data, ordinals + i * 2, named[i].second, 2);
-        }
         for (std::size_t slot = 0; slot < plan.exports.size(); ++slot) {
             std::size_t forward = plan.exports[slot].find('>');
             // The code of a function: anywhere outside the export table; the section's start will do.
-            point(functions + slot * 4, forward == std::string::npos ? 0 : text(plan.exports[slot].substr(forward + 1)));
+            if (!plan.exports[slot].empty())
+                point(functions + slot * 4,
+                      forward == std::string::npos ? 0 : text(plan.exports[slot].substr(forward + 1)));
+        }
+        std::vector<std::size_t> nameTexts;
+        for (const auto& name : named)
+            nameTexts.push_back(text(name.first));
+        const std::size_t names = reserve(named.size() * 4);
+        const std::size_t ordinals = reserve(named.size() * 2);
+        point(exportDirectory + 32, names);
+        point(exportDirectory + 36, ordinals);
+        for (std::size_t i = 0; i < named.size(); ++i) {
+            point(names + i * 4, nameTexts[i]);
+            PutLe(data, ordinals + i * 2, named[i].second, 2);
         }
     }
     const std::size_t exportSize = data.size() - exportDirectory;
@@ -167,8 +181,8 @@ inline PeImageLayout LayOutPeImage(const PeImagePlan& plan)
         point(resources + 3 * 24, text(plan.manifest));
         PutLe(data, resources + 3 * 24 + 4, plan.manifest.size());
     }
-    for (const auto& [field, target] : rvaFields)
-        PutLe(data, field, image.sectionRva + target);
+    for (const auto& [field, target, base] : rvaFields)
+        PutLe(data, field, base + image.sectionRva + target);
     for (const auto& [offset, value] : entries)
         PutLe(data, offset, value, static_cast<int>(width));
     image.dataSize = data.size();
@@ -185,6 +199,7 @@ inline PeImageLayout LayOutPeImage(const PeImagePlan& plan)
     PutLe(bytes, image.fileHeader + 16, optionalSize, 2);
     PutLe(bytes, image.fileHeader + 18, plan.pe32Plus ? 0x22 : 0x102, 2);  // executable; large-address or 32-bit
     PutLe(bytes, image.optionalHeader, plan.pe32Plus ? 0x20B : 0x10B, 2);
+    PutLe(bytes, image.optionalHeader + (plan.pe32Plus ? 24 : 28), plan.imageBase, plan.pe32Plus ? 8 : 4);
     PutLe(bytes, image.optionalHeader + 32, 0x1000);  // section and file alignment
     PutLe(bytes, image.optionalHeader + 36, 0x200);
     PutLe(bytes, image.optionalHeader + 56, image.sectionRva + ((rawSize + 0xFFF) & ~0xFFFu));
@@ -204,7 +219,7 @@ inline PeImageLayout LayOutPeImage(const PeImagePlan& plan)
     if (!plan.delayImports.empty())
         directory(13, delayed, (plan.delayImports.size() + 1) * 32);
     bytes.replace(image.sectionTable, 6, ".idata");
-    PutLe(bytes, image.sectionTable + 8, data.size());
+    PutLe(bytes, image.sectionTable + 8, data.size() - plan.unmappedTail);
     PutLe(bytes, image.sectionTable + 12, image.sectionRva);
     PutLe(bytes, image.sectionTable + 16, rawSize);
     PutLe(bytes, image.sectionTable + 20, image.sectionData);

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "check/Manifest.h"
 #include "check/PeImage.h"
+#include "helpers/RunIdentity.h"
 #include "tests/common/PeImageBuilder.h"
+#include "tests/fakes/FakeSystem.h"
 
 namespace {
 
@@ -101,6 +104,7 @@ TEST(PeImage, SoundImagesGiveMachineAndImportsAndTheFirstDamageIsNamed)
         Names imports = {};
         Names delayed = {};
         Names exported = {};
+        Names lookups = {};  // "#5=found", "Name=missing", "Name=OTHER.Function" (forwarded there)
         std::string manifest = "";
     };
     const Case cases[] = {
@@ -114,7 +118,20 @@ TEST(PeImage, SoundImagesGiveMachineAndImportsAndTheFirstDamageIsNamed)
         {"delay-loaded DLLs, exports and a manifest beside the imports",
          BuildPeImage({.imports = {"KERNEL32.dll"}, .delayImports = {"Later.dll", "Rarely.dll"},
                        .exports = {"Zeta", "@", "Alpha>OTHER.Beta"}, .manifest = "<assembly/>"}),
-         L"", i386, false, {"KERNEL32.dll"}, {"Later.dll", "Rarely.dll"}, {"Alpha", "Zeta"}, "<assembly/>"},
+         L"", i386, false, {"KERNEL32.dll"}, {"Later.dll", "Rarely.dll"}, {"Alpha", "Zeta"},
+         {"#2=found", "Alpha=OTHER.Beta"}, "<assembly/>"},
+        {"delay-loaded names as RVAs in an image based at 0x400000",
+         BuildPeImage({.imageBase = 0x400000, .delayImports = {"Later.dll"}}), L"", i386, false, {}, {"Later.dll"}},
+        {"delay-loaded names as addresses, as the first compilers wrote them",
+         BuildPeImage({.imageBase = 0x400000, .delayImports = {"Early.dll"}, .delayByAddress = true}), L"", i386,
+         false, {}, {"Early.dll"}},
+        {"an export table that ends its section, with an empty slot",
+         BuildPeImage({.exports = {"Alpha", "", "Gamma>OTHER.Delta"}}), L"", i386, false, {}, {}, {"Alpha", "Gamma"},
+         {"#1=found", "#2=missing", "#3=OTHER.Delta", "Gamma=OTHER.Delta", "Beta=missing"}},
+        {"an export address table that ends its section", BuildPeImage({.exports = {"@"}}), L"", i386, false, {}, {},
+         {}, {"#1=found", "#2=missing"}},
+        {"ordinals from 5", BuildPeImage({.exports = {"Alpha", "Beta"}, .ordinalBase = 5}), L"", i386, false, {}, {},
+         {"Alpha", "Beta"}, {"#4=missing", "#5=found", "#6=found", "#7=missing", "Beta=found"}},
         {"a table that starts with its terminator", with(image.sectionData + 12, 0), L"", i386},
         {"a descriptor without an address table ends the table", with(image.sectionData + 36, 0), L"", i386, false,
          {two[0]}},
@@ -178,6 +195,8 @@ TEST(PeImage, SoundImagesGiveMachineAndImportsAndTheFirstDamageIsNamed)
         {"damage in a later entry leaves no imports at all", with(image.sectionData + 32, 0x9000),
          L"an imported DLL name points outside the file", i386},
         {"a name cut by the file's end", cut(image.firstImportName + 3), L"an imported DLL name has no end", i386},
+        {"a name that ends in raw data past its section's virtual size",
+         BuildPeImage({.imports = {"KERNEL32.dll"}, .unmappedTail = 10}), L"an imported DLL name has no end", i386},
         {"an empty name", with(image.firstImportName, 0, 1), L"an imported DLL name is empty", i386},
         {"a name with a control byte", with(image.firstImportName + 2, 0x7F, 1),
          L"an imported DLL name holds a byte that is not printable ASCII", i386},
@@ -199,8 +218,84 @@ TEST(PeImage, SoundImagesGiveMachineAndImportsAndTheFirstDamageIsNamed)
         EXPECT_EQ(read.imports, Imports(c.imports));
         EXPECT_EQ(read.delayImports, c.delayed);
         EXPECT_EQ(read.exports.names, c.exported);
+        for (const std::string& lookup : c.lookups) {
+            std::string query = lookup.substr(0, lookup.find('=')), forward;
+            PeExportFound found = FindExport(read.exports, Imports({"x:" + query})[0].functions[0], forward);
+            const char* outcome = found == PeExportFound::Yes ? "found" : found == PeExportFound::No ? "missing" : "";
+            EXPECT_EQ(query + "=" + (*outcome ? outcome : forward), lookup);
+        }
         EXPECT_EQ(read.manifests.count(2) ? read.manifests.at(2) : "", c.manifest);
     }
+}
+
+// The assemblies named when the system cannot make a file's activation context: those its dependencies need.
+TEST(Manifest, TheAssembliesOfItsDependenciesInDocumentOrderAndNoOther)
+{
+    const auto needs = [](const std::string& identity, const std::string& dependency = "<dependency>") {
+        return dependency + "<dependentAssembly><assemblyIdentity " + identity + "/></dependentAssembly></dependency>";
+    };
+    const std::string aid =
+        needs("type=\"win32\" name=\"Tandrel.Aid\" version=\"1.0.0.0\" processorArchitecture=\"x86\"");
+    std::string utf16 = "\xFF\xFE";
+    for (char c : "<assembly>" + needs("name=\"Tandrel\tAid\xE9\"") + "</assembly>")
+        utf16 += {c, '\0'};
+    struct Case {
+        const char* situation;
+        std::string manifest;
+        std::vector<std::wstring> needed;
+    };
+    const Case cases[] = {
+        {"one dependency", "<assembly manifestVersion=\"1.0\">" + aid + "</assembly>", {L"Tandrel.Aid 1.0.0.0 (x86)"}},
+        {"its own identity beside it",
+         "<assembly><assemblyIdentity name=\"Tandrel.Self\" version=\"2.0.0.0\"/>" + aid + "</assembly>",
+         {L"Tandrel.Aid 1.0.0.0 (x86)"}},
+        {"tags with a namespace prefix",
+         "<asmv1:assembly xmlns:asmv1=\"urn:schemas-microsoft-com:asm.v1\"><asmv1:dependency><asmv1:dependentAssembly>"
+         "<asmv1:assemblyIdentity name=\"Tandrel.Aid\" version=\"1.0.0.0\"/></asmv1:dependentAssembly>"
+         "</asmv1:dependency></asmv1:assembly>",
+         {L"Tandrel.Aid 1.0.0.0"}},
+        {"an optional dependency between two that are needed",
+         "<assembly>" + needs("name='B'") + needs("name=\"Maybe\"", "<dependency optional=\"yes\">") +
+             needs("version=\"1.0\"") + "</assembly>",
+         {L"B", L"(no name) 1.0"}},
+        {"a commented-out dependency and a quoted '>'",
+         "<assembly><!-- " + needs("name=\"Old\"") + " -->" + needs("name=\"a>b\"") + "</assembly>", {L"a>b"}},
+        {"UTF-16, with a tab and a letter that is not ASCII", utf16, {L"Tandrel Aid?"}},
+        {"no dependency", "<assembly><assemblyIdentity name=\"Alone\"/></assembly>", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.situation);
+        std::vector<std::wstring> needed;
+        for (const AssemblyIdentity& assembly : DependentAssemblies(c.manifest))
+            needed.push_back(Describe(assembly));
+        EXPECT_EQ(needed, c.needed);
+    }
+}
+
+// A run's log and backups begin with when, where and how it ran: logs of machines in every time zone are put side by
+// side, and a script's command line is read back from them.
+TEST(RunIdentity, TheOffsetFromUtcIsSignedAsIso8601WritesItAndEveryArgumentIsShown)
+{
+    struct Case {
+        int utcOffsetMinutes;
+        std::vector<std::wstring> arguments;
+        std::wstring time;
+        std::wstring commandLine;
+    };
+    const Case cases[] = {
+        {0, {L"/load", L""}, L"2026-12-08T09:05:07+00:00", L"/load \"\""},
+        {-30, {L"", L"/log", L"a b.log"}, L"2026-12-08T09:05:07-00:30", L"\"\" /log \"a b.log\""},
+        {765, {}, L"2026-12-08T09:05:07+12:45", L""},
+    };
+    for (const Case& c : cases) {
+        FakeSystem::Instance().Reset();
+        FakeSystem::Instance().now.utcOffsetMinutes = c.utcOffsetMinutes;
+        EXPECT_EQ(RunIdentity(SystemPlatform::Now()),
+                  L"Tandrel " TANDREL_VERSION L" (32-bit) on WORKSTATION7, " + c.time + L", Windows 10.0.19045, as "
+                  L"CONTOSO7\\admin");
+        EXPECT_EQ(ArgumentsText(c.arguments), c.commandLine);
+    }
+    FakeSystem::Instance().Reset();
 }
 
 }  // namespace
