@@ -289,6 +289,13 @@ TEST_F(DeleteCommandTest, EachClassIsDeletedByTheIdentifiersLoadFoundAndNothingE
                   L"TypeLib\\{A0000000-0000-4000-8000-000000000000}\\1.0",
                   L"CLSID\\{C0000000-0000-4000-8000-000000000006}\\InprocServer32",
                   L"TypeLib\\{A0000000-0000-4000-8000-000000000002}\\1.0"}},
+        {.name = "a CLSID of spaces",
+         .apply = [](FakeRegistry& r) { r.SetString(L"Software\\Classes\\Glimmet.ctlGlimmet\\CLSID", L"", L" "); },
+         .blocks = {{0, Block(L"Glimmet.ctlGlimmet", L"\tAlready deleted.\r\n", L"\tERROR: CLSID is blank.\r\n",
+                              L"\tDeleted Glimmet.ctlGlimmet\r\n")}},
+         .failed = true,
+         .left = {L"CLSID\\{C0000000-0000-4000-8000-000000000000}\\InprocServer32",
+                  L"TypeLib\\{A0000000-0000-4000-8000-000000000000}\\1.0"}},
         // Daskel.clsEntity names Glimmet's library again, after Daskel's was
         // deleted; Daskel.clsXFields names Daskel's in lower case. Failed
         // attempts are not remembered: Daskel's is still the last deleted.

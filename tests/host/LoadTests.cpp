@@ -154,6 +154,17 @@ TEST_F(LoadTest, DamageShowsInTheBlockOfTheClassItTouches)
                         L"\tVERSION: 1.0\r\n"
                         L"ERROR: Type Library ID not found.\r\n"}},
          .failed = true, .typeLibs = {{7, L""}, {8, L""}}},
+        {.name = "a TypeLib of spaces",
+         .apply = [](FakeRegistry& r) { r.SetString(ClassKey(8) + L"\\TypeLib", L"", L"  "); },
+         .blocks = {{8, L"\r\nLoading Class Info: Sulvary.clsPhone\r\n"
+                        L"Name: Sulvary.clsPhone class\r\n"
+                        L"CLSID: {C0000000-0000-4000-8000-000000000008}\r\n"
+                        L"\tInprocServer32: C:\\WINDOWS\\system32\\Sulvary.dll\r\n"
+                        L"\tProgID: Sulvary.clsPhone\r\n"
+                        L"\tTypeLib:   \r\n"
+                        L"\tVERSION: 1.0\r\n"
+                        L"ERROR: Type Library ID not found.\r\n"}},
+         .failed = true, .typeLibs = {{8, L"  "}}},
         {.name = "the TypeLib subkey in another letter case",
          .apply = [](FakeRegistry& r) {
              r.DeleteTree(ClassKey(9) + L"\\TypeLib");
