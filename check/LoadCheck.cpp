@@ -90,13 +90,6 @@ std::wstring List(const std::vector<std::wstring>& names)
     return text;
 }
 
-std::wstring WithoutFinalStop(std::wstring text)
-{
-    if (!text.empty() && text.back() == L'.')
-        text.pop_back();
-    return text;
-}
-
 // A file on the disk, read a part at a time as the image reader asks: the system's DLLs are large, and a check
 // needs their headers and export tables only.
 class DiskFile : public PeFile {

@@ -318,8 +318,9 @@ std::wstring KeysRefused(const RegFileParse& parsed)
         std::wstring landing;
         std::wstring line = L"line " + std::to_wstring(parsed.keyLines[i]) + L": ";
         if (long failed = resolver.Resolve(key, landing))
-            error = line + L"The key " + key + L" cannot be followed to where it would be written: " +
-                    FilePlatform::ErrorText(failed) + L" Nothing was written.";
+            error = JoinSentences(line + L"The key " + key + L" cannot be followed to where it would be written: " +
+                                      FilePlatform::ErrorText(failed),
+                                  L"Nothing was written.");
         else if (!Below(landing, std::wstring(AllowedRoot)))
             error = line + L"The key " + key + L" lies below a registry link to " + landing + L", outside " +
                     std::wstring(AllowedRoot) + L". Nothing was written.";

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Sentence.h"
+
 // A file or console handle without windows.h.
 enum class FileHandle : std::uintptr_t { None = 0 };
 
@@ -117,7 +119,7 @@ bool Close(FileHandle file);
 // system's code, ERROR_FILE_NOT_FOUND for a folder.
 [[nodiscard]] long LookForFile(const std::wstring& path);
 
-// The system's text for a Windows code, without its line end.
+// The system's text for a Windows code as one sentence, ending in a full stop.
 [[nodiscard]] std::wstring ErrorText(long code);
 
 }  // namespace FilePlatform

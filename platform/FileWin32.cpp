@@ -592,9 +592,8 @@ std::wstring ErrorText(long code)
                                   nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
     std::wstring message = length > 0 && text ? std::wstring(text, length) : std::wstring();
     LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
-        message.pop_back();
-    return message.empty() ? L"Windows error " + std::to_wstring(code) : message;
+    message = Sentence(message);
+    return message.empty() ? L"Windows error " + std::to_wstring(code) + L"." : message;
 }
 
 }  // namespace FilePlatform

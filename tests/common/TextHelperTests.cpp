@@ -5,6 +5,7 @@
 
 #include "helpers/FuncLib.h"
 #include "helpers/OutputFile.h"
+#include "platform/Sentence.h"
 #include "platform/UniqueHandle.h"
 
 namespace {
@@ -82,6 +83,19 @@ TEST(FileExtension, GivesNothingWithoutADotOrWithATrailingOne)
     EXPECT_EQ(FileExtension(L"setup.", true), L"");
     EXPECT_EQ(FileExtension(L"setup", true), L"");
     EXPECT_EQ(FileExtension(L"", false), L"");
+}
+
+TEST(Sentence, EndsInOneFullStopWhateverTheSystemsMessageBrought)
+{
+    EXPECT_EQ(Sentence(L"Access is denied.\r\n"), L"Access is denied.");
+    EXPECT_EQ(Sentence(L"Windows error 1921"), L"Windows error 1921.");
+    EXPECT_EQ(Sentence(L""), L"");
+    EXPECT_EQ(WithoutFinalStop(L"Access is denied. \r\n"), L"Access is denied");
+    EXPECT_EQ(WithoutFinalStop(L"Windows error 5"), L"Windows error 5");
+    EXPECT_EQ(JoinSentences(L"cannot be followed: Windows error 1921", L"Nothing was written."),
+              L"cannot be followed: Windows error 1921. Nothing was written.");
+    EXPECT_EQ(JoinSentences(L"cannot be taken: Access is denied.\r\n", L"Nothing was done"),
+              L"cannot be taken: Access is denied. Nothing was done.");
 }
 
 TEST(IsFullPath, OnlyADriveOrServerMakesAPathIndependentOfTheCurrentFolder)

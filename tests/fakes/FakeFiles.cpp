@@ -291,7 +291,7 @@ long LookForFile(const std::wstring& path)
 
 std::wstring ErrorText(long code)
 {
-    return code == 112 ? L"There is not enough space on the disk." : L"Windows error " + std::to_wstring(code);
+    return code == 112 ? L"There is not enough space on the disk." : L"Windows error " + std::to_wstring(code) + L".";
 }
 
 }  // namespace FilePlatform

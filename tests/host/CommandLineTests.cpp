@@ -122,7 +122,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          nullptr, Machine::SuiteInstalled, 2},
         // A backup that cannot go where it is asked to is found before anything runs.
         {{L"/delete", L"/yes", L"/backup", L"X:\\b.reg"}, "LD",
-         L"Cannot use the backup file X:\\b.reg: Windows error 3", nullptr, Machine::SuiteInstalled, 2,
+         L"Cannot use the backup file X:\\b.reg: Windows error 3.", nullptr, Machine::SuiteInstalled, 2,
          [](FakeFiles& f) { f.openErrors[L"X:\\b.reg"] = 3; }},
         {{L"/repair", L"/backup", L"C:\\Logs\\in\\b.reg"}, "P",
          L"Cannot use the backup file C:\\Logs\\in\\b.reg: the folder C:\\Logs leads to D:\\Elsewhere", nullptr,
@@ -134,7 +134,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          [](FakeFiles& f) { f.openErrors[L"C:\\ProgramData\\Tandrel"] = 5; },
          L"\r\nERROR: Backup not written: C:\\ProgramData\\Tandrel", "backup-failed"},
         {{L"/restore", L"r.reg"}, "R", L"", nullptr, Machine::Bare, 1, nullptr,
-         L"\tERROR: Cannot restore C:\\Work\\r.reg: Windows error 2\r\n", "command-failed"},
+         L"\tERROR: Cannot restore C:\\Work\\r.reg: Windows error 2.\r\n", "command-failed"},
         {{L"/restore", L"r.reg", L"/load"}, "RL", L"/restore, /check and /repair each run alone", nullptr, Machine::Bare,
          2},
         {{L"/restore", L"ok.reg"}, "R", L"", nullptr, Machine::Bare, 0,
@@ -189,7 +189,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
              f.contents[L"C:\\Work\\loop.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Daskel.clsDaskel\\Y"));
          },
          L"line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\Daskel.clsDaskel\\Y cannot be followed to where it "
-         L"would be written: Windows error 1921 Nothing was written.\r\n", "command-failed"},
+         L"would be written: Windows error 1921. Nothing was written.\r\n", "command-failed"},
         // Each tree is reported once, by its top key; one that could not be written fails the run, whatever follows.
         {{L"/restore", L"two.reg"}, "R", L"", nullptr, Machine::Bare, 1,
          [](FakeFiles& f) {
@@ -397,7 +397,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
              for (int n = 1; n <= 99; ++n)
                  f.contents[L"C:\\Work\\b" + (n > 1 ? L"-" + std::to_wstring(n) : L"") + L".reg"] = "earlier";
          },
-         L"\r\nERROR: Backup not written: C:\\Work\\b-99.reg: Windows error 80\r\n", "backup-failed"},
+         L"\r\nERROR: Backup not written: C:\\Work\\b-99.reg: Windows error 80.\r\n", "backup-failed"},
         {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 0,
          [](FakeFiles& f) { f.finalPaths[L"C:\\Work\\x.log"] = L"C:\\Real\\x.log"; }, L"Log file: C:\\Real\\x.log\r\n"},
         // A folder on the way that leads elsewhere, by its tag or by where its handle resolves, refuses the name;

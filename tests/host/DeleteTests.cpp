@@ -430,7 +430,7 @@ TEST_F(DeleteCommandTest, WithoutItsBackupNothingIsDeleted)
     };
     const Case cases[] = {
         {"the file cannot be created", [](FakeFiles& f) { f.openErrors[BackupPath] = 5; },
-         BackupPath + L": Windows error 5"},
+         BackupPath + L": Windows error 5."},
         {"a folder that a standard user made first", [&](FakeFiles& f) { f.access[tandrel] = {user, {user}}; },
          tandrel + L": its owner is WORKSTATION7\\joe, not Administrators, SYSTEM, TrustedInstaller or the account "
                    L"Tandrel runs as, so others may have changed it."},
@@ -439,7 +439,7 @@ TEST_F(DeleteCommandTest, WithoutItsBackupNothingIsDeleted)
              f.access[tandrel + L"\\Backups"] = {administrators, {administrators, users}};
              f.locked[tandrel + L"\\Backups"] = 5;
          },
-         tandrel + L"\\Backups: BUILTIN\\Users may change it, and its permissions could not be reset: Windows error 5"},
+         tandrel + L"\\Backups: BUILTIN\\Users may change it, and its permissions could not be reset: Windows error 5."},
         {"a link where the folder should be", [&](FakeFiles& f) { f.refusals[tandrel] = FileRefusal::Link; },
          tandrel + L": it is a symbolic link or a mount point, and Tandrel does not write through one."},
         {"no program data folder", [](FakeFiles&) { FakeSystem::Instance().programData.clear(); },
