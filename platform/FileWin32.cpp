@@ -8,6 +8,7 @@
 
 #include "platform/AccountWin32.h"
 #include "platform/FilePlatform.h"
+#include "platform/GrowBuffer.h"
 #include "platform/NtdllWin32.h"
 #include "platform/Win32Handles.h"
 
@@ -236,17 +237,17 @@ template <typename Call>
 long PathOf(std::wstring& path, Call call)
 {
     std::wstring buffer(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0)
-            return static_cast<long>(GetLastError());
-        if (length < buffer.size()) {
-            path.assign(buffer.data(), length);
-            return ERROR_SUCCESS;
-        }
-        buffer.assign(length, L'\0');
-    }
-    return ERROR_FILENAME_EXCED_RANGE;
+    DWORD length = 0;
+    bool fitted = GrowUntilFits(buffer, 3, [&](std::wstring& tried) -> std::size_t {
+        length = call(tried.data(), static_cast<DWORD>(tried.size()));
+        return length >= tried.size() ? length : 0;
+    });
+    if (!fitted)
+        return ERROR_FILENAME_EXCED_RANGE;
+    if (length == 0)
+        return static_cast<long>(GetLastError());
+    path.assign(buffer.data(), length);
+    return ERROR_SUCCESS;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/AnsiText.h"
+#include "platform/GrowBuffer.h"
 #include "platform/NtdllWin32.h"
 #include "platform/RegistryPlatform.h"
 
@@ -142,20 +143,19 @@ long QueryValueWide(RegKey key, const std::wstring& valueName, RegValueData& val
 {
     // Asked again at the size reported: the value may grow between the calls.
     std::string bytes(512, '\0');
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        DWORD type = REG_NONE;
-        DWORD size = static_cast<DWORD>(bytes.size());
-        LONG code = RegQueryValueExW(ToHkey(key), valueName.c_str(), nullptr, &type,
-                                     reinterpret_cast<BYTE*>(bytes.data()), &size);
-        if (code == ERROR_SUCCESS) {
-            value = RegValueData{valueName, type, bytes.substr(0, size)};
-            return code;
-        }
-        if (code != ERROR_MORE_DATA)
-            return code;
-        bytes.resize(size);
-    }
-    return ERROR_MORE_DATA;
+    LONG code = ERROR_MORE_DATA;
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (!GrowUntilFits(bytes, 8, [&](std::string& tried) -> std::size_t {
+            size = static_cast<DWORD>(tried.size());
+            code = RegQueryValueExW(ToHkey(key), valueName.c_str(), nullptr, &type,
+                                    reinterpret_cast<BYTE*>(tried.data()), &size);
+            return code == ERROR_MORE_DATA ? size : 0;
+        }))
+        return ERROR_MORE_DATA;
+    if (code == ERROR_SUCCESS)
+        value = RegValueData{valueName, type, bytes.substr(0, size)};
+    return code;
 }
 
 long KeyCounts(RegKey key, KeyStamp& stamp)
@@ -174,18 +174,19 @@ long KeyCounts(RegKey key, KeyStamp& stamp)
 long EnumKeyWide(RegKey key, std::uint32_t index, std::wstring& name)
 {
     // Windows keeps key names within 255 characters; the buffer still grows for a registry that does not.
+    // The call does not say how long the name is, so each try doubles: 256 to 32,768 characters in eight.
     std::wstring buffer(256, L'\0');
-    for (;;) {
-        DWORD length = static_cast<DWORD>(buffer.size());
-        LONG code = RegEnumKeyExW(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (code == ERROR_MORE_DATA && buffer.size() < 32768) {
-            buffer.resize(buffer.size() * 2);
-            continue;
-        }
-        if (code == ERROR_SUCCESS)
-            name = buffer.substr(0, length);
-        return code;
-    }
+    LONG code = ERROR_MORE_DATA;
+    DWORD length = 0;
+    if (!GrowUntilFits(buffer, 8, [&](std::wstring& tried) -> std::size_t {
+            length = static_cast<DWORD>(tried.size());
+            code = RegEnumKeyExW(ToHkey(key), index, tried.data(), &length, nullptr, nullptr, nullptr, nullptr);
+            return code == ERROR_MORE_DATA ? tried.size() * 2 : 0;
+        }))
+        return ERROR_MORE_DATA;
+    if (code == ERROR_SUCCESS)
+        name = buffer.substr(0, length);
+    return code;
 }
 
 long EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value)
@@ -194,28 +195,30 @@ long EnumValueWide(RegKey key, std::uint32_t index, RegValueData& value)
     // values fit. Only a value that does not asks for the key's largest sizes.
     std::wstring name(256, L'\0');
     std::string bytes(512, '\0');
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        DWORD dataLength = static_cast<DWORD>(bytes.size());
-        DWORD type = REG_NONE;
-        LONG code = RegEnumValueW(ToHkey(key), index, name.data(), &nameLength, nullptr, &type,
-                                  reinterpret_cast<BYTE*>(bytes.data()), &dataLength);
-        if (code == ERROR_SUCCESS) {
-            value = RegValueData{name.substr(0, nameLength), type, bytes.substr(0, dataLength)};
-            return code;
-        }
-        if (code != ERROR_MORE_DATA)
-            return code;
-        DWORD nameMax = 0;
-        DWORD dataMax = 0;
-        code = RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &nameMax,
-                                &dataMax, nullptr, nullptr);
-        if (code != ERROR_SUCCESS)
-            return code;
-        name.resize(std::max<std::size_t>(name.size(), nameMax + 1));
-        bytes.resize(std::max<std::size_t>(bytes.size(), dataMax));
-    }
-    return ERROR_MORE_DATA;
+    LONG code = ERROR_MORE_DATA;
+    DWORD nameLength = 0;
+    DWORD dataLength = 0;
+    DWORD type = REG_NONE;
+    if (!GrowUntilFits(bytes, 8, [&](std::string& tried) -> std::size_t {
+            nameLength = static_cast<DWORD>(name.size());
+            dataLength = static_cast<DWORD>(tried.size());
+            code = RegEnumValueW(ToHkey(key), index, name.data(), &nameLength, nullptr, &type,
+                                 reinterpret_cast<BYTE*>(tried.data()), &dataLength);
+            if (code != ERROR_MORE_DATA)
+                return 0;
+            DWORD nameMax = 0;
+            DWORD dataMax = 0;
+            code = RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    &nameMax, &dataMax, nullptr, nullptr);
+            if (code != ERROR_SUCCESS)
+                return 0;
+            name.resize(std::max<std::size_t>(name.size(), nameMax + 1));
+            return std::max<std::size_t>(tried.size(), dataMax);
+        }))
+        return ERROR_MORE_DATA;
+    if (code == ERROR_SUCCESS)
+        value = RegValueData{name.substr(0, nameLength), type, bytes.substr(0, dataLength)};
+    return code;
 }
 
 long KeyPath(RegKey key, std::wstring& path)
@@ -234,14 +237,14 @@ long KeyPath(RegKey key, std::wstring& path)
     // KEY_NAME_INFORMATION: the name's length in bytes, then the name without a NUL.
     std::vector<ULONG> buffer(128);
     LONG status = 0;
-    for (;;) {
-        ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
-        ULONG needed = 0;
-        status = queryKey(ToHkey(key), KeyNameInformation, buffer.data(), size, &needed);
-        if ((status != BufferOverflow && status != BufferTooSmall) || needed <= size)
-            break;
-        buffer.resize(needed / sizeof(ULONG) + 1);
-    }
+    if (!GrowUntilFits(buffer, 8, [&](std::vector<ULONG>& tried) -> std::size_t {
+            ULONG size = static_cast<ULONG>(tried.size() * sizeof(ULONG));
+            ULONG needed = 0;
+            status = queryKey(ToHkey(key), KeyNameInformation, tried.data(), size, &needed);
+            bool small = (status == BufferOverflow || status == BufferTooSmall) && needed > size;
+            return small ? needed / sizeof(ULONG) + 1 : 0;
+        }))
+        return ERROR_MORE_DATA;
     if (status != 0)
         return static_cast<long>(toDosError(status));
     std::wstring name(reinterpret_cast<const wchar_t*>(buffer.data() + 1), buffer[0] / sizeof(wchar_t));

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "platform/AccountWin32.h"
-#include "platform/AnsiBuffer.h"
+#include "platform/GrowBuffer.h"
 #include "platform/AnsiText.h"
 #include "platform/SystemPlatform.h"
 #include "platform/Win32Handles.h"
@@ -157,20 +157,18 @@ std::optional<std::wstring> ProgramFolder()
 {
     // The call cuts the name to fit and says so only by filling the buffer.
     std::string path(MAX_PATH, '\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return std::nullopt;
-        if (length < path.size()) {
-            path.resize(length);
-            std::size_t separator = path.find_last_of("\\/");
-            if (separator == std::string::npos)
-                return std::nullopt;
-            return AnsiText::ToWide(path.substr(0, separator));
-        }
-        path.assign(path.size() * 2, '\0');
-    }
-    return std::nullopt;
+    DWORD length = 0;
+    if (!GrowUntilFits(path, 4, [&](std::string& tried) -> std::size_t {
+            length = GetModuleFileNameA(nullptr, tried.data(), static_cast<DWORD>(tried.size()));
+            return length >= tried.size() ? tried.size() * 2 : 0;
+        }) ||
+        length == 0)
+        return std::nullopt;
+    path.resize(length);
+    std::size_t separator = path.find_last_of("\\/");
+    if (separator == std::string::npos)
+        return std::nullopt;
+    return AnsiText::ToWide(path.substr(0, separator));
 }
 
 std::optional<std::wstring> ProgramDataFolder()
@@ -386,17 +384,15 @@ std::optional<std::wstring> ExpandStringsW(const std::wstring& source)
 {
     std::wstring text(ExpansionBufferSize, L'\0');
     // Asked again at the size reported, which counts the NUL.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD needed = ExpandEnvironmentStringsW(source.c_str(), text.data(), static_cast<DWORD>(text.size()));
-        if (needed == 0)
-            return std::nullopt;
-        if (needed <= text.size()) {
-            text.resize(needed - 1);
-            return text;
-        }
-        text.resize(needed);
-    }
-    return std::nullopt;
+    DWORD needed = 0;
+    if (!GrowUntilFits(text, 4, [&](std::wstring& tried) -> std::size_t {
+            needed = ExpandEnvironmentStringsW(source.c_str(), tried.data(), static_cast<DWORD>(tried.size()));
+            return needed > tried.size() ? needed : 0;
+        }) ||
+        needed == 0)
+        return std::nullopt;
+    text.resize(needed - 1);
+    return text;
 }
 
 }  // namespace SystemPlatform

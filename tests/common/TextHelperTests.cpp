@@ -5,6 +5,7 @@
 
 #include "helpers/FuncLib.h"
 #include "helpers/OutputFile.h"
+#include "platform/GrowBuffer.h"
 #include "platform/Sentence.h"
 #include "platform/UniqueHandle.h"
 
@@ -96,6 +97,29 @@ TEST(Sentence, EndsInOneFullStopWhateverTheSystemsMessageBrought)
               L"cannot be followed: Windows error 1921. Nothing was written.");
     EXPECT_EQ(JoinSentences(L"cannot be taken: Access is denied.\r\n", L"Nothing was done"),
               L"cannot be taken: Access is denied. Nothing was done.");
+}
+
+TEST(GrowUntilFits, AsksAgainAtTheSizeNeededAndGivesUpOnACountThatNeverSettles)
+{
+    std::string buffer(4, '\0');
+    std::vector<std::size_t> offered;
+    EXPECT_TRUE(GrowUntilFits(buffer, 3, [&](std::string& tried) -> std::size_t {
+        offered.push_back(tried.size());
+        return tried.size() < 10 ? tried.size() + 3 : 0;
+    }));
+    EXPECT_EQ(offered, (std::vector<std::size_t>{4, 7, 10}));
+    EXPECT_FALSE(GrowUntilFits(buffer, 3, [](std::string& tried) -> std::size_t { return tried.size() + 1; }));
+    EXPECT_EQ(buffer.size(), 13u);
+    std::uint32_t calls = 0;
+    EXPECT_EQ(FillAnsiBuffer([&](char* data, std::uint32_t size) -> std::uint32_t {
+                  ++calls;
+                  if (size < 6)
+                      return 6;
+                  std::copy_n("C:\\W\0", 5, data);
+                  return 4;
+              }, 2),
+              std::optional<std::string>("C:\\W"));
+    EXPECT_EQ(calls, 2u);
 }
 
 TEST(IsFullPath, OnlyADriveOrServerMakesAPathIndependentOfTheCurrentFolder)

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "helpers/FuncLib.h"
-#include "platform/AnsiBuffer.h"
+#include "platform/GrowBuffer.h"
 #include "platform/SystemPlatform.h"
 #include "tests/fakes/FakeRegistry.h"
 
