@@ -67,11 +67,8 @@ FileRefusal RefusalByName(const std::wstring& path)
     // The search reads the tag; a name with wildcards would find another file.
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && path.find_first_of(L"*?") == std::wstring::npos) {
         WIN32_FIND_DATAW found{};
-        HANDLE search = FindFirstFileW(path.c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
+        if (UniqueFindHandle search(FindFirstFileW(path.c_str(), &found)); search)
             tag = found.dwReserved0;
-            FindClose(search);
-        }
     }
     return RefusalOf(attributes, tag);
 }
@@ -192,13 +189,11 @@ DWORD AdministratorsOnlyList(UniqueLocalMemory& owner, PACL& list)
 // Opened only to read attributes and shared fully, a file that a running program holds open can still be told.
 DWORD FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& information)
 {
-    HANDLE opened = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | IdentifyOnly, nullptr);
-    if (opened == INVALID_HANDLE_VALUE)
+    UniqueFileHandle opened(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL | IdentifyOnly, nullptr));
+    if (!opened)
         return GetLastError();
-    DWORD code = GetFileInformationByHandle(opened, &information) ? ERROR_SUCCESS : GetLastError();
-    CloseHandle(opened);
-    return code;
+    return GetFileInformationByHandle(opened.get(), &information) ? ERROR_SUCCESS : GetLastError();
 }
 
 // Who owns the open file or folder, and who its list lets change it.
@@ -467,17 +462,17 @@ long ListFiles(const std::wstring& folder, std::vector<std::wstring>& names)
 {
     names.clear();
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
+    UniqueFindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!search) {
         DWORD code = GetLastError();
         return code == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<long>(code);
     }
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             names.emplace_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
+    } while (FindNextFileW(search.get(), &found));
+    // Read before the owner closes the search, which may set it anew.
     DWORD code = GetLastError();
-    FindClose(search);
     return code == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : static_cast<long>(code);
 }
 
@@ -485,42 +480,34 @@ long ReadDiskFile(const std::wstring& path, std::string& bytes, FileRefusal& ref
                   FileAccess* access)
 {
     DWORD code = ERROR_SUCCESS;
-    HANDLE opened = OpenDiskFile(path, GENERIC_READ | (access ? READ_CONTROL : 0), OPEN_EXISTING, refusal, code);
-    if (opened == INVALID_HANDLE_VALUE)
+    UniqueFileHandle opened(
+        OpenDiskFile(path, GENERIC_READ | (access ? READ_CONTROL : 0), OPEN_EXISTING, refusal, code));
+    if (!opened)
         return static_cast<long>(code);
     // Asked of the handle that is read: the name may be given to another file meanwhile.
-    if (access && (code = AccessOf(opened, *access)) != ERROR_SUCCESS) {
-        CloseHandle(opened);
+    if (access && (code = AccessOf(opened.get(), *access)) != ERROR_SUCCESS)
         return static_cast<long>(code);
-    }
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(opened, &size) || static_cast<unsigned long long>(size.QuadPart) > limit) {
-        code = size.QuadPart > 0 ? ERROR_FILE_TOO_LARGE : GetLastError();
-        CloseHandle(opened);
-        return static_cast<long>(code);
-    }
+    if (!GetFileSizeEx(opened.get(), &size) || static_cast<unsigned long long>(size.QuadPart) > limit)
+        return static_cast<long>(size.QuadPart > 0 ? ERROR_FILE_TOO_LARGE : GetLastError());
     bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
     DWORD read = 0;
-    BOOL ok = bytes.empty() || ReadFile(opened, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    code = ok ? (read == bytes.size() ? ERROR_SUCCESS : ERROR_HANDLE_EOF) : GetLastError();
-    CloseHandle(opened);
-    return static_cast<long>(code);
+    BOOL ok =
+        bytes.empty() || ReadFile(opened.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    return static_cast<long>(ok ? (read == bytes.size() ? ERROR_SUCCESS : ERROR_HANDLE_EOF) : GetLastError());
 }
 
 long OpenToRead(const std::wstring& path, FileHandle& file, std::uint64_t& size, FileRefusal& refusal)
 {
     DWORD code = ERROR_SUCCESS;
-    HANDLE opened = OpenDiskFile(path, GENERIC_READ, OPEN_EXISTING, refusal, code);
-    if (opened == INVALID_HANDLE_VALUE)
+    UniqueFileHandle opened(OpenDiskFile(path, GENERIC_READ, OPEN_EXISTING, refusal, code));
+    if (!opened)
         return static_cast<long>(code);
     LARGE_INTEGER length{};
-    if (!GetFileSizeEx(opened, &length)) {
-        code = GetLastError();
-        CloseHandle(opened);
-        return static_cast<long>(code);
-    }
+    if (!GetFileSizeEx(opened.get(), &length))
+        return static_cast<long>(GetLastError());
     size = static_cast<std::uint64_t>(length.QuadPart);
-    file = FromHandle(opened);
+    file = FromHandle(opened.release());
     return ERROR_SUCCESS;
 }
 
