@@ -8,11 +8,11 @@
 #include "check/PeImage.h"
 #include "helpers/FuncLib.h"
 #include "helpers/SuiteFiles.h"
-#include "helpers/Utf16.h"
 #include "platform/FilePlatform.h"
 #include "platform/RegistryPlatform.h"
 #include "platform/SystemPlatform.h"
 #include "platform/WinCodes.h"
+#include "registry/RegFuncs.h"
 #include "registry/RegKeyOwner.h"
 
 namespace {
@@ -49,18 +49,12 @@ bool AnyName(const std::wstring&)
 bool ReadWideString(RegKey key, const std::wstring& name, std::wstring& text)
 {
     RegValueData value;
-    if (RegistryPlatform::QueryValueWide(key, name, value) != RegError::Success ||
-        (value.type != RegType::Sz && value.type != RegType::ExpandSz))
+    if (RegistryPlatform::QueryValueWide(key, name, value) != RegError::Success)
         return false;
-    bool valid = true;
-    text = TrimNull(FromUtf16(UnitsOf(value.bytes), valid));
-    if (value.type == RegType::ExpandSz) {
-        std::optional<std::wstring> expanded = SystemPlatform::ExpandStringsW(text);
-        if (!expanded)
-            return false;
-        text = *expanded;
-    }
-    return true;
+    std::optional<std::wstring> read = ExpandedStringValue(value);
+    if (read)
+        text = *read;
+    return read.has_value();
 }
 
 class Checker {

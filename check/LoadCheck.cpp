@@ -6,12 +6,12 @@
 
 #include "check/Manifest.h"
 #include "helpers/FuncLib.h"
-#include "helpers/Utf16.h"
 #include "platform/FilePlatform.h"
 #include "platform/SystemPlatform.h"
 #include "platform/RegistryPlatform.h"
 #include "platform/UniqueHandle.h"
 #include "platform/WinCodes.h"
+#include "registry/RegFuncs.h"
 #include "registry/RegKeyOwner.h"
 
 namespace {
@@ -415,9 +415,8 @@ bool LoadCheck::IsKnownDll(const std::wstring& dll)
             RegValueData value;
             for (std::uint32_t index = 0;
                  RegistryPlatform::EnumValueWide(key.get(), index, value) == RegError::Success; ++index) {
-                bool valid = true;
                 if (value.type == RegType::Sz)
-                    knownDlls_.insert(Lower(TrimNull(FromUtf16(UnitsOf(value.bytes), valid))));
+                    knownDlls_.insert(Lower(*StringValue(value)));
             }
         }
     }

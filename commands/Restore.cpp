@@ -15,6 +15,7 @@
 #include "platform/RegistryPlatform.h"
 #include "platform/SystemPlatform.h"
 #include "registry/RegFile.h"
+#include "registry/RegFuncs.h"
 #include "registry/RegKeyOwner.h"
 #include "registry/RegLinkResolve.h"
 
@@ -33,13 +34,8 @@ bool Below(const std::wstring& path, const std::wstring& top)
 // The text of a string value, expanded as the system expands it for a caller; nothing for a value of another type.
 std::optional<std::wstring> StringOf(const RegValueData& value)
 {
-    if (value.type != RegType::Sz && value.type != RegType::ExpandSz)
-        return std::nullopt;
-    bool valid = true;
-    std::wstring text = TrimNull(FromUtf16(UnitsOf(value.bytes), valid));
-    if (value.type == RegType::ExpandSz)
-        text = SystemPlatform::ExpandStringsW(text).value_or(text);
-    return text;
+    std::optional<std::wstring> expanded = ExpandedStringValue(value);
+    return expanded ? expanded : StringValue(value);
 }
 
 std::wstring DefaultText(const RegKeyData& key)

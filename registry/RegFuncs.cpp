@@ -1,6 +1,7 @@
 #include "registry/RegFuncs.h"
 
 #include "helpers/FuncLib.h"
+#include "helpers/Utf16.h"
 #include "platform/RegistryPlatform.h"
 #include "platform/SystemPlatform.h"
 
@@ -42,6 +43,22 @@ long EnumRegSubKey(RegKey key, std::uint32_t index, std::wstring& name)
     long code = RegistryPlatform::EnumKey(key, index, buffer);
     name = TrimNull(buffer);
     return code;
+}
+
+std::optional<std::wstring> StringValue(const RegValueData& value)
+{
+    if (value.type != RegType::Sz && value.type != RegType::ExpandSz)
+        return std::nullopt;
+    bool valid = true;
+    return TrimNull(FromUtf16(UnitsOf(value.bytes), valid));
+}
+
+std::optional<std::wstring> ExpandedStringValue(const RegValueData& value)
+{
+    std::optional<std::wstring> text = StringValue(value);
+    if (text && value.type == RegType::ExpandSz)
+        text = SystemPlatform::ExpandStringsW(*text);
+    return text;
 }
 
 bool GetRegString(RegKey key, const std::wstring& valueName, std::wstring& value)

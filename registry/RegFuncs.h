@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/RegTypes.h"
@@ -23,6 +24,12 @@ bool CloseRegKey(RegKey key);
 // The code of the enumeration, unchanged (0, 259, or the system's error).
 // `name` is always written: past the last subkey it is a blank filler.
 [[nodiscard]] long EnumRegSubKey(RegKey key, std::uint32_t index, std::wstring& name);
+
+// The text of a string value read with the wide calls, cut at its first NUL; nothing for a value of another type.
+[[nodiscard]] std::optional<std::wstring> StringValue(const RegValueData& value);
+
+// The same, expanded as the system expands it for a caller; nothing also when the expansion fails.
+[[nodiscard]] std::optional<std::wstring> ExpandedStringValue(const RegValueData& value);
 
 // Reads a REG_SZ or REG_EXPAND_SZ value (the default value for an empty name);
 // REG_EXPAND_SZ comes back expanded. On false `value` is left untouched.
