@@ -24,7 +24,9 @@ constexpr std::wstring_view MachineClasses = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Cla
 // Also what keeps a value read from the registry from leading the check into another key.
 bool IsIdentifier(const std::wstring& text)
 {
-    if (text.size() != 38 || text.front() != L'{' || text.back() != L'}')
+    // "{" 32 hex digits in 8-4-4-4-12 with their 4 dashes "}"
+    constexpr std::size_t IdentifierLength = 38;
+    if (text.size() != IdentifierLength || text.front() != L'{' || text.back() != L'}')
         return false;
     for (std::size_t i = 1; i + 1 < text.size(); ++i) {
         bool dash = i == 9 || i == 14 || i == 19 || i == 24;

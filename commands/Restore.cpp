@@ -14,6 +14,7 @@
 #include "platform/FilePlatform.h"
 #include "platform/RegistryPlatform.h"
 #include "platform/SystemPlatform.h"
+#include "platform/WinCodes.h"
 #include "registry/RegFile.h"
 #include "registry/RegFuncs.h"
 #include "registry/RegKeyOwner.h"
@@ -217,7 +218,7 @@ std::wstring ServerDoubt(const std::wstring& file, const wchar_t* component)
     const std::wstring folder = file.substr(0, separator);
     FileAccess access;
     long code = FilePlatform::ReadFolderAccess(folder, access);
-    if (code == 2 || code == 3)
+    if (code == WinCode::FileNotFound || code == WinCode::PathNotFound)
         return L"whose folder " + folder + L" is not there: whoever creates it chooses what is loaded.";
     if (code != 0)
         return L"whose folder's permissions cannot be read: " + FilePlatform::ErrorText(code);
