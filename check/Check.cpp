@@ -103,21 +103,19 @@ private:
     // Empty once the reason is reported; `reason` tells more about a key that is missing.
     RegKeyOwner Open(const std::wstring& path, const std::wstring& reason = L"")
     {
-        RegKey key = RegKey::None;
-        long code = RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, path, key);
+        RegKeyOwner key;
+        long code = RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, path, *key.put());
         if (code == RegError::FileNotFound)
             Problem(Full(path) + L" is missing" + reason + L".");
         else if (code != RegError::Success)
             Problem(Full(path) + L" cannot be opened: " + FilePlatform::ErrorText(code));
-        return RegKeyOwner(code == RegError::Success ? key : RegKey::None);
+        return key;
     }
 
     bool Missing(const std::wstring& path)
     {
-        RegKey key = RegKey::None;
-        long code = RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, path, key);
-        RegKeyOwner owner(code == RegError::Success ? key : RegKey::None);
-        return code == RegError::FileNotFound;
+        RegKeyOwner key;
+        return RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, path, *key.put()) == RegError::FileNotFound;
     }
 
     std::optional<std::wstring> ReadDefault(const std::wstring& path, const std::wstring& reason = L"")
@@ -337,10 +335,8 @@ private:
     // As a 32-bit program of that user reads it.
     static long OpenUserKey(const std::wstring& path)
     {
-        RegKey opened = RegKey::None;
-        long code = RegistryPlatform::OpenKeyWide(RegKey::Users, path, opened, true);
-        RegKeyOwner owner(code == RegError::Success ? opened : RegKey::None);
-        return code;
+        RegKeyOwner key;
+        return RegistryPlatform::OpenKeyWide(RegKey::Users, path, *key.put(), true);
     }
 
     // The subkeys of a user's key that `fits`; those that cannot be listed are found when they are opened.

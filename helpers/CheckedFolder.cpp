@@ -108,10 +108,9 @@ long OpenCheckedFolder(const std::wstring& fullPath, CheckedFolder& checked, std
             return 0;
         }
     }
-    FileHandle opened = FileHandle::None;
-    if (long code = FilePlatform::OpenFolderToWrite(folder, opened))
+    if (long code = FilePlatform::OpenFolderToWrite(folder, *checked.folder.put()))
         return code;
-    checked.folder.reset(opened);
+    const FileHandle opened = checked.folder.get();
     // Asked of the handle that the file is made in: a link anywhere on the way shows in where it resolves to.
     std::wstring found;
     if (long code = FilePlatform::FinalPath(opened, found))

@@ -4,7 +4,7 @@
 #include <cwctype>
 
 #include "platform/SystemPlatform.h"
-#include "registry/RegFuncs.h"
+#include "registry/RegKeyOwner.h"
 
 namespace {
 
@@ -83,13 +83,10 @@ bool IsFullPath(const std::wstring& path)
 
 std::wstring AppPathOf(const std::wstring& exeName)
 {
-    RegKey key = RegKey::None;
-    if (!OpenRegKey(RegKey::LocalMachine, CurrentVersionKey() + L"\\App Paths\\" + exeName, key))
-        return L"";
+    RegKeyOwner key;
     std::wstring value;
-    bool read = GetRegString(key, L"", value);
-    CloseRegKey(key);
-    if (!read)
+    if (!OpenRegKey(RegKey::LocalMachine, CurrentVersionKey() + L"\\App Paths\\" + exeName, *key.put()) ||
+        !GetRegString(key.get(), L"", value))
         return L"";
 
     // A backslash anywhere wins over a later forward slash.

@@ -4,6 +4,7 @@
 #include "helpers/Utf16.h"
 #include "platform/RegistryPlatform.h"
 #include "platform/SystemPlatform.h"
+#include "registry/RegKeyOwner.h"
 
 namespace {
 
@@ -25,11 +26,8 @@ bool OpenRegKey(RegKey root, const std::wstring& path, RegKey& key)
 
 bool RegKeyMissing(RegKey root, const std::wstring& path)
 {
-    RegKey key = RegKey::None;
-    long code = RegistryPlatform::OpenKey(root, path, key);
-    if (code == RegError::Success)
-        CloseRegKey(key);
-    return code == RegError::FileNotFound;
+    RegKeyOwner key;
+    return RegistryPlatform::OpenKey(root, path, *key.put()) == RegError::FileNotFound;
 }
 
 bool CloseRegKey(RegKey key)
