@@ -16,7 +16,7 @@ const std::wstring Classes = L"Software\\Classes\\";
 const std::wstring Local = L"\\LocalServer32";
 const std::wstring Inproc = L"\\InprocServer32";
 FakeRegistry& registry = FakeRegistry::Instance();
-FakeProcesses& disk = FakeProcesses::Instance();
+FakeDisk& disk = FakeDisk::Instance();
 
 std::wstring ClassKey(int index, const std::wstring& subKey = L"")
 {
@@ -35,8 +35,7 @@ const std::wstring MachineProblem = L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\C
 void PutImage(const std::wstring& path, PeImagePlan plan)
 {
     plan.pe32Plus = plan.machine != 0x14C;
-    FakeFiles::Instance().images[path] = BuildPeImage(plan);
-    disk.AddFile(path);
+    disk.Put(path, BuildPeImage(plan));
 }
 
 void PutImage(const std::wstring& path, std::uint16_t machine, std::vector<std::string> imports = {})
@@ -84,7 +83,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {L"Glimmet.ctlGlimmet"},
          MachineProblem + L"CLSID\\{C0000000-0000-4000-8000-000000000000}\\InprocServer32 (32-bit view) "
                           L"names C:\\Old\\Glimmet.ocx, not C:\\WINDOWS\\system32\\Glimmet.ocx."},
-        {"a missing server file", [] { disk.files.erase(L"c:\\program files\\vestrel\\ladrisk.exe"); },
+        {"a missing server file", [] { disk.files.erase(AppDir + L"Ladrisk.exe"); },
          {L"Ladrisk.clsIFace"}},
         {"the same entries written otherwise",
          [] {
@@ -107,7 +106,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              FakeFiles::Instance().shortNames[L"C:\\WINDOWS\\SysWOW64"] = L"C:\\WINDOWS\\system32";
              Set(ClassKey(6, Inproc), L"C:\\WINDOWS\\SysWOW64\\Wrenna.dll");
              PutImage(SysDir + L"Wrenna.dll", 0x14C, {"WrennaHelper.dll"});
-             disk.AddFile(SysDir + L"WrennaHelper.dll");
+             disk.Put(SysDir + L"WrennaHelper.dll");
              // A class that names no version leaves the choice to its callers.
              registry.DeleteTree(ClassKey(12, L"\\VERSION"));
          },
@@ -119,7 +118,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              PutImage(AppDir + L"Sulvary.exe", 0x14C,
                       {"api-ms-win-core-com-l1-1-0.dll", "ext-ms-win-ntuser-window-l1-1-0.dll", "kernel32.dll",
                        "Aid.dll"});
-             disk.AddFile(L"C:\\WINDOWS\\Aid.dll");
+             disk.Put(L"C:\\WINDOWS\\Aid.dll");
              PutImage(AppDir + L"Omberly.exe", 0x14C, {"OmberlyA.dll"});
              PutImage(AppDir + L"OmberlyA.dll", 0x14C, {"OmberlyB.dll"});
              PutImage(AppDir + L"OmberlyB.dll", 0x14C, {"OmberlyA.dll", "OLEAUT32.dll"});
@@ -137,7 +136,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         {"an x64 program for a 32-bit suite",
          [] {
              PutImage(AppDir + L"Ladrisk.exe", 0x8664, {"KERNEL32.dll", "Native.dll"});
-             disk.AddFile(L"C:\\WINDOWS\\Sysnative\\Native.dll");
+             disk.Put(L"C:\\WINDOWS\\Sysnative\\Native.dll");
          },
          {}},
         {"an assembly that carries a dependency",
@@ -161,7 +160,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              FakeSystem::Instance().environment[L"PATH"] = L"relative;C:\\Empty;\"C:\\Tools\\\"";
              PutImage(SysDir + L"Wrenna.dll", 0x14C, {"WrennaAid.dll"});
              PutImage(L"C:\\Tools\\WrennaAid.dll", 0x14C);
-             disk.AddFile(L"C:\\Work\\WrennaAid.dll");
+             disk.Put(L"C:\\Work\\WrennaAid.dll");
          },
          {}, L"", {L"Wrenna.clsIFace"}, L"\tNOTE: WrennaAid.dll is found only through PATH, in C:\\Tools"},
         {"a delay-loaded DLL that is missing",
@@ -194,7 +193,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it is a 64-bit image (x64)."},
         {"an ARM64 program", [] { PutImage(AppDir + L"Ladrisk.exe", 0xAA64); }, {L"Ladrisk.clsIFace"}},
         {"a file that is no program image",
-         [] { FakeFiles::Instance().images[AppDir + L"Ladrisk.exe"] = "#!/bin/sh"; }, {L"Ladrisk.clsIFace"},
+         [] { disk.Put(AppDir + L"Ladrisk.exe", "#!/bin/sh"); }, {L"Ladrisk.clsIFace"},
          L"\tPROBLEM: C:\\Program Files\\Vestrel\\Ladrisk.exe cannot be loaded by a 32-bit caller: it is not a program "
          L"image: it has no MZ signature."},
         {"a missing dependency", [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"KERNEL32.dll", "WrennaAid.dll"}); },
@@ -238,7 +237,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         {"a type library version without a locale",
          [] { registry.DeleteTree(Classes + L"TypeLib\\" + Guid(5, L'A') + L"\\1.0\\0"); }, {L"Brenlow.clsIFace"},
          MachineProblem + L"TypeLib\\{A0000000-0000-4000-8000-000000000005}\\1.0 (32-bit view) has no locale subkey."},
-        {"a missing win32 file", [] { disk.files.erase(L"c:\\windows\\system32\\brenlow.tlb"); },
+        {"a missing win32 file", [] { disk.files.erase(SysDir + L"Brenlow.tlb"); },
          {L"Brenlow.clsIFace"}},
         {"a key that cannot be opened", [] { registry.Fail(FakeRegistry::Call::Open, ClassKey(11), 5); },
          {L"Omberly.clsOmberly"}},
@@ -255,7 +254,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         {"a 64-bit build, which looks for win64",
          [] {
              FakeSystem::Instance().programBits = 64;
-             for (const auto& [path, image] : FakeFiles::Instance().images)
+             for (const auto& [path, image] : disk.files)
                  PutImage(path, 0x8664);
          },
          {ClassTable.begin(), ClassTable.end()}},
