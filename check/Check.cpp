@@ -216,7 +216,7 @@ private:
             return;
         }
         const std::wstring file = component;
-        const bool program = EqualsIgnoringCase(FileExtension(file, false), L"exe");
+        const bool program = KindOf(file) == ComponentKind::Program;
         const std::wstring serverKey = classKey + (program ? L"\\LocalServer32" : L"\\InprocServer32");
         const std::wstring server = (program ? L"the program " : L"the library ") + file;
         std::optional<std::wstring> value = ReadDefault(serverKey, L": the class is served by " + server);

@@ -43,12 +43,12 @@ bool RegisterLibrary(const std::wstring& component, CommandLog& log)
 void RegisterFile(SuiteState& state, CommandLog& log, const std::wstring& file)
 {
     log.AddMsg(L"\r\nCreating registry entry for " + file + L"'s classes");
-    const std::wstring extension = Lower(FileExtension(file, false));
+    const ComponentKind kind = KindOf(file);
 
     bool created = false;
-    if (extension == L"exe") {
+    if (kind == ComponentKind::Program) {
         created = StartSuiteProgram(ComponentPath(state.AppPath, state.SystemPath, file), log);
-    } else if (extension == L"dll" || extension == L"ocx") {
+    } else if (kind == ComponentKind::Library) {
         created = RegisterLibrary(ComponentPath(state.AppPath, state.SystemPath, file), log);
     } else {
         log.AddMsg(L"\tWARNING - Unknown file type - Ignoring.");

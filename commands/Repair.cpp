@@ -42,7 +42,7 @@ std::vector<std::wstring> UnloadableForCreate(const SuiteState& state)
         std::wstring path = ComponentPath(state.AppPath, state.SystemPath, file);
         if (!IsFullPath(path) || FilePlatform::LookForFile(path) != 0)
             continue;
-        bool program = EqualsIgnoringCase(FileExtension(file, false), L"exe");
+        bool program = KindOf(file) == ComponentKind::Program;
         for (const std::wstring& reason :
              check.Judge(path, program ? ServerKind::OutOfProcess : ServerKind::InProcess).problems)
             entries.push_back(L"\tCANNOT LOAD: " + path + L": " + reason);

@@ -4,16 +4,24 @@
 
 #include "helpers/FuncLib.h"
 
+ComponentKind KindOf(const std::wstring& file)
+{
+    const std::wstring extension = FileExtension(file, false);
+    if (EqualsIgnoringCase(extension, L"exe"))
+        return ComponentKind::Program;
+    if (EqualsIgnoringCase(extension, L"dll") || EqualsIgnoringCase(extension, L"ocx"))
+        return ComponentKind::Library;
+    return ComponentKind::Other;
+}
+
 std::wstring ComponentPath(const std::wstring& appPath, const std::wstring& systemPath, const std::wstring& file)
 {
-    std::wstring extension = FileExtension(file, false);
+    const ComponentKind kind = KindOf(file);
     // Without an install directory the suite is looked for only beside
     // Tandrel, for a copy of Tandrel put into the suite's own folder.
-    if (EqualsIgnoringCase(extension, L"exe"))
+    if (kind == ComponentKind::Program)
         return (appPath.empty() ? ProgramDirectory() : appPath) + file;
-    if (EqualsIgnoringCase(extension, L"dll") || EqualsIgnoringCase(extension, L"ocx"))
-        return systemPath + file;
-    return L"";
+    return kind == ComponentKind::Library ? systemPath + file : L"";
 }
 
 const wchar_t* ComponentOf(const std::wstring& progId)

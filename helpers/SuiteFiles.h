@@ -18,6 +18,12 @@ inline constexpr std::array<const wchar_t*, 9> ComponentTable{
     L"Brenlow.exe", L"Ladrisk.exe", L"Omberly.exe", L"Vestrel.exe",
 };
 
+// What a component file is, by its extension in any case: a program (".exe"),
+// which registers its classes when started, or a library (".dll", ".ocx"),
+// which the registration server registers.
+enum class ComponentKind { Program, Library, Other };
+[[nodiscard]] ComponentKind KindOf(const std::wstring& file);
+
 // Where Create takes the component file `file` from: a program from the main
 // application's folder `appPath` (or Tandrel's own, when that is ""), a library
 // from the system folder `systemPath`; "" for a file of another kind.

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "helpers/FuncLib.h"
-#include "tests/fakes/FakeProcesses.h"
+#include "tests/fakes/FakeDisk.h"
 #include "tests/fakes/FakeText.h"
 
 namespace {
@@ -33,11 +33,11 @@ std::wstring LongPath(const std::wstring& path)
 // ERROR_PATH_NOT_FOUND, as the system does, and ERROR_FILE_NOT_FOUND otherwise.
 long Absent(const std::wstring& path)
 {
-    if (FakeProcesses::Instance().HasFile(path))
+    if (FakeDisk::Instance().Has(path))
         return 0;
     const std::wstring folder = Lower(path.substr(0, path.find_last_of(L'\\') + 1));
-    for (const std::wstring& file : FakeProcesses::Instance().files) {
-        if (file.starts_with(folder))
+    for (const auto& [file, bytes] : FakeDisk::Instance().files) {
+        if (Lower(file).starts_with(folder))
             return 2;
     }
     return 3;
@@ -125,7 +125,7 @@ long LookAtName(const std::wstring& path, FileRefusal& refusal)
     refusal = files.refusals.count(path) ? files.refusals[path] : FileRefusal::None;
     if (refusal != FileRefusal::None || files.openErrors.count(path))
         return refusal != FileRefusal::None ? 0 : files.openErrors[path];
-    return files.contents.count(path) || files.images.count(path) ? 0 : 2;  // ERROR_FILE_NOT_FOUND
+    return files.contents.count(path) || FakeDisk::Instance().Has(path) ? 0 : 2;  // ERROR_FILE_NOT_FOUND
 }
 
 long Write(FileHandle file, const char* data, std::uint32_t size, std::uint32_t& written)
@@ -199,16 +199,17 @@ long FinalPath(FileHandle file, std::wstring& path)
     return 0;
 }
 
-// What a read of `path` finds: a file written in the run, or a program image of the fixture by any of its names,
-// as on a disk; null with the code or refusal that stops it.
+// What a read of `path` finds: a file written in the run, or one on the disk by any of its names; null with the
+// code or refusal that stops it.
 const std::string* HeldFile(const std::wstring& path, FileRefusal& refusal, long& code)
 {
     auto& files = FakeFiles::Instance();
     refusal = files.refusals.count(path) ? files.refusals[path] : FileRefusal::None;
-    auto image = std::find_if(files.images.begin(), files.images.end(), [&path](const auto& file) {
+    const auto& disk = FakeDisk::Instance().files;
+    auto image = std::find_if(disk.begin(), disk.end(), [&path](const auto& file) {
         return EqualsIgnoringCase(LongPath(file.first), LongPath(path));
     });
-    bool held = files.contents.count(path) || image != files.images.end();
+    bool held = files.contents.count(path) || image != disk.end();
     code = refusal != FileRefusal::None ? 0 : files.openErrors.count(path) ? files.openErrors[path] : held ? 0 : 2;
     if (refusal != FileRefusal::None || code != 0)
         return nullptr;

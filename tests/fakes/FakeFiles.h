@@ -9,14 +9,13 @@
 
 // Files and the console as the host tests see them. A relative path is made
 // full with `currentFolder`; what is at a path, and how writes go, is set by
-// the test. Every file written is kept in `contents`, by full path.
+// the test. Every file written is kept in `contents`, by full path; the files
+// there before the run that are only read are on the FakeDisk.
 struct FakeFiles {
     std::wstring currentFolder = L"C:\\Work\\";
     std::map<std::wstring, FileRefusal> refusals;
     std::map<std::wstring, long> openErrors;
     std::map<std::wstring, std::string> contents;
-    // Files there before the run that are only read, such as the suite's program images.
-    std::map<std::wstring, std::string> images;
     // A file write takes at most `maxWrite` bytes, and fails with
     // ERROR_DISK_FULL once the file holds `failAfter` bytes.
     std::uint32_t maxWrite = 0xFFFFFFFF;

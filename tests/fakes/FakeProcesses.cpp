@@ -2,17 +2,13 @@
 
 #include "platform/ProcessPlatform.h"
 #include "tests/fakes/CallFault.h"
+#include "tests/fakes/FakeDisk.h"
 #include "tests/fakes/FakeText.h"
 
 FakeProcesses& FakeProcesses::Instance()
 {
     static FakeProcesses processes;
     return processes;
-}
-
-void FakeProcesses::AddFile(const std::wstring& path)
-{
-    files.insert(Lower(path));
 }
 
 void FakeProcesses::SetExitCode(const std::wstring& text, std::uint32_t code)
@@ -25,11 +21,6 @@ void FakeProcesses::Hang(const std::wstring& text)
     hanging.insert(Lower(text));
 }
 
-bool FakeProcesses::HasFile(const std::wstring& path) const
-{
-    return files.count(Lower(path)) > 0;
-}
-
 namespace ProcessPlatform {
 
 std::uint32_t StartProgram(const std::wstring& program, const std::wstring& commandLine, int showCommand)
@@ -38,7 +29,7 @@ std::uint32_t StartProgram(const std::wstring& program, const std::wstring& comm
     processes.starts.push_back({program, commandLine, showCommand});
     if (processes.onStart)
         processes.onStart(processes.starts.back());
-    if (CallFault::Instance().Take(L"Start " + commandLine) || !processes.HasFile(program))
+    if (CallFault::Instance().Take(L"Start " + commandLine) || !FakeDisk::Instance().Has(program))
         return 0;
     ++processes.succeeded;
     return processes.nextId++;
@@ -51,7 +42,7 @@ std::optional<std::uint32_t> RunProgram(const std::wstring& program, const std::
     processes.starts.push_back({program, commandLine, showCommand});
     if (processes.onStart)
         processes.onStart(processes.starts.back());
-    if (CallFault::Instance().Take(L"Run " + commandLine) || !processes.HasFile(program))
+    if (CallFault::Instance().Take(L"Run " + commandLine) || !FakeDisk::Instance().Has(program))
         return std::nullopt;
     std::wstring line = Lower(commandLine);
     for (const auto& text : processes.hanging) {
@@ -69,7 +60,7 @@ std::optional<std::uint32_t> RunProgram(const std::wstring& program, const std::
 
 std::wstring FindFile(const std::wstring& path)
 {
-    if (CallFault::Instance().Take(L"FindFile " + path) || !FakeProcesses::Instance().HasFile(path))
+    if (CallFault::Instance().Take(L"FindFile " + path) || !FakeDisk::Instance().Has(path))
         return L"";
     std::size_t separator = path.find_last_of(L"\\/");
     return separator == std::wstring::npos ? path : path.substr(separator + 1);

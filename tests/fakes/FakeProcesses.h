@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-// Program starts and files as the host tests see them. A start succeeds when
-// the program file it names is among `files`; names compare without case.
+// Program starts as the host tests see them. A start succeeds when the program
+// file it names is on the FakeDisk.
 // A sweep's fault (CallFault) fails a start or a file look-up.
 struct FakeProcesses {
     struct Start {
@@ -18,7 +18,6 @@ struct FakeProcesses {
         bool operator==(const Start&) const = default;
     };
 
-    std::set<std::wstring> files;
     std::vector<Start> starts;
     // Exit codes of programs that are waited for, by a text that their command
     // line holds (lower case); 0 when none matches. A command line holding a
@@ -33,8 +32,6 @@ struct FakeProcesses {
 
     static FakeProcesses& Instance();
     void Reset() { *this = FakeProcesses(); }
-    void AddFile(const std::wstring& path);
     void SetExitCode(const std::wstring& text, std::uint32_t code);
     void Hang(const std::wstring& text);
-    [[nodiscard]] bool HasFile(const std::wstring& path) const;
 };

@@ -131,6 +131,9 @@ long CreateActivationContext(const std::wstring& source, int resourceId, ActCtxH
     // A manifest file is read whole; an image's manifest is one of its resources.
     if (found == system.activationContexts.end())
         return resourceId == 0 ? 2 : 1813;  // ERROR_FILE_NOT_FOUND, ERROR_RESOURCE_TYPE_NOT_FOUND
+    // The resource is looked up before its manifest is read.
+    if (resourceId != 0 && found->second.resourceId != 0 && found->second.resourceId != resourceId)
+        return 1814;  // ERROR_RESOURCE_NAME_NOT_FOUND
     if (found->second.error != 0)
         return found->second.error;
     ++system.openActivationContexts;

@@ -22,9 +22,11 @@ struct FakeSystem {
     std::uint16_t nativeMachine = 0x8664;
     std::wstring wow64Directory = L"C:\\WINDOWS\\SysWOW64";
     // Activation contexts by the file (or manifest) they are made from, compared without case: the code
-    // CreateActCtxW gives, and where each DLL that their assemblies carry is. A file not here has no manifest.
+    // CreateActCtxW gives, the id of an image's manifest resource where it is not the one asked for, and where
+    // each DLL that their assemblies carry is. A file not here has no manifest.
     struct ActivationContext {
         long error = 0;
+        int resourceId = 0;
         std::map<std::wstring, std::wstring> dlls;
     };
     std::map<std::wstring, ActivationContext> activationContexts;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <set>
 
@@ -16,7 +17,7 @@ const std::wstring Classes = L"Software\\Classes\\";
 const std::wstring Local = L"\\LocalServer32";
 const std::wstring Inproc = L"\\InprocServer32";
 FakeRegistry& registry = FakeRegistry::Instance();
-FakeProcesses& disk = FakeProcesses::Instance();
+FakeDisk& disk = FakeDisk::Instance();
 
 std::wstring ClassKey(int index, const std::wstring& subKey = L"")
 {
@@ -35,8 +36,7 @@ const std::wstring MachineProblem = L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\C
 void PutImage(const std::wstring& path, PeImagePlan plan)
 {
     plan.pe32Plus = plan.machine != 0x14C;
-    FakeFiles::Instance().images[path] = BuildPeImage(plan);
-    disk.AddFile(path);
+    disk.Put(path, BuildPeImage(plan));
 }
 
 void PutImage(const std::wstring& path, std::uint16_t machine, std::vector<std::string> imports = {})
@@ -44,10 +44,27 @@ void PutImage(const std::wstring& path, std::uint16_t machine, std::vector<std::
     PutImage(path, {.machine = machine, .imports = std::move(imports)});
 }
 
-const std::string AidManifest = "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"><dependency>"
-                                "<dependentAssembly><assemblyIdentity type=\"win32\" name=\"Tandrel.Aid\" "
-                                "version=\"1.0.0.0\" processorArchitecture=\"x86\"/></dependentAssembly></dependency>"
-                                "</assembly>";
+// A manifest that needs version 1.0.0.0 of an x86 assembly of each name.
+std::string ManifestNeeding(std::initializer_list<const char*> names)
+{
+    std::string manifest = "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">";
+    for (const char* name : names)
+        manifest += std::string("<dependency><dependentAssembly><assemblyIdentity type=\"win32\" name=\"") + name +
+                    "\" version=\"1.0.0.0\" processorArchitecture=\"x86\"/></dependentAssembly></dependency>";
+    return manifest + "</assembly>";
+}
+
+const std::string AidManifest = ManifestNeeding({"Tandrel.Aid"});
+
+// The suite as a 64-bit build of its callers finds it sound: every file an x64 image, each type library under win64.
+void Healthy64()
+{
+    FakeSystem::Instance().programBits = 64;
+    for (const auto& file : Files)
+        PutImage(ComponentPath(AppDir, SysDir, file), 0x8664);
+    for (const auto& c : SuiteClasses())
+        Set(Classes + L"TypeLib\\" + c.typeLib + L"\\1.0\\0\\win64", SysDir + c.library + L".tlb");
+}
 
 // Each class is judged alone: what is broken in one class's entries is reported there, once, and nowhere else.
 TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
@@ -84,7 +101,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {L"Glimmet.ctlGlimmet"},
          MachineProblem + L"CLSID\\{C0000000-0000-4000-8000-000000000000}\\InprocServer32 (32-bit view) "
                           L"names C:\\Old\\Glimmet.ocx, not C:\\WINDOWS\\system32\\Glimmet.ocx."},
-        {"a missing server file", [] { disk.files.erase(L"c:\\program files\\vestrel\\ladrisk.exe"); },
+        {"a missing server file", [] { disk.files.erase(AppDir + L"Ladrisk.exe"); },
          {L"Ladrisk.clsIFace"}},
         {"the same entries written otherwise",
          [] {
@@ -107,7 +124,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              FakeFiles::Instance().shortNames[L"C:\\WINDOWS\\SysWOW64"] = L"C:\\WINDOWS\\system32";
              Set(ClassKey(6, Inproc), L"C:\\WINDOWS\\SysWOW64\\Wrenna.dll");
              PutImage(SysDir + L"Wrenna.dll", 0x14C, {"WrennaHelper.dll"});
-             disk.AddFile(SysDir + L"WrennaHelper.dll");
+             disk.Put(SysDir + L"WrennaHelper.dll");
              // A class that names no version leaves the choice to its callers.
              registry.DeleteTree(ClassKey(12, L"\\VERSION"));
          },
@@ -119,12 +136,12 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              PutImage(AppDir + L"Sulvary.exe", 0x14C,
                       {"api-ms-win-core-com-l1-1-0.dll", "ext-ms-win-ntuser-window-l1-1-0.dll", "kernel32.dll",
                        "Aid.dll"});
-             disk.AddFile(L"C:\\WINDOWS\\Aid.dll");
+             disk.Put(L"C:\\WINDOWS\\Aid.dll");
              PutImage(AppDir + L"Omberly.exe", 0x14C, {"OmberlyA.dll"});
              PutImage(AppDir + L"OmberlyA.dll", 0x14C, {"OmberlyB.dll"});
              PutImage(AppDir + L"OmberlyB.dll", 0x14C, {"OmberlyA.dll", "OLEAUT32.dll"});
-             Set(L"HKEY_USERS\\.DEFAULT\\Software\\Classes\\Omberly.clsOmberly", L"x");
-             Set(L"HKEY_USERS\\S-1-5-21-7_Classes\\Software\\Classes\\Omberly.clsOmberly", L"x");
+             Set(L"HKEY_USERS\\.DEFAULT\\Software\\Classes\\Omberly.clsOmberly\\CLSID", Guid(11, L'C'));
+             Set(L"HKEY_USERS\\S-1-5-21-7_Classes\\Software\\Classes\\Omberly.clsOmberly\\CLSID", Guid(11, L'C'));
              Set(Users + L"Other.Class", L"x");
              // A user's keys that hold nothing COM reads hide nothing.
              Set(Users + L"Wrenna.clsIFace", L"x");
@@ -134,12 +151,39 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {}},
         // A program server runs as its own machine: on 64-bit Windows an x64 one serves 32-bit callers, and its
         // DLLs come from the 64-bit system folder, which a 32-bit process reads as Sysnative.
-        {"an x64 program for a 32-bit suite",
+        {"an x64 program for a 32-bit suite, and a DLL it lacks",
          [] {
-             PutImage(AppDir + L"Ladrisk.exe", 0x8664, {"KERNEL32.dll", "Native.dll"});
-             disk.AddFile(L"C:\\WINDOWS\\Sysnative\\Native.dll");
+             PutImage(AppDir + L"Ladrisk.exe", 0x8664, {"KERNEL32.dll", "Native.dll", "Gone.dll"});
+             disk.Put(L"C:\\WINDOWS\\Sysnative\\Native.dll");
+         },
+         {L"Ladrisk.clsIFace"},
+         L"\tPROBLEM: C:\\Program Files\\Vestrel\\Ladrisk.exe cannot be loaded by a 64-bit caller: it needs Gone.dll, "
+         L"which is not in its own folder, the system folder, the Windows folder or a folder of PATH."},
+        // A 64-bit build reaches a 32-bit program's DLLs in SysWOW64; on ARM64 it has no name for the folder of
+        // an ARM64 program's, whose DLLs are then passed over.
+        {"a 32-bit program for a 64-bit suite",
+         [] {
+             Healthy64();
+             PutImage(AppDir + L"Ladrisk.exe", 0x14C, {"KERNEL32.dll", "Old.dll"});
+             disk.Put(L"C:\\WINDOWS\\SysWOW64\\Old.dll");
          },
          {}},
+        {"an ARM64 program for a 64-bit suite",
+         [] {
+             Healthy64();
+             FakeSystem::Instance().nativeMachine = 0xAA64;
+             PutImage(AppDir + L"Ladrisk.exe", 0xAA64, {"KERNEL32.dll", "Native.dll"});
+         },
+         {}},
+        {"an x64 program on 32-bit Windows",
+         [] {
+             FakeSystem::Instance().nativeMachine = 0x14C;
+             FakeSystem::Instance().wow64Directory.clear();
+             PutImage(AppDir + L"Ladrisk.exe", 0x8664);
+         },
+         {L"Ladrisk.clsIFace"},
+         L"\tPROBLEM: C:\\Program Files\\Vestrel\\Ladrisk.exe cannot be run on this computer: it is a 64-bit image "
+         L"(x64)."},
         {"an assembly that carries a dependency",
          [] {
              PutImage(SysDir + L"Wrenna.dll", {.imports = {"WrennaAid.dll:WrennaAidAnswer"}, .manifest = AidManifest});
@@ -156,12 +200,29 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {L"Wrenna.clsIFace"},
          L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: its side-by-side "
          L"configuration is incorrect: it needs the assembly Tandrel.Aid 1.0.0.0 (x86), which the system cannot find."},
+        {"assemblies the system cannot find all of",
+         [] {
+             PutImage(SysDir + L"Wrenna.dll", {.manifest = ManifestNeeding({"Tandrel.Aid", "Tandrel.Extra"})});
+             FakeSystem::Instance().activationContexts[SysDir + L"Wrenna.dll"].error = 14001;
+         },
+         {L"Wrenna.clsIFace"},
+         L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: its side-by-side "
+         L"configuration is incorrect: it needs the assemblies Tandrel.Aid 1.0.0.0 (x86) and Tandrel.Extra 1.0.0.0 "
+         L"(x86), and the system cannot find them all."},
+        // The loader reads a library's manifest from resource 2 only: one under a program's id is not its own.
+        {"a library with a manifest under a program's id",
+         [] {
+             PutImage(SysDir + L"Wrenna.dll", {.manifest = AidManifest, .manifestId = 1});
+             auto& context = FakeSystem::Instance().activationContexts[SysDir + L"Wrenna.dll"];
+             context = {.error = 14001, .resourceId = 1, .dlls = {}};
+         },
+         {}},
         {"a dependency only PATH has",
          [] {
              FakeSystem::Instance().environment[L"PATH"] = L"relative;C:\\Empty;\"C:\\Tools\\\"";
              PutImage(SysDir + L"Wrenna.dll", 0x14C, {"WrennaAid.dll"});
              PutImage(L"C:\\Tools\\WrennaAid.dll", 0x14C);
-             disk.AddFile(L"C:\\Work\\WrennaAid.dll");
+             disk.Put(L"C:\\Work\\WrennaAid.dll");
          },
          {}, L"", {L"Wrenna.clsIFace"}, L"\tNOTE: WrennaAid.dll is found only through PATH, in C:\\Tools"},
         {"a delay-loaded DLL that is missing",
@@ -189,12 +250,23 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              PutImage(AppDir + L"Sulvary.exe", 0x14C, {"SulvaryAid.dll:Passed,#2"});
              PutImage(AppDir + L"SulvaryAid.dll", {.exports = {"Passed>Gone.Real", "@"}});
          },
-         {L"Sulvary.clsPhone"}},
+         {L"Sulvary.clsPhone"},
+         L"\tPROBLEM: C:\\Program Files\\Vestrel\\Sulvary.exe cannot be loaded by a 32-bit caller: it imports Passed "
+         L"from C:\\Program Files\\Vestrel\\SulvaryAid.dll, which passes it on to Gone.dll, which cannot be found."},
+        {"functions from a DLL whose export table is damaged",
+         [] {
+             PutImage(AppDir + L"Corvane.exe", 0x14C, {"CorvaneAid.dll:Now"});
+             PutImage(AppDir + L"CorvaneAid.dll", {.exports = {"Now"}, .unmappedTail = 2});
+         },
+         {L"Corvane.clsMail"},
+         L"\tPROBLEM: C:\\Program Files\\Vestrel\\Corvane.exe cannot be loaded by a 32-bit caller: it imports "
+         L"functions from C:\\Program Files\\Vestrel\\CorvaneAid.dll, whose export table cannot be read: its export "
+         L"name table points outside the file."},
         {"a 64-bit file for 32-bit callers", [] { PutImage(SysDir + L"Wrenna.dll", 0x8664); }, {L"Wrenna.clsIFace"},
          L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it is a 64-bit image (x64)."},
         {"an ARM64 program", [] { PutImage(AppDir + L"Ladrisk.exe", 0xAA64); }, {L"Ladrisk.clsIFace"}},
         {"a file that is no program image",
-         [] { FakeFiles::Instance().images[AppDir + L"Ladrisk.exe"] = "#!/bin/sh"; }, {L"Ladrisk.clsIFace"},
+         [] { disk.Put(AppDir + L"Ladrisk.exe", "#!/bin/sh"); }, {L"Ladrisk.clsIFace"},
          L"\tPROBLEM: C:\\Program Files\\Vestrel\\Ladrisk.exe cannot be loaded by a 32-bit caller: it is not a program "
          L"image: it has no MZ signature."},
         {"a missing dependency", [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"KERNEL32.dll", "WrennaAid.dll"}); },
@@ -238,7 +310,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         {"a type library version without a locale",
          [] { registry.DeleteTree(Classes + L"TypeLib\\" + Guid(5, L'A') + L"\\1.0\\0"); }, {L"Brenlow.clsIFace"},
          MachineProblem + L"TypeLib\\{A0000000-0000-4000-8000-000000000005}\\1.0 (32-bit view) has no locale subkey."},
-        {"a missing win32 file", [] { disk.files.erase(L"c:\\windows\\system32\\brenlow.tlb"); },
+        {"a missing win32 file", [] { disk.files.erase(SysDir + L"Brenlow.tlb"); },
          {L"Brenlow.clsIFace"}},
         {"a key that cannot be opened", [] { registry.Fail(FakeRegistry::Call::Open, ClassKey(11), 5); },
          {L"Omberly.clsOmberly"}},
@@ -255,7 +327,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         {"a 64-bit build, which looks for win64",
          [] {
              FakeSystem::Instance().programBits = 64;
-             for (const auto& [path, image] : FakeFiles::Instance().images)
+             for (const auto& [path, image] : disk.files)
                  PutImage(path, 0x8664);
          },
          {ClassTable.begin(), ClassTable.end()}},

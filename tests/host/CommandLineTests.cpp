@@ -291,8 +291,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         // A repair that Create could not finish, or whose backup is not written, changes nothing.
         {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
          [](FakeFiles&) {
-             FakeProcesses::Instance().files.erase(L"c:\\windows\\system32\\wrenna.dll");
-             FakeProcesses::Instance().files.erase(L"c:\\windows\\system32\\regsvr32.exe");
+             FakeDisk::Instance().files.erase(L"C:\\WINDOWS\\system32\\Wrenna.dll");
+             FakeDisk::Instance().files.erase(L"C:\\WINDOWS\\system32\\regsvr32.exe");
          },
          L" FOUND - Scroll back to see them.\r\n\tMISSING: C:\\WINDOWS\\system32\\Wrenna.dll\r\n"
          L"\tMISSING: C:\\WINDOWS\\system32\\regsvr32.exe\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n",
@@ -300,11 +300,12 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         // Nor can it register again what its callers could not load; a note, or a program of the other bitness,
         // stops nothing.
         {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
-         [](FakeFiles& f) {
-             f.images[L"C:\\WINDOWS\\system32\\Glimmet.ocx"] = BuildPeImage({.delayImports = {"Rare.dll"}});
-             f.images[L"C:\\WINDOWS\\system32\\Daskel.dll"] = SuiteFixture::SuiteImage({"DaskelAid.dll"});
-             f.images[L"C:\\WINDOWS\\system32\\Wrenna.dll"] = BuildPeImage({.machine = 0x8664, .pe32Plus = true});
-             f.images[L"C:\\Program Files\\Vestrel\\Corvane.exe"] = BuildPeImage({.machine = 0x8664, .pe32Plus = true});
+         [](FakeFiles&) {
+             auto& disk = FakeDisk::Instance();
+             disk.Put(L"C:\\WINDOWS\\system32\\Glimmet.ocx", BuildPeImage({.delayImports = {"Rare.dll"}}));
+             disk.Put(L"C:\\WINDOWS\\system32\\Daskel.dll", SuiteFixture::SuiteImage({"DaskelAid.dll"}));
+             disk.Put(L"C:\\WINDOWS\\system32\\Wrenna.dll", BuildPeImage({.machine = 0x8664, .pe32Plus = true}));
+             disk.Put(L"C:\\Program Files\\Vestrel\\Corvane.exe", BuildPeImage({.machine = 0x8664, .pe32Plus = true}));
          },
          L" FOUND - Scroll back to see them.\r\n\tCANNOT LOAD: C:\\WINDOWS\\system32\\Daskel.dll: it needs DaskelAid.dll, "
          L"which is not in its own folder, the system folder, the Windows folder or a folder of PATH\r\n\tCANNOT LOAD: "

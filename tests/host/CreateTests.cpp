@@ -19,6 +19,7 @@ using namespace SuiteFixture;
 using Start = FakeProcesses::Start;
 
 const std::wstring ToolsDir = L"C:\\Tools\\";  // the fake's folder of Tandrel.exe
+FakeDisk& disk = FakeDisk::Instance();
 
 std::wstring Block(const std::wstring& file, const std::wstring& result)
 {
@@ -82,11 +83,10 @@ TEST_F(CreateTest, EachFileIsStartedFromWhereItBelongsAndJudgedAlone)
     };
     const Case cases[] = {
         {"all present, before any Load", [](Form1&, FakeProcesses&) {}, {}, {}},
-        {"a missing program",
-         [](Form1&, FakeProcesses& p) { p.files.erase(L"c:\\program files\\vestrel\\corvane.exe"); },
+        {"a missing program", [](Form1&, FakeProcesses&) { disk.files.erase(AppDir + L"Corvane.exe"); },
          {L"Corvane.exe"}, {}},
         // The silent server says nothing about a file it cannot find.
-        {"a missing library", [](Form1&, FakeProcesses& p) { p.files.erase(L"c:\\windows\\system32\\daskel.dll"); },
+        {"a missing library", [](Form1&, FakeProcesses&) { disk.files.erase(SysDir + L"Daskel.dll"); },
          {L"Daskel.dll"}, {L"Daskel.dll"}},
         // Exit code 5: DllRegisterServer failed; one that never ends is given up on.
         {"a library the server does not register",
@@ -96,32 +96,32 @@ TEST_F(CreateTest, EachFileIsStartedFromWhereItBelongsAndJudgedAlone)
          },
          {L"Daskel.dll", L"Glimmet.ocx"}, {}},
         {"the server only in the Windows directory",
-         [](Form1&, FakeProcesses& p) {
-             p.files.erase(L"c:\\windows\\system32\\regsvr32.exe");
-             p.AddFile(L"C:\\WINDOWS\\regsvr32.exe");
+         [](Form1&, FakeProcesses&) {
+             disk.files.erase(SysDir + L"regsvr32.exe");
+             disk.Put(L"C:\\WINDOWS\\regsvr32.exe");
          },
          {}, {}, AppDir, L"C:\\WINDOWS\\"},
-        {"the server nowhere", [](Form1&, FakeProcesses& p) { p.files.erase(L"c:\\windows\\system32\\regsvr32.exe"); },
+        {"the server nowhere", [](Form1&, FakeProcesses&) { disk.files.erase(SysDir + L"regsvr32.exe"); },
          {L"Glimmet.ocx", L"Daskel.dll", L"Wrenna.dll"}, {}, AppDir, L"C:\\WINDOWS\\"},
         // Without an install directory only Tandrel's own folder is looked in;
         // a Corvane.exe in the current folder is never started.
         {"no install directory",
-         [](Form1& form, FakeProcesses& p) {
+         [](Form1& form, FakeProcesses&) {
              form.AppPath.clear();
-             p.AddFile(L"Corvane.exe");
-             p.AddFile(ToolsDir + L"Corvane.exe");
+             disk.Put(L"Corvane.exe");
+             disk.Put(ToolsDir + L"Corvane.exe");
          },
          {L"Sulvary.exe", L"Brenlow.exe", L"Ladrisk.exe", L"Omberly.exe", L"Vestrel.exe"}, {}, ToolsDir},
         {"an install directory that is not a full path",
-         [](Form1& form, FakeProcesses& p) {
+         [](Form1& form, FakeProcesses&) {
              form.AppPath = L"Vestrel\\";
-             p.AddFile(L"Vestrel\\Corvane.exe");
+             disk.Put(L"Vestrel\\Corvane.exe");
          },
          {Files.begin() + 3, Files.end()}, {Files.begin() + 3, Files.end()}},
         {"no system directory",
-         [](Form1& form, FakeProcesses& p) {
+         [](Form1& form, FakeProcesses&) {
              form.SystemPath.clear();
-             p.AddFile(L"Daskel.dll");
+             disk.Put(L"Daskel.dll");
          },
          {Files.begin(), Files.begin() + 3}, {Files.begin(), Files.begin() + 3}},
         {"another run holding the lock",
@@ -166,7 +166,7 @@ TEST_F(CreateTest, AfterLoadTheWindowComesBackToTheFrontAndThePointerIsRestored)
 TEST_F(CreateTest, ExtensionsCountInAnyCaseAndOthersAreOnlyWarnedAbout)
 {
     form.FileList = std::vector<std::wstring>{L"Glimmet.OCX", L"Readme.txt", L"NoExtension", L"Vestrel.Exe"};
-    processes.AddFile(SysDir + L"Glimmet.OCX");
+    disk.Put(SysDir + L"Glimmet.OCX");
     form.cmdCreate_Click();
     EXPECT_EQ(view.log, Separator + Block(L"Glimmet.OCX", L"Created classes") +
                             Block(L"Readme.txt", L"WARNING - Unknown file type - Ignoring.") +
@@ -178,10 +178,10 @@ TEST_F(CreateTest, ExtensionsCountInAnyCaseAndOthersAreOnlyWarnedAbout)
 
 TEST_F(CreateTest, ASecondCreateJudgesOnlyItsOwnStarts)
 {
-    processes.files.erase(L"c:\\program files\\vestrel\\vestrel.exe");
+    disk.files.erase(AppDir + L"Vestrel.exe");
     form.cmdCreate_Click();
     EXPECT_TRUE(form.CreateFailed);
-    processes.AddFile(AppDir + L"Vestrel.exe");
+    disk.Put(AppDir + L"Vestrel.exe");
     std::wstring first = view.log;
     form.cmdCreate_Click();
     EXPECT_FALSE(form.CreateFailed);

@@ -7,6 +7,7 @@
 
 #include "helpers/SuiteFiles.h"
 #include "tests/common/PeImageBuilder.h"
+#include "tests/fakes/FakeDisk.h"
 #include "tests/fakes/FakeFiles.h"
 #include "tests/fakes/FakeProcesses.h"
 #include "tests/fakes/FakeRegistry.h"
@@ -82,6 +83,7 @@ inline void ResetFakes()
     FakeProcesses::Instance().Reset();
     FakeWindowSystem::Instance().Reset();
     FakeFiles::Instance().Reset();
+    FakeDisk::Instance().Reset();
 }
 
 // A file of the suite as its 32-bit callers load it: KERNEL32 is one of the system's known DLLs, OLEAUT32 is in
@@ -112,14 +114,11 @@ inline void Prepare(Machine machine)
         for (const auto& c : SuiteClasses())
             Register(registry, c);
     }
-    auto& processes = FakeProcesses::Instance();
-    processes.AddFile(SysDir + L"regsvr32.exe");
-    processes.AddFile(SysDir + L"OLEAUT32.dll");
-    for (const auto& file : Files) {
-        std::wstring path = (file.substr(file.size() - 3) == L"exe" ? AppDir : SysDir) + file;
-        processes.AddFile(path);
-        FakeFiles::Instance().images[path] = SuiteImage();
-    }
+    auto& disk = FakeDisk::Instance();
+    disk.Put(SysDir + L"regsvr32.exe");
+    disk.Put(SysDir + L"OLEAUT32.dll");
+    for (const auto& file : Files)
+        disk.Put((file.substr(file.size() - 3) == L"exe" ? AppDir : SysDir) + file, SuiteImage());
     if (machine != Machine::Healthy)
         return;
     for (const auto& c : SuiteClasses()) {
@@ -132,7 +131,7 @@ inline void Prepare(Machine machine)
         const std::wstring version = L"Software\\Classes\\TypeLib\\" + c.typeLib + L"\\1.0";
         registry.SetString(version + L"\\0\\win32", L"", SysDir + c.library + L".tlb");
         registry.SetString(version + L"\\FLAGS", L"", L"0");
-        processes.AddFile(SysDir + c.library + L".tlb");
+        disk.Put(SysDir + c.library + L".tlb");
     }
 }
 
