@@ -252,6 +252,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          .error = L"/delete needs /yes: nobody is there to answer its question."},
         {.args = {L"/load", L"/log"}, .parsed = "L", .reach = WrongLine, .exitCode = 2, .reason = "usage",
          .error = L"/log needs the name of a file."},
+        {.args = {L"/load", L"/log", L""}, .parsed = "L", .reach = WrongLine, .exitCode = 2, .reason = "usage",
+         .error = L"/log needs the name of a file."},
         // A switch after /log is not a file name: no file "/load" is written.
         {.args = {L"/log", L"/load"}, .parsed = "L", .reach = WrongLine, .exitCode = 2, .reason = "usage",
          .error = L"/log needs the name of a file, not the switch /load."},
