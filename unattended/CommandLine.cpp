@@ -4,36 +4,48 @@
 
 #include "helpers/FuncLib.h"
 
-CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
+namespace {
+
+// The first fault is the one reported; the rest is still read for a log
+// file, which then receives the report.
+void Fail(CommandLine& line, const std::wstring& reason)
 {
-    CommandLine line;
+    if (line.error.empty())
+        line.error = reason;
+}
+
+// The word after the switch `name` at `i` as its file, which moves `i` past
+// it. "/log /load" names no file: the switch is not taken for one.
+bool TakeFile(const std::vector<std::wstring>& arguments, std::size_t& i, const std::wstring& name,
+              std::optional<std::wstring>& file, CommandLine& line)
+{
+    if (i + 1 >= arguments.size() || arguments[i + 1].empty())
+        Fail(line, name + L" needs the name of a file.");
+    else if (arguments[i + 1][0] == L'/' || arguments[i + 1][0] == L'-')
+        Fail(line, name + L" needs the name of a file, not the switch " + arguments[i + 1] + L".");
+    else if (file)
+        Fail(line, name + L" is given twice.");
+    else {
+        file = arguments[++i];
+        return true;
+    }
+    return false;
+}
+
+bool IsSwitch(const std::wstring& argument, const wchar_t* name)
+{
+    return argument.size() > 1 && (argument[0] == L'/' || argument[0] == L'-') &&
+           EqualsIgnoringCase(argument.substr(1), name);
+}
+
+// Each word in turn into `line`. True when /yes was among them.
+bool ReadArguments(const std::vector<std::wstring>& arguments, CommandLine& line)
+{
     bool yes = false;
     bool loaded = false;
-    // The first fault is the one reported; the rest is still read for a log
-    // file, which then receives the report.
-    auto fail = [&line](const std::wstring& reason) {
-        if (line.error.empty())
-            line.error = reason;
-    };
-    std::size_t i = 0;
-    // "/log /load" names no file: the switch is not taken for one.
-    auto takeFile = [&](const std::wstring& name, std::optional<std::wstring>& file) {
-        if (i + 1 >= arguments.size() || arguments[i + 1].empty())
-            fail(name + L" needs the name of a file.");
-        else if (arguments[i + 1][0] == L'/' || arguments[i + 1][0] == L'-')
-            fail(name + L" needs the name of a file, not the switch " + arguments[i + 1] + L".");
-        else if (file)
-            fail(name + L" is given twice.");
-        else {
-            file = arguments[++i];
-            return true;
-        }
-        return false;
-    };
-    for (; i < arguments.size(); ++i) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
-        bool isSwitch = argument.size() > 1 && (argument[0] == L'/' || argument[0] == L'-');
-        auto is = [&](const wchar_t* name) { return isSwitch && EqualsIgnoringCase(argument.substr(1), name); };
+        auto is = [&argument](const wchar_t* name) { return IsSwitch(argument, name); };
         if (is(L"?")) {
             line.help = true;
         } else if (is(L"load")) {
@@ -53,32 +65,48 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
         } else if (is(L"yes")) {
             yes = true;
         } else if (is(L"log")) {
-            takeFile(L"/log", line.logFile);
+            TakeFile(arguments, i, L"/log", line.logFile, line);
         } else if (is(L"backup")) {
-            takeFile(L"/backup", line.backupFile);
+            TakeFile(arguments, i, L"/backup", line.backupFile, line);
         } else if (is(L"restore")) {
-            if (takeFile(L"/restore", line.restoreFile))
+            if (TakeFile(arguments, i, L"/restore", line.restoreFile, line))
                 line.commands.push_back(UnattendedCommand::Restore);
         } else {
-            fail(L"Unknown argument: " + argument);
+            Fail(line, L"Unknown argument: " + argument);
         }
     }
-    if (!line.error.empty())
-        return line;
-    bool deletes = std::find(line.commands.begin(), line.commands.end(), UnattendedCommand::Delete) !=
-                   line.commands.end();
-    auto has = [&line](UnattendedCommand command) {
-        return std::find(line.commands.begin(), line.commands.end(), command) != line.commands.end();
-    };
+    return yes;
+}
+
+bool Has(const CommandLine& line, UnattendedCommand command)
+{
+    return std::find(line.commands.begin(), line.commands.end(), command) != line.commands.end();
+}
+
+// What the switches, each well formed, cannot mean together; empty when they can.
+std::wstring CombinationError(const CommandLine& line, bool yes)
+{
+    bool deletes = Has(line, UnattendedCommand::Delete);
     if (deletes && !yes)
-        line.error = L"/delete needs /yes: nobody is there to answer its question.";
-    else if (line.backupFile && !deletes && !has(UnattendedCommand::Repair))
-        line.error = L"/backup goes with /delete or /repair: it names where Delete's backup goes.";
-    else if (line.commands.size() > 1 &&
-             (has(UnattendedCommand::Restore) || has(UnattendedCommand::Check) || has(UnattendedCommand::Repair)))
-        line.error = L"/restore, /check and /repair each run alone: give them with /log only.";
-    else if (line.commands.empty() && !line.help)
-        line.error = L"Nothing to do: give /load, /delete /yes, /create, /restore FILE, /check or /repair.";
+        return L"/delete needs /yes: nobody is there to answer its question.";
+    if (line.backupFile && !deletes && !Has(line, UnattendedCommand::Repair))
+        return L"/backup goes with /delete or /repair: it names where Delete's backup goes.";
+    if (line.commands.size() > 1 && (Has(line, UnattendedCommand::Restore) || Has(line, UnattendedCommand::Check) ||
+                                     Has(line, UnattendedCommand::Repair)))
+        return L"/restore, /check and /repair each run alone: give them with /log only.";
+    if (line.commands.empty() && !line.help)
+        return L"Nothing to do: give /load, /delete /yes, /create, /restore FILE, /check or /repair.";
+    return {};
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
+{
+    CommandLine line;
+    bool yes = ReadArguments(arguments, line);
+    if (line.error.empty())
+        line.error = CombinationError(line, yes);
     return line;
 }
 

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "helpers/OutputFile.h"
-#include "helpers/RunIdentity.h"
+#include "helpers/SuiteFiles.h"
 #include "registry/RegFile.h"
 #include "tests/host/SuiteFixture.h"
 #include "unattended/CommandLine.h"
@@ -14,12 +14,26 @@
 
 namespace {
 
+using SuiteFixture::ClosingLine;
 using SuiteFixture::Machine;
 
 using Json = nlohmann::ordered_json;
 
 const std::map<char, std::string> Names{{'L', "load"},    {'D', "delete"}, {'C', "create"},
                                         {'R', "restore"}, {'K', "check"},  {'P', "repair"}};
+
+// The first of the two lines that tell a log or a backup of this machine's run from others.
+const std::wstring Identity = L"Tandrel " TANDREL_VERSION L" (32-bit) on WORKSTATION7, 2026-12-08T09:05:07+01:00, "
+                              L"Windows 10.0.19045, as CONTOSO7\\admin";
+const wchar_t* const DeleteBackup = L"C:\\ProgramData\\Tandrel\\Backups\\Delete-20261208-090507.reg";
+// How the commands' reports end: each command's when it succeeds, the closing lines when not.
+const std::wstring Loaded = L"\t\t1.0: Vestrel Library\r\n", Created = L"\tCreated classes\r\n",
+                   Deleted = L"\tDeleted Vestrel.clsLinkIFace\r\n";
+const std::wstring NotLoaded = ClosingLine(L"LOADING"), NotCreated = ClosingLine(L"CREATING"),
+                   NotDeleted = ClosingLine(L"DELETING"), NotRestored = ClosingLine(L"RESTORING");
+const std::wstring Found15 = L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n";
+const std::wstring NothingChanged = L"\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n";
+const std::vector<std::wstring> EveryClass(ClassTable.begin(), ClassTable.end());
 
 std::string Letters(const std::vector<UnattendedCommand>& commands)
 {
@@ -29,552 +43,617 @@ std::string Letters(const std::vector<UnattendedCommand>& commands)
     return letters;
 }
 
-std::wstring RegFile(const std::wstring& key, const std::wstring& value = L"back", bool header = true)
+std::wstring Joined(const std::vector<std::wstring>& arguments)
 {
-    return (header ? L"Windows Registry Editor Version 5.00\r\n\r\n" : L"") + std::wstring(L"[HKEY_LOCAL_MACHINE\\") +
-           key + L"]\r\n@=\"" + value + L"\"\r\n\r\n";
+    std::wstring joined;
+    for (const auto& argument : arguments)
+        joined += (joined.empty() ? L"" : L" ") + argument;
+    return joined;
 }
 
-std::wstring Utf8Text(const std::string& bytes)
+// How far a run gets, and so what it may have touched.
+enum class Reach {
+    Commands,    // the lock held, the files opened and the commands run
+    Help,        // the usage shown, and no lock taken
+    WrongLine,   // the line is wrong as read: no lock taken
+    BadFile,     // a file it names cannot be used, found with the lock held before anything runs
+    NoLock,      // the lock not had: nothing done, no file touched
+    OthersLock,  // a lock someone else made: taken, found so and let go at once, nothing done
+};
+
+// A key of a registry file, under HKEY_LOCAL_MACHINE, with its default value.
+struct RegKey {
+    std::wstring key;
+    std::wstring value = L"back";
+};
+
+// A command line as a script would give it, on the machine given; the current folder is C:\Work.
+struct Row {
+    std::vector<std::wstring> args = {};
+    Machine machine = Machine::SuiteInstalled;
+    std::function<void(FakeFiles&)> setUp = nullptr;
+    std::vector<RegKey> regFile = {};  // what the file named after /restore holds
+    std::string parsed = {};           // the commands as the line lists them, where the verdict names fewer
+    const wchar_t* logFile = nullptr;
+    Reach reach = Reach::Commands;
+    // The verdict. Commands as letters, each once: "LD" is ["load", "delete"].
+    std::string commands = {};
+    int exitCode = 0;
+    const char* reason = nullptr;
+    std::optional<bool> healthy = {};
+    std::optional<int> problems = {};
+    std::vector<std::wstring> classes = {};
+    const wchar_t* backup = nullptr;
+    const wchar_t* log = nullptr;
+    const wchar_t* error = nullptr;
+    std::wstring computer = L"WORKSTATION7";
+    const char* shortened = nullptr;  // the member cut short to fit
+    // How the commands' report ends before the verdict, and a text the console shows.
+    std::wstring ends = {};
+    std::wstring output = {};
+    // How the log and the backup name the run, where not as this machine's for the plain words of `args`;
+    // how much of the log the disk took.
+    std::wstring identity = Identity;
+    std::wstring commandLine = {};
+    std::size_t logBytes = std::string::npos;
+    const wchar_t* logUpTo = nullptr;  // the log stops where the console shows this
+    bool unchanged = false;            // commands that change no key and start nothing
+};
+
+// What the console shows before the verdict: the commands' reports after start-up's line, as in the window; or,
+// where nothing ran, the reason alone, with the usage for a line that cannot run.
+void ExpectReport(const Row& c, const std::wstring& report)
 {
-    return std::wstring(bytes.begin(), bytes.end());  // the logs here are ASCII
+    if (c.reach == Reach::Commands) {
+        EXPECT_NE(report.find(L"Vestrel Path: "), std::wstring::npos);
+        EXPECT_TRUE(report.ends_with(c.ends)) << Utf8(report);
+    } else {
+        bool usage = c.reach != Reach::NoLock && c.reach != Reach::OthersLock;
+        EXPECT_EQ(report, (c.error ? c.error + std::wstring(L"\r\n") : L"") + (usage ? UsageText() : L""));
+    }
+    EXPECT_NE(report.find(c.output), std::wstring::npos) << Utf8(report);
 }
 
-// Each command line as a script would give it: what runs, in which order,
-// what reaches the console and the log file, and the exit code the run ends
-// with on the machine given. The current folder is C:\Work.
+// The log file holds what the console shows, after two lines that tell this run from others, as far as the
+// disk took it. A backup never replaces a file, and its second line says where, when, by what and as whom it
+// was made. Nothing else is written: a run without the lock leaves even the log file named alone.
+void ExpectFiles(const Row& c, const std::map<std::wstring, std::string>& there, const std::wstring& console)
+{
+    const std::wstring commandLine = c.commandLine.empty() ? Joined(c.args) : c.commandLine;
+    int logs = 0, backups = 0;
+    for (const auto& [path, content] : FakeFiles::Instance().contents) {
+        auto before = there.find(path);
+        if (before != there.end() && before->second == content)
+            continue;
+        if (path.ends_with(L".reg")) {
+            ++backups;
+            EXPECT_EQ(Utf8(path), Utf8(c.backup ? c.backup : L"")) << "a backup the verdict does not name";
+            EXPECT_TRUE(before == there.end()) << "a backup replaced a file";
+            std::wstring text = DecodeUtf16File(content).value_or(L"");
+            std::size_t second = text.find(L"\r\n") + 2;
+            EXPECT_EQ(text.substr(second, text.find(L"\r\n", second) - second),
+                      L"; " + c.identity + L"; command line: " + commandLine);
+            continue;
+        }
+        ++logs;
+        std::wstring shown = console.substr(0, c.logUpTo ? console.find(c.logUpTo) : std::wstring::npos);
+        std::string whole = Utf8(c.identity + L"\r\nCommand line: " + commandLine + L"\r\n" + shown);
+        EXPECT_EQ(content, whole.substr(0, c.logBytes));
+    }
+    EXPECT_EQ(logs, c.log ? 1 : 0);
+    EXPECT_EQ(backups, c.backup ? 1 : 0);
+}
+
+// The last line, for the tools that keep only that: what ran, what it found, where things went.
+void ExpectVerdict(const Row& c, const std::wstring& line)
+{
+    EXPECT_LE(line.size(), 2048u);
+    Json verdict = Json::parse(Utf8(line), nullptr, false);
+    ASSERT_TRUE(verdict.is_object()) << Utf8(line);
+    auto text = [](const wchar_t* text) { return text ? Json(Utf8(text)) : Json(nullptr); };
+    Json commands = Json::array(), classes = Json::array();
+    for (char letter : c.commands)
+        commands.push_back(Names.at(letter));
+    for (const std::wstring& progId : c.classes)
+        classes.push_back(Utf8(progId));
+    Json expected = {{"tool", "Tandrel"}, {"version", TANDREL_VERSION}, {"computer", Utf8(c.computer)},
+                     {"time", "2026-12-08T09:05:07"}, {"commands", commands}, {"exitCode", c.exitCode},
+                     {"healthy", c.healthy ? Json(*c.healthy) : Json(nullptr)},
+                     {"reason", c.reason ? Json(c.reason) : Json(nullptr)},
+                     {"problems", c.problems ? Json(*c.problems) : Json(nullptr)}, {"classesWithProblems", classes},
+                     {"backup", text(c.backup)}, {"log", text(c.log)}, {"error", text(c.error)},
+                     {"shortened", c.shortened != nullptr}};
+    if (c.shortened) {
+        // A text cut short keeps as much of the whole as fits, and says so.
+        std::string kept = verdict[c.shortened].is_string() ? verdict[c.shortened].get<std::string>() : "";
+        std::string whole = expected[c.shortened].get<std::string>();
+        EXPECT_TRUE(kept.ends_with("...") && kept.size() - 3 < whole.size() &&
+                    whole.starts_with(kept.substr(0, kept.size() - 3)))
+            << kept;
+        EXPECT_GT(line.size(), 2048u - 12) << "more was cut than the line needed";
+        expected[c.shortened] = kept;
+    }
+    EXPECT_EQ(verdict, expected);
+}
+
+void ExpectRun(const Row& c)
+{
+    CommandLine line = ParseCommandLine(c.args);
+    EXPECT_EQ(line.error, c.reach == Reach::WrongLine ? c.error : L"");
+    EXPECT_EQ(line.logFile, c.logFile ? std::optional<std::wstring>(c.logFile) : std::nullopt);
+    EXPECT_EQ(line.help, c.reach == Reach::Help);
+    EXPECT_EQ(Letters(line.commands), c.parsed.empty() ? c.commands : c.parsed);
+
+    SuiteFixture::Prepare(c.machine);
+    auto& files = FakeFiles::Instance();
+    files.hasConsole = true;
+    if (!c.regFile.empty()) {
+        std::wstring text = L"Windows Registry Editor Version 5.00\r\n\r\n";
+        for (const RegKey& key : c.regFile)
+            text += L"[HKEY_LOCAL_MACHINE\\" + key.key + L"]\r\n@=\"" + key.value + L"\"\r\n\r\n";
+        files.contents[files.currentFolder + c.args[1]] = EncodeUtf16File(text);
+    }
+    if (c.setUp)
+        c.setUp(files);
+    const std::wstring keys = FakeRegistry::Instance().Dump();
+    const auto there = files.contents;
+    EXPECT_EQ(RunCommandLine(c.args), c.exitCode);
+    EXPECT_TRUE(files.open.empty());
+    // Every run of commands holds the lock once, for all of them, and lets it go.
+    auto& system = FakeSystem::Instance();
+    bool locks = c.reach == Reach::Commands || c.reach == Reach::BadFile || c.reach == Reach::OthersLock;
+    EXPECT_EQ(system.runLocksTaken, locks ? 1 : 0);
+    EXPECT_FALSE(system.runLockHeld);
+    if (c.reach != Reach::Commands || c.unchanged) {
+        EXPECT_EQ(FakeRegistry::Instance().Dump(), keys);
+        EXPECT_TRUE(FakeProcesses::Instance().starts.empty());
+    }
+    const std::wstring& console = files.console;
+    ASSERT_TRUE(console.ends_with(L"\r\n"));
+    std::size_t last = console.rfind(L"\r\n", console.size() - 3);
+    std::size_t verdict = last == std::wstring::npos ? 0 : last + 2;
+    ExpectReport(c, console.substr(0, verdict));
+    ExpectFiles(c, there, console);
+    ExpectVerdict(c, console.substr(verdict, console.size() - verdict - 2));
+}
+
 TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
 {
-    struct Case {
-        std::vector<std::wstring> arguments;
-        std::string commands;
-        const wchar_t* error;  // the start of the reason; "" when it runs
-        const wchar_t* logFile;
-        Machine machine;
-        int exitCode;
-        std::function<void(FakeFiles&)> files = nullptr;
-        const wchar_t* output = L"";  // a line the console shows
-        // The verdict's word for an exit code of 1 (the others have one word each), and the log's first lines.
-        const char* reason = nullptr;
-        const wchar_t* logStart = nullptr;
-    };
+    using enum Machine;
+    using enum Reach;
     const std::wstring longLog = std::wstring(1900, L'x') + L".log";
+    const std::wstring longLogPath = L"C:\\Work\\" + longLog;
+    const std::wstring longName = std::wstring(300, L'\u00E9') + L"\U0001F600";
     const std::vector<std::wstring> loads(300, L"/load");
     const Account mallory{L"S-1-5-21-9-9-9-1001", L"WORKSTATION7\\mallory"};
-    const Case cases[] = {
-        {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0},
-        {{L"/load"}, "L", L"", nullptr, Machine::Bare, 1, nullptr, L"", "command-failed"},
-        {{L"-LOAD", L"/Create"}, "LC", L"", nullptr, Machine::SuiteInstalled, 0},
-        {{L"/delete", L"/yes"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0},
-        {{L"/yes", L"/DELETE", L"/create", L"/log", L"out file.txt"}, "LDC", L"", L"out file.txt",
-         Machine::SuiteInstalled, 0, nullptr, L"Log file: C:\\Work\\out file.txt\r\nVestrel Path: ", nullptr,
-         L"Tandrel " TANDREL_VERSION L" (32-bit) on WORKSTATION7, 2026-12-08T09:05:07+01:00, Windows 10.0.19045, as "
-         L"CONTOSO7\\admin\r\nCommand line: /yes /DELETE /create /log \"out file.txt\"\r\n"},
-        // Create succeeds, but the stand-in programs register nothing here,
-        // so the Load after it fails: one failed command makes the run fail.
-        {{L"/create", L"/load"}, "CL", L"", nullptr, Machine::FilesOnly, 1, nullptr, L"", "command-failed"},
-        {{L"/create"}, "C", L"", nullptr, Machine::Bare, 1, nullptr, L"", "command-failed"},
+    const Row rows[] = {
+        // The commands in the order given; one that fails makes the run fail.
+        {.args = {L"/load"}, .commands = "L", .ends = Loaded},
+        {.args = {L"/load"}, .machine = Bare, .commands = "L", .exitCode = 1, .reason = "command-failed",
+         .ends = NotLoaded},
+        {.args = {L"-LOAD", L"/Create"}, .commands = "LC", .ends = Created},
+        {.args = {L"/delete", L"/yes"}, .commands = "LD", .backup = DeleteBackup, .ends = Deleted},
+        {.args = {L"/yes", L"/DELETE", L"/create", L"/log", L"out file.txt"}, .logFile = L"out file.txt",
+         .commands = "LDC", .backup = DeleteBackup, .log = L"C:\\Work\\out file.txt", .ends = Created,
+         .output = L"Log file: C:\\Work\\out file.txt\r\nVestrel Path: ",
+         .commandLine = L"/yes /DELETE /create /log \"out file.txt\""},
+        // Create succeeds, but the stand-in programs register nothing here, so the Load after it fails.
+        {.args = {L"/create", L"/load"}, .machine = FilesOnly, .commands = "CL", .exitCode = 1,
+         .reason = "command-failed", .ends = NotLoaded},
+        {.args = {L"/create"}, .machine = Bare, .commands = "C", .exitCode = 1, .reason = "command-failed",
+         .ends = NotCreated},
         // A second Delete works on the second Load, which finds nothing.
-        {{L"/delete", L"/yes", L"/delete"}, "LDD", L"", nullptr, Machine::SuiteInstalled, 1, nullptr, L"",
-         "command-failed"},
-        {{L"/?"}, "", L"", nullptr, Machine::Bare, 0, nullptr, L"Usage: "},
-        {{L"/delete"}, "LD", L"/delete needs /yes", nullptr, Machine::SuiteInstalled, 2},
-        {{L"/load", L"/log"}, "L", L"/log needs the name of a file", nullptr, Machine::SuiteInstalled, 2},
+        {.args = {L"/delete", L"/yes", L"/delete"}, .parsed = "LDD", .commands = "LD", .exitCode = 1,
+         .reason = "command-failed", .backup = DeleteBackup, .ends = NotDeleted},
+
+        // Lines that are wrong as read: nothing runs, and the usage follows the reason.
+        {.args = {L"/?"}, .machine = Bare, .reach = Help},
+        {.args = {L"/delete"}, .parsed = "LD", .reach = WrongLine, .exitCode = 2, .reason = "usage",
+         .error = L"/delete needs /yes: nobody is there to answer its question."},
+        {.args = {L"/load", L"/log"}, .parsed = "L", .reach = WrongLine, .exitCode = 2, .reason = "usage",
+         .error = L"/log needs the name of a file."},
+        {.args = {L"/load", L"/log", L""}, .parsed = "L", .reach = WrongLine, .exitCode = 2, .reason = "usage",
+         .error = L"/log needs the name of a file."},
         // A switch after /log is not a file name: no file "/load" is written.
-        {{L"/log", L"/load"}, "L", L"/log needs the name of a file, not the switch /load.", nullptr,
-         Machine::SuiteInstalled, 2},
-        {{L"/load", L"/log", L"-Create"}, "LC", L"/log needs the name of a file, not the switch -Create.", nullptr,
-         Machine::SuiteInstalled, 2},
-        {{L"/frobnicate", L"/log", L"x.txt"}, "", L"Unknown argument: /frobnicate", L"x.txt", Machine::Bare, 2},
-        // Logs of other machines: west of UTC, run as SYSTEM by a 64-bit build. No argument starts a line of its own.
-        {{L"/restore", L"r\r\nVestrel Path: x", L"/log", L"x.txt"}, "R", L"", L"x.txt", Machine::Bare, 1,
-         [](FakeFiles&) {
-             auto& system = FakeSystem::Instance();
-             system.now.utcOffsetMinutes = -330;
-             system.accountName = L"NT AUTHORITY\\SYSTEM";
-             system.programBits = 64;
-             system.windowsVersion = L"6.1.7601";
+        {.args = {L"/log", L"/load"}, .parsed = "L", .reach = WrongLine, .exitCode = 2, .reason = "usage",
+         .error = L"/log needs the name of a file, not the switch /load."},
+        {.args = {L"/load", L"/log", L"-Create"}, .parsed = "LC", .reach = WrongLine, .exitCode = 2, .reason = "usage",
+         .error = L"/log needs the name of a file, not the switch -Create."},
+        {.args = {L"/frobnicate", L"/log", L"x.txt"}, .machine = Bare, .logFile = L"x.txt", .reach = WrongLine,
+         .exitCode = 2, .reason = "usage", .log = L"C:\\Work\\x.txt", .error = L"Unknown argument: /frobnicate"},
+        {.args = {L"load"}, .machine = Bare, .reach = WrongLine, .exitCode = 2, .reason = "usage",
+         .error = L"Unknown argument: load"},
+        {.args = {L"/", L"/load"}, .machine = Bare, .parsed = "L", .reach = WrongLine, .exitCode = 2, .reason = "usage",
+         .error = L"Unknown argument: /"},
+        {.args = {L"/log", L"a", L"/log", L"b", L"/load"}, .machine = Bare, .parsed = "L", .logFile = L"a",
+         .reach = WrongLine, .exitCode = 2, .reason = "usage", .log = L"C:\\Work\\a", .error = L"/log is given twice."},
+        {.args = {L"/log", L"a"}, .machine = Bare, .logFile = L"a", .reach = WrongLine, .exitCode = 2,
+         .reason = "usage", .log = L"C:\\Work\\a",
+         .error = L"Nothing to do: give /load, /delete /yes, /create, /restore FILE, /check or /repair."},
+        {.args = {L"/load", L"/backup", L"b.reg"}, .parsed = "L", .reach = WrongLine, .exitCode = 2, .reason = "usage",
+         .error = L"/backup goes with /delete or /repair: it names where Delete's backup goes."},
+        {.args = {L"/delete", L"/yes", L"/backup", L"/load"}, .parsed = "LDL", .reach = WrongLine, .exitCode = 2,
+         .reason = "usage", .error = L"/backup needs the name of a file, not the switch /load."},
+        {.args = {L"/restore", L"r.reg", L"/load"}, .machine = Bare, .parsed = "RL", .reach = WrongLine, .exitCode = 2,
+         .reason = "usage", .error = L"/restore, /check and /repair each run alone: give them with /log only."},
+        {.args = {L"/check", L"/load"}, .machine = Bare, .parsed = "KL", .reach = WrongLine, .exitCode = 2,
+         .reason = "usage", .error = L"/restore, /check and /repair each run alone: give them with /log only."},
+
+        // What is not a plain file on a disk is refused as a log before anything runs.
+        {.args = {L"/load", L"/log", L"NUL"},
+         .setUp = [](FakeFiles& f) { f.refusals[L"C:\\Work\\NUL"] = FileRefusal::NotDisk; }, .parsed = "L",
+         .logFile = L"NUL", .reach = BadFile, .exitCode = 2, .reason = "usage",
+         .error = L"Cannot use the log file C:\\Work\\NUL: it is a device or a pipe, not a file on a disk."},
+        {.args = {L"/load", L"/log", L"D:\\link.log"},
+         .setUp = [](FakeFiles& f) { f.refusals[L"D:\\link.log"] = FileRefusal::Link; }, .parsed = "L",
+         .logFile = L"D:\\link.log", .reach = BadFile, .exitCode = 2, .reason = "usage",
+         .error = L"Cannot use the log file D:\\link.log: it is a symbolic link or a mount point, and Tandrel does not "
+                  L"write through one."},
+        {.args = {L"/load", L"/log", L"two.log"},
+         .setUp = [](FakeFiles& f) { f.refusals[L"C:\\Work\\two.log"] = FileRefusal::HardLink; }, .parsed = "L",
+         .logFile = L"two.log", .reach = BadFile, .exitCode = 2, .reason = "usage",
+         .error = L"Cannot use the log file C:\\Work\\two.log: it has other names (hard links), and Tandrel does not "
+                  L"write through one."},
+        {.args = {L"/load", L"/log", L"full.log"},
+         .setUp = [](FakeFiles& f) { f.openErrors[L"C:\\Work\\full.log"] = 112; }, .parsed = "L",
+         .logFile = L"full.log", .reach = BadFile, .exitCode = 2, .reason = "usage",
+         .error = L"Cannot use the log file C:\\Work\\full.log: There is not enough space on the disk."},
+        // The verdict names where the file system put the log.
+        {.args = {L"/load", L"/log", L"x.log"},
+         .setUp = [](FakeFiles& f) { f.finalPaths[L"C:\\Work\\x.log"] = L"C:\\Real\\x.log"; }, .logFile = L"x.log",
+         .commands = "L", .log = L"C:\\Real\\x.log", .ends = Loaded, .output = L"Log file: C:\\Real\\x.log\r\n"},
+        // A folder on the way that leads elsewhere, by its tag or by where its handle resolves, refuses the name;
+        // the system's own redirection of System32 does not.
+        {.args = {L"/check", L"/log", L"C:\\Logs\\in\\x.log"},
+         .setUp = [](FakeFiles& f) { f.folderLinks[L"C:\\Logs\\in"] = L"C:\\WINDOWS\\system32"; }, .parsed = "K",
+         .logFile = L"C:\\Logs\\in\\x.log", .reach = BadFile, .exitCode = 2, .reason = "usage",
+         .error = L"Cannot use the log file C:\\Logs\\in\\x.log: the folder C:\\Logs\\in leads to "
+                  L"C:\\WINDOWS\\system32 (a link, a junction or a mount point), and Tandrel writes only where it is "
+                  L"named."},
+        {.args = {L"/check", L"/log", L"C:\\Logs\\in\\x.log"},
+         .setUp = [](FakeFiles& f) { f.finalPaths[L"C:\\Logs\\in"] = L"D:\\Elsewhere"; }, .parsed = "K",
+         .logFile = L"C:\\Logs\\in\\x.log", .reach = BadFile, .exitCode = 2, .reason = "usage",
+         .error = L"Cannot use the log file C:\\Logs\\in\\x.log: the folder C:\\Logs\\in is D:\\Elsewhere as the "
+                  L"system resolves it, and Tandrel writes only where it is named: give that path instead."},
+        {.args = {L"/load", L"/log", L"C:\\WINDOWS\\system32\\t.log"},
+         .setUp = [](FakeFiles& f) { f.finalPaths[L"C:\\WINDOWS\\system32"] = L"C:\\WINDOWS\\SysWOW64"; },
+         .logFile = L"C:\\WINDOWS\\system32\\t.log", .commands = "L", .log = L"C:\\WINDOWS\\SysWOW64\\t.log",
+         .ends = Loaded, .output = L"Log file: C:\\WINDOWS\\SysWOW64\\t.log\r\n"},
+        // Short writes are carried on; a failed one leaves the run failed.
+        {.args = {L"/load", L"/log", L"x.log"},
+         .setUp = [](FakeFiles& f) {
+             f.maxWrite = 7;
+             f.maxConsoleWrite = 5;
          },
-         L"", "command-failed",
-         L"Tandrel " TANDREL_VERSION L" (64-bit) on WORKSTATION7, 2026-12-08T09:05:07-05:30, Windows 6.1.7601, as NT "
-         L"AUTHORITY\\SYSTEM\r\nCommand line: /restore \"r??Vestrel Path: x\" /log x.txt\r\n"},
-        {{L"load"}, "", L"Unknown argument: load", nullptr, Machine::Bare, 2},
-        {{L"/", L"/load"}, "L", L"Unknown argument: /", nullptr, Machine::Bare, 2},
-        {{L"/log", L"a", L"/log", L"b", L"/load"}, "L", L"/log is given twice", L"a", Machine::Bare, 2},
-        {{L"/log", L"a"}, "", L"Nothing to do", L"a", Machine::Bare, 2},
-        // What is not a plain file on a disk is refused before anything runs.
-        {{L"/load", L"/log", L"NUL"}, "L", L"Cannot use the log file C:\\Work\\NUL: it is a device or a pipe", L"NUL",
-         Machine::SuiteInstalled, 2, [](FakeFiles& f) { f.refusals[L"C:\\Work\\NUL"] = FileRefusal::NotDisk; }},
-        {{L"/load", L"/log", L"D:\\link.log"}, "L", L"Cannot use the log file D:\\link.log: it is a symbolic link",
-         L"D:\\link.log", Machine::SuiteInstalled, 2,
-         [](FakeFiles& f) { f.refusals[L"D:\\link.log"] = FileRefusal::Link; }},
-        {{L"/load", L"/log", L"two.log"}, "L",
-         L"Cannot use the log file C:\\Work\\two.log: it has other names (hard links), and Tandrel does not write "
-         L"through one.", L"two.log", Machine::SuiteInstalled, 2,
-         [](FakeFiles& f) { f.refusals[L"C:\\Work\\two.log"] = FileRefusal::HardLink; }},
-        {{L"/load", L"/log", L"full.log"}, "L",
-         L"Cannot use the log file C:\\Work\\full.log: There is not enough space on the disk.", L"full.log",
-         Machine::SuiteInstalled, 2, [](FakeFiles& f) { f.openErrors[L"C:\\Work\\full.log"] = 112; }},
-        {{L"/delete", L"/yes", L"/backup", L"b.reg"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0, nullptr,
-         L"\r\nBackup: C:\\Work\\b.reg\r\n"},
-        {{L"/load", L"/backup", L"b.reg"}, "L", L"/backup goes with /delete", nullptr, Machine::SuiteInstalled, 2},
-        {{L"/delete", L"/yes", L"/backup", L"/load"}, "LDL", L"/backup needs the name of a file, not the switch /load.",
-         nullptr, Machine::SuiteInstalled, 2},
-        // A backup that cannot go where it is asked to is found before anything runs.
-        {{L"/delete", L"/yes", L"/backup", L"X:\\b.reg"}, "LD",
-         L"Cannot use the backup file X:\\b.reg: Windows error 3.", nullptr, Machine::SuiteInstalled, 2,
-         [](FakeFiles& f) { f.openErrors[L"X:\\b.reg"] = 3; }},
-        {{L"/repair", L"/backup", L"C:\\Logs\\in\\b.reg"}, "P",
-         L"Cannot use the backup file C:\\Logs\\in\\b.reg: the folder C:\\Logs leads to D:\\Elsewhere", nullptr,
-         Machine::SuiteInstalled, 2, [](FakeFiles& f) { f.folderLinks[L"C:\\Logs"] = L"D:\\Elsewhere"; }},
-        {{L"/repair", L"/backup", L"b"}, "P", L"Cannot use the backup file C:\\Work\\b: it is a folder.", nullptr,
-         Machine::SuiteInstalled, 2, [](FakeFiles& f) { f.refusals[L"C:\\Work\\b"] = FileRefusal::Folder; }},
+         .logFile = L"x.log", .commands = "L", .log = L"C:\\Work\\x.log", .ends = Loaded},
+        {.args = {L"/load", L"/log", L"x.log"}, .setUp = [](FakeFiles& f) { f.failAfter = 200; }, .logFile = L"x.log",
+         .commands = "L", .exitCode = 1, .reason = "log-failed", .log = L"C:\\Work\\x.log", .ends = Loaded,
+         .output = L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n",
+         .logBytes = 200},
+        // A log that cannot take the verdict fails the run, and the console's verdict, last, says so.
+        {.args = {L"/load", L"/log", L"x.log"}, .setUp = [](FakeFiles& f) { f.failWriteWith = "{\"tool\""; },
+         .logFile = L"x.log", .commands = "L", .exitCode = 1, .reason = "log-failed", .log = L"C:\\Work\\x.log",
+         .ends = L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n",
+         .logUpTo = L"ERROR: Writing"},
+
+        // Backups: where they are asked to go, and found unusable before anything runs.
+        {.args = {L"/delete", L"/yes", L"/backup", L"b.reg"}, .commands = "LD", .backup = L"C:\\Work\\b.reg",
+         .ends = Deleted, .output = L"\r\nBackup: C:\\Work\\b.reg\r\n"},
+        {.args = {L"/delete", L"/yes", L"/backup", L"X:\\b.reg"},
+         .setUp = [](FakeFiles& f) { f.openErrors[L"X:\\b.reg"] = 3; }, .parsed = "LD", .reach = BadFile, .exitCode = 2,
+         .reason = "usage", .error = L"Cannot use the backup file X:\\b.reg: Windows error 3."},
+        {.args = {L"/repair", L"/backup", L"C:\\Logs\\in\\b.reg"},
+         .setUp = [](FakeFiles& f) { f.folderLinks[L"C:\\Logs"] = L"D:\\Elsewhere"; }, .parsed = "P", .reach = BadFile,
+         .exitCode = 2, .reason = "usage",
+         .error = L"Cannot use the backup file C:\\Logs\\in\\b.reg: the folder C:\\Logs leads to D:\\Elsewhere (a "
+                  L"link, a junction or a mount point), and Tandrel writes only where it is named."},
+        {.args = {L"/repair", L"/backup", L"b"},
+         .setUp = [](FakeFiles& f) { f.refusals[L"C:\\Work\\b"] = FileRefusal::Folder; }, .parsed = "P",
+         .reach = BadFile, .exitCode = 2, .reason = "usage",
+         .error = L"Cannot use the backup file C:\\Work\\b: it is a folder."},
         // One that cannot be written once there stops the Delete before it removes anything.
-        {{L"/delete", L"/yes"}, "LD", L"", nullptr, Machine::SuiteInstalled, 1,
-         [](FakeFiles& f) { f.openErrors[L"C:\\ProgramData\\Tandrel"] = 5; },
-         L"\r\nERROR: Backup not written: C:\\ProgramData\\Tandrel", "backup-failed"},
-        {{L"/restore", L"r.reg"}, "R", L"", nullptr, Machine::Bare, 1, nullptr,
-         L"\tERROR: Cannot restore C:\\Work\\r.reg: Windows error 2.\r\n", "command-failed"},
-        {{L"/restore", L"r.reg", L"/load"}, "RL", L"/restore, /check and /repair each run alone", nullptr, Machine::Bare,
-         2},
-        {{L"/restore", L"ok.reg"}, "R", L"", nullptr, Machine::Bare, 0,
-         [](FakeFiles& f) {
-             f.contents[L"C:\\Work\\ok.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Wrenna.clsIFace"));
+        {.args = {L"/delete", L"/yes"}, .setUp = [](FakeFiles& f) { f.openErrors[L"C:\\ProgramData\\Tandrel"] = 5; },
+         .commands = "LD", .exitCode = 1, .reason = "backup-failed", .ends = NotDeleted,
+         .output = L"\r\nERROR: Backup not written: C:\\ProgramData\\Tandrel", .unchanged = true},
+        // A backup never replaces a file.
+        {.args = {L"/delete", L"/yes", L"/backup", L"b.reg"},
+         .setUp = [](FakeFiles& f) { f.contents[L"C:\\Work\\b.reg"] = "earlier"; }, .commands = "LD",
+         .backup = L"C:\\Work\\b-2.reg", .ends = Deleted, .output = L"\r\nBackup: C:\\Work\\b-2.reg\r\n"},
+        {.args = {L"/delete", L"/yes", L"/backup", L"b.reg"},
+         .setUp = [](FakeFiles& f) {
+             for (int n = 1; n < 99; ++n)
+                 f.contents[L"C:\\Work\\b" + (n > 1 ? L"-" + std::to_wstring(n) : L"") + L".reg"] = "earlier";
          },
-         L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\Wrenna.clsIFace\r\n"},
-        // Only the suite's keys: its ProgIDs, and the class and type library that the file's own keys name.
-        {{L"/restore", L"named.reg"}, "R", L"", nullptr, Machine::Bare, 0,
-         [](FakeFiles& f) {
-             f.contents[L"C:\\Work\\named.reg"] = EncodeUtf16File(
-                 RegFile(L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C0}") +
-                 RegFile(L"Software\\Classes\\Wow6432Node\\CLSID\\{C0}\\TypeLib", L"{A0}", false) +
-                 RegFile(L"Software\\Classes\\TypeLib\\{A0}\\1.0", L"x", false));
+         .commands = "LD", .backup = L"C:\\Work\\b-99.reg", .ends = Deleted,
+         .output = L"\r\nBackup: C:\\Work\\b-99.reg\r\n"},
+        {.args = {L"/delete", L"/yes", L"/backup", L"b.reg"},
+         .setUp = [](FakeFiles& f) {
+             for (int n = 1; n <= 99; ++n)
+                 f.contents[L"C:\\Work\\b" + (n > 1 ? L"-" + std::to_wstring(n) : L"") + L".reg"] = "earlier";
          },
-         L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib\\{A0}\\1.0\r\n"},
-        {{L"/restore", L"foreign.reg"}, "R", L"", nullptr, Machine::Bare, 1,
-         [](FakeFiles& f) {
-             f.contents[L"C:\\Work\\foreign.reg"] = EncodeUtf16File(
-                 RegFile(L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C0}") +
-                 RegFile(L"Software\\Classes\\CLSID\\{C1}\\InprocServer32", L"x", false));
-         },
-         L"\tERROR: Cannot restore C:\\Work\\foreign.reg: line 6: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{C1}"
-         L"\\InprocServer32 is none of the suite's ProgIDs, classes or type libraries, and a restore writes nothing "
-         L"else. Nothing was written.\r\n", "command-failed"},
-        // A registry link already there would carry a key elsewhere: refused, unless it stays among the classes.
-        {{L"/restore", L"out.reg"}, "R", L"", nullptr, Machine::Bare, 1,
-         [](FakeFiles& f) {
-             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Daskel.clsDaskel", L"Software\\Run");
-             f.contents[L"C:\\Work\\out.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Daskel.clsDaskel\\Y"));
-         },
-         L"\tERROR: Cannot restore C:\\Work\\out.reg: line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\"
-         L"Daskel.clsDaskel\\Y lies below a registry link to HKEY_LOCAL_MACHINE\\Software\\Run\\Y, outside "
-         L"HKEY_LOCAL_MACHINE\\Software\\Classes. Nothing was written.\r\n", "command-failed"},
-        {{L"/restore", L"sibling.reg"}, "R", L"", nullptr, Machine::Bare, 1,
-         [](FakeFiles& f) {
-             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Daskel.clsDaskel", L"Software\\ClassesX");
-             f.contents[L"C:\\Work\\sibling.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Daskel.clsDaskel\\Y"));
-         },
-         L"lies below a registry link to HKEY_LOCAL_MACHINE\\Software\\ClassesX\\Y, outside ", "command-failed"},
-        {{L"/restore", L"in.reg"}, "R", L"", nullptr, Machine::Bare, 0,
-         [](FakeFiles& f) {
-             FakeRegistry::Instance().CreateKey(L"Software\\Classes\\Z");
-             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Daskel.clsDaskel", L"Software\\Classes\\Z");
-             f.contents[L"C:\\Work\\in.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Daskel.clsDaskel\\Y"));
-         },
-         L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\Daskel.clsDaskel\\Y\r\n"},
-        {{L"/restore", L"loop.reg"}, "R", L"", nullptr, Machine::Bare, 1,
-         [](FakeFiles& f) {
-             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Daskel.clsDaskel", L"Software\\Classes\\Z");
-             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Z", L"Software\\Classes\\Daskel.clsDaskel");
-             f.contents[L"C:\\Work\\loop.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Daskel.clsDaskel\\Y"));
-         },
-         L"line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\Daskel.clsDaskel\\Y cannot be followed to where it "
-         L"would be written: Windows error 1921. Nothing was written.\r\n", "command-failed"},
-        // Each tree is reported once, by its top key; one that could not be written fails the run, whatever follows.
-        {{L"/restore", L"two.reg"}, "R", L"", nullptr, Machine::Bare, 1,
-         [](FakeFiles& f) {
-             FakeRegistry::Instance().Fail(FakeRegistry::Call::Create, L"Software\\Classes\\Daskel.clsDaskel", 5);
-             f.contents[L"C:\\Work\\two.reg"] =
-                 EncodeUtf16File(RegFile(L"Software\\Classes\\Daskel.clsDaskel") +
-                                 RegFile(L"Software\\Classes\\Wrenna.clsIFace", L"b", false));
-         },
-         L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\Wrenna.clsIFace\r\n\r\n*** ERROR IN RESTORING - Scroll "
-         L"back to see the Errors.\r\n",
-         "command-failed"},
-        {{L"/restore", L"tree.reg"}, "R", L"", nullptr, Machine::Bare, 0,
-         [](FakeFiles& f) {
-             f.contents[L"C:\\Work\\tree.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Wrenna.clsIFace") +
-                                                                  RegFile(L"Software\\Classes\\Wrenna.clsIFace\\CLSID",
-                                                                          L"{C0}", false));
-         },
-         L"Restoring from C:\\Work\\tree.reg\r\n\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\Wrenna.clsIFace"
-         L"\r\n{"},
-        // Whose file it is, and whose classes it would change: another product's, or one others may change, is refused.
-        {{L"/restore", L"w.reg"}, "R", L"", nullptr, Machine::Bare, 1,
-         [](FakeFiles& f) {
-             f.contents[L"C:\\Work\\w.reg"] = EncodeUtf16File(RegFile(L"Software\\Classes\\Wrenna.clsIFace"));
-             f.access[L"C:\\Work\\w.reg"] = {{L"S-1-5-32-544", L"BUILTIN\\Administrators"},
-                                             {{L"S-1-5-32-545", L"BUILTIN\\Users"}}};
-         },
-         L"\tERROR: Cannot restore C:\\Work\\w.reg: BUILTIN\\Users may change it, so it may hold what no backup held. "
-         L"Copy it into C:\\ProgramData\\Tandrel\\Backups first: a copy that an administrator makes there gets that "
-         L"folder's permissions. Nothing was written.\r\n", "command-failed"},
-        {{L"/restore", L"steer.reg"}, "R", L"", nullptr, Machine::Bare, 1,
-         [](FakeFiles& f) {
-             FakeRegistry::Instance().SetString(L"Software\\Classes\\CLSID\\{C1}\\ProgID", L"", L"Other.Thing");
-             f.contents[L"C:\\Work\\steer.reg"] = EncodeUtf16File(
-                 RegFile(L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C1}") +
-                 RegFile(L"Software\\Classes\\CLSID\\{C1}\\InprocServer32", L"evil.dll", false));
-         },
-         L"\tERROR: Cannot restore C:\\Work\\steer.reg: line 6: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\"
-         L"{C1} on this computer is another product's: its ProgID there is Other.Thing. Nothing was written.\r\n",
-         "command-failed"},
-        {{L"/restore", L"server.reg"}, "R", L"", nullptr, Machine::Bare, 1,
-         [](FakeFiles& f) {
-             FakeRegistry::Instance().SetString(L"Software\\Classes\\CLSID\\{C1}\\LocalServer32", L"",
-                                                L"C:\\Tools\\Other.exe /automation");
-             f.contents[L"C:\\Work\\server.reg"] = EncodeUtf16File(
-                 RegFile(L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C1}") +
-                 RegFile(L"Software\\Classes\\CLSID\\{C1}", L"x", false));
-         },
-         L"{C1} on this computer is another product's: it has no ProgID there, and its server C:\\Tools\\Other.exe "
-         L"/automation is none of the suite's files. Nothing was written.\r\n", "command-failed"},
-        {{L"/restore", L"lib.reg"}, "R", L"", nullptr, Machine::SuiteInstalled, 1,
-         [](FakeFiles& f) {
-             FakeRegistry::Instance().CreateKey(L"Software\\Classes\\TypeLib\\{A9}");
-             f.contents[L"C:\\Work\\lib.reg"] = EncodeUtf16File(
-                 RegFile(L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C0}") +
-                 RegFile(L"Software\\Classes\\CLSID\\{C0}\\TypeLib", L"{A9}", false) +
-                 RegFile(L"Software\\Classes\\TypeLib\\{A9}\\1.0", L"x", false));
-         },
-         L"line 9: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib\\{A9} on this computer is another product's: "
-         L"no class of the suite on this computer names it. Nothing was written.\r\n", "command-failed"},
-        // A server that is not the class's own file, or lies where others may change it, is written and named.
-        {{L"/restore", L"odd.reg"}, "R", L"", nullptr, Machine::Bare, 0,
-         [](FakeFiles& f) {
-             f.access[L"C:\\Users\\Public"] = {{L"S-1-5-18", L"NT AUTHORITY\\SYSTEM"}, {{L"S-1-5-32-545", L"BUILTIN\\Users"}}};
-             f.contents[L"C:\\Work\\odd.reg"] = EncodeUtf16File(
-                 RegFile(L"Software\\Classes\\Daskel.clsDaskel\\CLSID", L"{C2}") +
-                 RegFile(L"Software\\Classes\\CLSID\\{C2}\\InprocServer32", L"C:\\\\Users\\\\Public\\\\evil.dll", false) +
-                 RegFile(L"Software\\Classes\\Vestrel.clsIFace\\CLSID", L"{C3}", false) +
-                 RegFile(L"Software\\Classes\\CLSID\\{C3}\\LocalServer32",
-                         L"\\\"C:\\\\Users\\\\Public\\\\Vestrel.exe\\\" /automation", false) +
-                 RegFile(L"Software\\Classes\\CLSID\\{C3}\\TypeLib", L"{A3}", false) +
-                 RegFile(L"Software\\Classes\\TypeLib\\{A3}\\1.0\\0\\win32", L"D:\\\\Gone\\\\Vestrel.exe\\\\2", false));
-         },
-         L"Restoring from C:\\Work\\odd.reg\r\n\tWARNING: The default value of HKEY_LOCAL_MACHINE\\Software\\Classes\\"
-         L"CLSID\\{C2}\\InprocServer32 names C:\\Users\\Public\\evil.dll, which is not the suite's Daskel.dll.\r\n"
-         L"\tWARNING: The default value of HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{C3}\\LocalServer32 names "
-         L"C:\\Users\\Public\\Vestrel.exe, in the folder C:\\Users\\Public, which BUILTIN\\Users may change.\r\n"
-         L"\tWARNING: The default value of HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib\\{A3}\\1.0\\0\\win32 names "
-         L"D:\\Gone\\Vestrel.exe, whose folder D:\\Gone is not there: whoever creates it chooses what is loaded.\r\n"
-         L"\tRestored "},
-        // A file from outside is refused whole when it names any other key.
-        {{L"/restore", L"bad.reg"}, "R", L"", nullptr, Machine::Bare, 1,
-         [](FakeFiles& f) { f.contents[L"C:\\Work\\bad.reg"] = EncodeUtf16File(RegFile(L"Software\\Run")); },
-         L"\tERROR: Cannot restore C:\\Work\\bad.reg: line 3: ", "command-failed"},
-        {{L"/check"}, "K", L"", nullptr, Machine::Bare, 1, nullptr,
-         L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n", "problems"},
-        // Every class failing and a long log name: the last line still fits a deployment tool's 2,048, as it does
-        // with a switch given 300 times, or a name whose every character is an escape.
-        {{L"/check", L"/log", longLog}, "K", L"", longLog.c_str(), Machine::Bare, 1, nullptr, L"", "problems"},
-        {loads, std::string(300, 'L'), L"", nullptr, Machine::Bare, 1, nullptr, L"", "command-failed"},
-        {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0,
-         [](FakeFiles&) { FakeSystem::Instance().computerName = std::wstring(300, L'\u00E9') + L"\U0001F600"; }},
-        // Create's stand-ins register nothing here: the last check still fails.
-        // A backup's name says which command made it.
-        {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1, nullptr,
-         L"\r\nBackup: C:\\ProgramData\\Tandrel\\Backups\\Repair-20261208-090507.reg\r\n", "problems"},
-        {{L"/repair", L"/backup", L"r.reg"}, "P", L"", nullptr, Machine::FilesOnly, 1, nullptr,
-         L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n", "problems"},
-        {{L"/check", L"/load"}, "KL", L"/restore, /check and /repair each run alone", nullptr, Machine::Bare, 2},
-        // A repair that Create could not finish, or whose backup is not written, changes nothing.
-        {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
-         [](FakeFiles&) {
-             FakeDisk::Instance().files.erase(L"C:\\WINDOWS\\system32\\Wrenna.dll");
-             FakeDisk::Instance().files.erase(L"C:\\WINDOWS\\system32\\regsvr32.exe");
-         },
-         L" FOUND - Scroll back to see them.\r\n\tMISSING: C:\\WINDOWS\\system32\\Wrenna.dll\r\n"
-         L"\tMISSING: C:\\WINDOWS\\system32\\regsvr32.exe\r\n\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n",
-         "cannot-repair"},
-        // Nor can it register again what its callers could not load; a note, or a program of the other bitness,
-        // stops nothing.
-        {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
-         [](FakeFiles&) {
-             auto& disk = FakeDisk::Instance();
-             disk.Put(L"C:\\WINDOWS\\system32\\Glimmet.ocx", BuildPeImage({.delayImports = {"Rare.dll"}}));
-             disk.Put(L"C:\\WINDOWS\\system32\\Daskel.dll", SuiteFixture::SuiteImage({"DaskelAid.dll"}));
-             disk.Put(L"C:\\WINDOWS\\system32\\Wrenna.dll", BuildPeImage({.machine = 0x8664, .pe32Plus = true}));
-             disk.Put(L"C:\\Program Files\\Vestrel\\Corvane.exe", BuildPeImage({.machine = 0x8664, .pe32Plus = true}));
-         },
-         L" FOUND - Scroll back to see them.\r\n\tCANNOT LOAD: C:\\WINDOWS\\system32\\Daskel.dll: it needs DaskelAid.dll, "
-         L"which is not in its own folder, the system folder, the Windows folder or a folder of PATH\r\n\tCANNOT LOAD: "
-         L"C:\\WINDOWS\\system32\\Wrenna.dll: it is a 64-bit image (x64)\r\n\r\n*** NOTHING CHANGED - Scroll back to "
-         L"see why.\r\n", "cannot-repair"},
-        // A user's own registration is named and left; with the machine's sound there is nothing to mend.
-        {{L"/repair"}, "P", L"", nullptr, Machine::Healthy, 1,
-         [](FakeFiles&) {
-             FakeRegistry::Instance().SetString(L"HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\Wrenna.clsIFace\\CLSID", L"",
-                                                L"{C0000000-0000-4000-8000-000000000006}");
-         },
-         L"Vestrel.clsLinkIFace\r\n\tOK\r\n\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n{\"tool\"",
-         "user-overrides"},
-        {{L"/repair"}, "P", L"", nullptr, Machine::SuiteInstalled, 1,
-         [](FakeFiles& f) { f.openErrors[L"C:\\ProgramData\\Tandrel"] = 5; },
-         L"\r\n*** ERROR IN DELETING - Scroll back to see the Errors.\r\n\r\n*** NOTHING CHANGED - Scroll back to see "
-         L"why.\r\n", "backup-failed"},
-        // One run at a time: another holding the lock leaves this one to do nothing.
-        // A run without the lock leaves the log file named alone: the run that has it may be writing it.
-        {{L"/delete", L"/yes", L"/log", L"d.log"}, "LD", L"", L"d.log", Machine::SuiteInstalled, 1618,
-         [](FakeFiles& f) {
-             FakeSystem::Instance().runLockHeldElsewhere = true;
-             f.contents[L"C:\\Work\\d.log"] = "earlier";
-         },
-         L"Another Tandrel run is in progress on this computer; nothing was done.\r\n"},
-        // A lock that someone else made first is not taken, held or not, wherever it lives.
-        {{L"/check", L"/log", L"c.log"}, "K", L"", L"c.log", Machine::Healthy, 1,
-         [&mallory](FakeFiles& f) {
-             FakeSystem::Instance().runLockOwner = mallory;
-             f.contents[L"C:\\Work\\c.log"] = "earlier";
-         },
-         L"ERROR: The run lock Tandrel\\RunLock was made by WORKSTATION7\\mallory, not by an administrator; nothing was "
-         L"done.\r\n", "lock-refused"},
-        {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 1,
-         [](FakeFiles&) {
-             FakeSystem::Instance().privateNamespaces = false;
-             FakeSystem::Instance().runLockError = 5;
-         },
-         L"ERROR: The run lock Global\\Tandrel.RunLock was made by an account that lets no administrator read who made "
-         L"it, not by an administrator; nothing was done.\r\n", "lock-refused"},
-        // Another kind of object at the lock's name keeps every run out: named, with who made it.
-        {{L"/delete", L"/yes", L"/log", L"e.log"}, "LD", L"", L"e.log", Machine::SuiteInstalled, 1,
-         [&mallory](FakeFiles& f) {
-             FakeSystem::Instance().privateNamespaces = false;
-             FakeSystem::Instance().runLockKind = L"an event";
-             FakeSystem::Instance().runLockOwner = mallory;
-             f.contents[L"C:\\Work\\e.log"] = "earlier";
-         },
-         L"ERROR: The run lock Global\\Tandrel.RunLock cannot be taken: an event of that name is there, made by "
-         L"WORKSTATION7\\mallory. Nothing was done.\r\n", "lock-refused"},
+         .commands = "LD", .exitCode = 1, .reason = "backup-failed", .ends = NotDeleted,
+         .output = L"\r\nERROR: Backup not written: C:\\Work\\b-99.reg: Windows error 80.\r\n", .unchanged = true},
         // Files planted in the backups folder while others could change it keep their owners, and are named.
-        {{L"/delete", L"/yes"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0,
-         [&mallory](FakeFiles& f) {
+        {.args = {L"/delete", L"/yes"},
+         .setUp = [&mallory](FakeFiles& f) {
              const std::wstring folder = L"C:\\ProgramData\\Tandrel\\Backups";
              f.access[folder] = {{L"S-1-5-32-544", L"BUILTIN\\Administrators"}, {{L"S-1-5-32-545", L"BUILTIN\\Users"}}};
              f.contents[folder + L"\\Delete-20260101-000000.reg"] = "planted";
              f.access[folder + L"\\Delete-20260101-000000.reg"] = {mallory, {}};
              f.contents[folder + L"\\Delete-20260102-000000.reg"] = "kept";
          },
-         L"\r\nWARNING: C:\\ProgramData\\Tandrel\\Backups\\Delete-20260101-000000.reg: WORKSTATION7\\mallory may "
-         L"change it, so it is no backup to restore.\r\n\r\nBackup: "},
+         .commands = "LD", .backup = DeleteBackup, .ends = Deleted,
+         .output = L"\r\nWARNING: C:\\ProgramData\\Tandrel\\Backups\\Delete-20260101-000000.reg: WORKSTATION7\\mallory "
+                   L"may change it, so it is no backup to restore.\r\n\r\nBackup: "},
+        // A tree with a name the backup cannot hold stays, and the run has failed.
+        {.args = {L"/delete", L"/yes"},
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().SetString(L"Software\\Classes\\Corvane.clsMail", L"Note\n", L"x");
+         },
+         .commands = "LD", .exitCode = 1, .reason = "command-failed", .backup = DeleteBackup, .ends = NotDeleted,
+         .output = L"\tERROR: Deleting Corvane.clsMail: left whole, as the value Note  of HKEY_LOCAL_MACHINE\\"
+                   L"SOFTWARE\\Classes\\Corvane.clsMail has a line break in its name, which the backup cannot "
+                   L"hold.\r\n"},
+
+        // Restores. Logs of other machines: west of UTC, run as SYSTEM by a 64-bit build. No argument starts a line
+        // of its own.
+        {.args = {L"/restore", L"r\r\nVestrel Path: x", L"/log", L"x.txt"}, .machine = Bare,
+         .setUp = [](FakeFiles&) {
+             auto& system = FakeSystem::Instance();
+             system.now.utcOffsetMinutes = -330;
+             system.accountName = L"NT AUTHORITY\\SYSTEM";
+             system.programBits = 64;
+             system.windowsVersion = L"6.1.7601";
+         },
+         .logFile = L"x.txt", .commands = "R", .exitCode = 1, .reason = "command-failed", .log = L"C:\\Work\\x.txt",
+         .ends = NotRestored,
+         .identity = L"Tandrel " TANDREL_VERSION L" (64-bit) on WORKSTATION7, 2026-12-08T09:05:07-05:30, Windows "
+                     L"6.1.7601, as NT AUTHORITY\\SYSTEM",
+         .commandLine = L"/restore \"r??Vestrel Path: x\" /log x.txt"},
+        {.args = {L"/restore", L"r.reg"}, .machine = Bare, .commands = "R", .exitCode = 1, .reason = "command-failed",
+         .ends = NotRestored, .output = L"\tERROR: Cannot restore C:\\Work\\r.reg: Windows error 2.\r\n"},
+        {.args = {L"/restore", L"ok.reg"}, .machine = Bare, .regFile = {{L"Software\\Classes\\Wrenna.clsIFace"}},
+         .commands = "R", .ends = L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\Wrenna.clsIFace\r\n"},
+        // Only the suite's keys: its ProgIDs, and the class and type library that the file's own keys name.
+        {.args = {L"/restore", L"named.reg"}, .machine = Bare,
+         .regFile = {{L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C0}"},
+                     {L"Software\\Classes\\Wow6432Node\\CLSID\\{C0}\\TypeLib", L"{A0}"},
+                     {L"Software\\Classes\\TypeLib\\{A0}\\1.0", L"x"}},
+         .commands = "R", .ends = L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib\\{A0}\\1.0\r\n"},
+        {.args = {L"/restore", L"foreign.reg"}, .machine = Bare,
+         .regFile = {{L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C0}"},
+                     {L"Software\\Classes\\CLSID\\{C1}\\InprocServer32", L"x"}},
+         .commands = "R", .exitCode = 1, .reason = "command-failed", .ends = NotRestored,
+         .output = L"\tERROR: Cannot restore C:\\Work\\foreign.reg: line 6: The key HKEY_LOCAL_MACHINE\\Software\\"
+                   L"Classes\\CLSID\\{C1}\\InprocServer32 is none of the suite's ProgIDs, classes or type libraries, "
+                   L"and a restore writes nothing else. Nothing was written.\r\n"},
+        // A registry link already there would carry a key elsewhere: refused, unless it stays among the classes.
+        {.args = {L"/restore", L"out.reg"}, .machine = Bare,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Daskel.clsDaskel", L"Software\\Run");
+         },
+         .regFile = {{L"Software\\Classes\\Daskel.clsDaskel\\Y"}}, .commands = "R", .exitCode = 1,
+         .reason = "command-failed", .ends = NotRestored,
+         .output = L"\tERROR: Cannot restore C:\\Work\\out.reg: line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\"
+                   L"Daskel.clsDaskel\\Y lies below a registry link to HKEY_LOCAL_MACHINE\\Software\\Run\\Y, outside "
+                   L"HKEY_LOCAL_MACHINE\\Software\\Classes. Nothing was written.\r\n"},
+        {.args = {L"/restore", L"sibling.reg"}, .machine = Bare,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Daskel.clsDaskel", L"Software\\ClassesX");
+         },
+         .regFile = {{L"Software\\Classes\\Daskel.clsDaskel\\Y"}}, .commands = "R", .exitCode = 1,
+         .reason = "command-failed", .ends = NotRestored,
+         .output = L"lies below a registry link to HKEY_LOCAL_MACHINE\\Software\\ClassesX\\Y, outside "},
+        {.args = {L"/restore", L"in.reg"}, .machine = Bare,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().CreateKey(L"Software\\Classes\\Z");
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Daskel.clsDaskel", L"Software\\Classes\\Z");
+         },
+         .regFile = {{L"Software\\Classes\\Daskel.clsDaskel\\Y"}}, .commands = "R",
+         .ends = L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\Daskel.clsDaskel\\Y\r\n"},
+        {.args = {L"/restore", L"loop.reg"}, .machine = Bare,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Daskel.clsDaskel", L"Software\\Classes\\Z");
+             FakeRegistry::Instance().CreateLink(L"Software\\Classes\\Z", L"Software\\Classes\\Daskel.clsDaskel");
+         },
+         .regFile = {{L"Software\\Classes\\Daskel.clsDaskel\\Y"}}, .commands = "R", .exitCode = 1,
+         .reason = "command-failed", .ends = NotRestored,
+         .output = L"line 3: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\Daskel.clsDaskel\\Y cannot be followed to "
+                   L"where it would be written: Windows error 1921. Nothing was written.\r\n"},
+        // Each tree is reported once, by its top key; one that could not be written fails the run, whatever follows.
+        {.args = {L"/restore", L"two.reg"}, .machine = Bare,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().Fail(FakeRegistry::Call::Create, L"Software\\Classes\\Daskel.clsDaskel", 5);
+         },
+         .regFile = {{L"Software\\Classes\\Daskel.clsDaskel"}, {L"Software\\Classes\\Wrenna.clsIFace", L"b"}},
+         .commands = "R", .exitCode = 1, .reason = "command-failed",
+         .ends = L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\Wrenna.clsIFace\r\n" + NotRestored},
+        {.args = {L"/restore", L"tree.reg"}, .machine = Bare,
+         .regFile = {{L"Software\\Classes\\Wrenna.clsIFace"}, {L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C0}"}},
+         .commands = "R",
+         .ends = L"Restoring from C:\\Work\\tree.reg\r\n\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\"
+                 L"Wrenna.clsIFace\r\n"},
+        // Whose file it is, and whose classes it would change: another product's, or one others may change, is refused.
+        {.args = {L"/restore", L"w.reg"}, .machine = Bare,
+         .setUp = [](FakeFiles& f) {
+             f.access[L"C:\\Work\\w.reg"] = {{L"S-1-5-32-544", L"BUILTIN\\Administrators"},
+                                             {{L"S-1-5-32-545", L"BUILTIN\\Users"}}};
+         },
+         .regFile = {{L"Software\\Classes\\Wrenna.clsIFace"}}, .commands = "R", .exitCode = 1,
+         .reason = "command-failed", .ends = NotRestored,
+         .output = L"\tERROR: Cannot restore C:\\Work\\w.reg: BUILTIN\\Users may change it, so it may hold what no "
+                   L"backup held. Copy it into C:\\ProgramData\\Tandrel\\Backups first: a copy that an administrator "
+                   L"makes there gets that folder's permissions. Nothing was written.\r\n"},
+        {.args = {L"/restore", L"steer.reg"}, .machine = Bare,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().SetString(L"Software\\Classes\\CLSID\\{C1}\\ProgID", L"", L"Other.Thing");
+         },
+         .regFile = {{L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C1}"},
+                     {L"Software\\Classes\\CLSID\\{C1}\\InprocServer32", L"evil.dll"}},
+         .commands = "R", .exitCode = 1, .reason = "command-failed", .ends = NotRestored,
+         .output = L"\tERROR: Cannot restore C:\\Work\\steer.reg: line 6: The key HKEY_LOCAL_MACHINE\\Software\\"
+                   L"Classes\\CLSID\\{C1} on this computer is another product's: its ProgID there is Other.Thing. "
+                   L"Nothing was written.\r\n"},
+        {.args = {L"/restore", L"server.reg"}, .machine = Bare,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().SetString(L"Software\\Classes\\CLSID\\{C1}\\LocalServer32", L"",
+                                                L"C:\\Tools\\Other.exe /automation");
+         },
+         .regFile = {{L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C1}"},
+                     {L"Software\\Classes\\CLSID\\{C1}", L"x"}},
+         .commands = "R", .exitCode = 1, .reason = "command-failed", .ends = NotRestored,
+         .output = L"{C1} on this computer is another product's: it has no ProgID there, and its server "
+                   L"C:\\Tools\\Other.exe /automation is none of the suite's files. Nothing was written.\r\n"},
+        {.args = {L"/restore", L"lib.reg"},
+         .setUp = [](FakeFiles&) { FakeRegistry::Instance().CreateKey(L"Software\\Classes\\TypeLib\\{A9}"); },
+         .regFile = {{L"Software\\Classes\\Wrenna.clsIFace\\CLSID", L"{C0}"},
+                     {L"Software\\Classes\\CLSID\\{C0}\\TypeLib", L"{A9}"},
+                     {L"Software\\Classes\\TypeLib\\{A9}\\1.0", L"x"}},
+         .commands = "R", .exitCode = 1, .reason = "command-failed", .ends = NotRestored,
+         .output = L"line 9: The key HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib\\{A9} on this computer is another "
+                   L"product's: no class of the suite on this computer names it. Nothing was written.\r\n"},
+        // A server that is not the class's own file, or lies where others may change it, is written and named.
+        {.args = {L"/restore", L"odd.reg"}, .machine = Bare,
+         .setUp = [](FakeFiles& f) {
+             f.access[L"C:\\Users\\Public"] = {{L"S-1-5-18", L"NT AUTHORITY\\SYSTEM"},
+                                                 {{L"S-1-5-32-545", L"BUILTIN\\Users"}}};
+         },
+         .regFile = {{L"Software\\Classes\\Daskel.clsDaskel\\CLSID", L"{C2}"},
+                     {L"Software\\Classes\\CLSID\\{C2}\\InprocServer32", L"C:\\\\Users\\\\Public\\\\evil.dll"},
+                     {L"Software\\Classes\\Vestrel.clsIFace\\CLSID", L"{C3}"},
+                     {L"Software\\Classes\\CLSID\\{C3}\\LocalServer32",
+                      L"\\\"C:\\\\Users\\\\Public\\\\Vestrel.exe\\\" /automation"},
+                     {L"Software\\Classes\\CLSID\\{C3}\\TypeLib", L"{A3}"},
+                     {L"Software\\Classes\\TypeLib\\{A3}\\1.0\\0\\win32", L"D:\\\\Gone\\\\Vestrel.exe\\\\2"}},
+         .commands = "R", .ends = L"\tRestored HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib\\{A3}\\1.0\\0\\win32\r\n",
+         .output = L"Restoring from C:\\Work\\odd.reg\r\n\tWARNING: The default value of HKEY_LOCAL_MACHINE\\Software\\"
+                   L"Classes\\CLSID\\{C2}\\InprocServer32 names C:\\Users\\Public\\evil.dll, which is not the suite's "
+                   L"Daskel.dll.\r\n\tWARNING: The default value of HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\"
+                   L"{C3}\\LocalServer32 names C:\\Users\\Public\\Vestrel.exe, in the folder C:\\Users\\Public, which "
+                   L"BUILTIN\\Users may change.\r\n\tWARNING: The default value of HKEY_LOCAL_MACHINE\\Software\\"
+                   L"Classes\\TypeLib\\{A3}\\1.0\\0\\win32 names D:\\Gone\\Vestrel.exe, whose folder D:\\Gone is not "
+                   L"there: whoever creates it chooses what is loaded.\r\n\tRestored "},
+        // A file from outside is refused whole when it names any other key.
+        {.args = {L"/restore", L"bad.reg"}, .machine = Bare, .regFile = {{L"Software\\Run"}}, .commands = "R",
+         .exitCode = 1, .reason = "command-failed", .ends = NotRestored,
+         .output = L"\tERROR: Cannot restore C:\\Work\\bad.reg: line 3: "},
+
+        // Checks and repairs: the last check's findings.
+        {.args = {L"/check"}, .machine = Bare, .commands = "K", .exitCode = 1, .reason = "problems", .healthy = false,
+         .problems = 15, .classes = EveryClass, .ends = Found15},
+        // Create's stand-ins register nothing here: the last check still fails. A backup's name says which command
+        // made it.
+        {.args = {L"/repair"}, .commands = "P", .exitCode = 1, .reason = "problems", .healthy = false, .problems = 15,
+         .classes = EveryClass, .backup = L"C:\\ProgramData\\Tandrel\\Backups\\Repair-20261208-090507.reg",
+         .ends = Found15, .output = L"\r\nBackup: C:\\ProgramData\\Tandrel\\Backups\\Repair-20261208-090507.reg\r\n"},
+        {.args = {L"/repair", L"/backup", L"r.reg"}, .machine = FilesOnly, .commands = "P", .exitCode = 1,
+         .reason = "problems", .healthy = false, .problems = 15, .classes = EveryClass, .ends = Found15},
+        // A repair that Create could not finish, or whose backup is not written, changes nothing.
+        {.args = {L"/repair"},
+         .setUp = [](FakeFiles&) {
+             FakeDisk::Instance().files.erase(L"C:\\WINDOWS\\system32\\Wrenna.dll");
+             FakeDisk::Instance().files.erase(L"C:\\WINDOWS\\system32\\regsvr32.exe");
+         },
+         .commands = "P", .exitCode = 1, .reason = "cannot-repair", .healthy = false, .problems = 25,
+         .classes = EveryClass, .ends = NothingChanged,
+         .output = L" FOUND - Scroll back to see them.\r\n\tMISSING: C:\\WINDOWS\\system32\\Wrenna.dll\r\n"
+                   L"\tMISSING: C:\\WINDOWS\\system32\\regsvr32.exe\r\n",
+         .unchanged = true},
+        // Nor can it register again what its callers could not load; a note, or a program of the other bitness,
+        // stops nothing.
+        {.args = {L"/repair"},
+         .setUp = [](FakeFiles&) {
+             auto& disk = FakeDisk::Instance();
+             disk.Put(L"C:\\WINDOWS\\system32\\Glimmet.ocx", BuildPeImage({.delayImports = {"Rare.dll"}}));
+             disk.Put(L"C:\\WINDOWS\\system32\\Daskel.dll", SuiteFixture::SuiteImage({"DaskelAid.dll"}));
+             disk.Put(L"C:\\WINDOWS\\system32\\Wrenna.dll", BuildPeImage({.machine = 0x8664, .pe32Plus = true}));
+             disk.Put(L"C:\\Program Files\\Vestrel\\Corvane.exe", BuildPeImage({.machine = 0x8664, .pe32Plus = true}));
+         },
+         .commands = "P", .exitCode = 1, .reason = "cannot-repair", .healthy = false, .problems = 30,
+         .classes = EveryClass, .ends = NothingChanged,
+         .output = L" FOUND - Scroll back to see them.\r\n\tCANNOT LOAD: C:\\WINDOWS\\system32\\Daskel.dll: it needs "
+                   L"DaskelAid.dll, which is not in its own folder, the system folder, the Windows folder or a folder "
+                   L"of PATH\r\n\tCANNOT LOAD: C:\\WINDOWS\\system32\\Wrenna.dll: it is a 64-bit image (x64)\r\n",
+         .unchanged = true},
+        // A user's own registration is named and left; with the machine's sound there is nothing to mend.
+        {.args = {L"/repair"}, .machine = Healthy,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().SetString(L"HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\Wrenna.clsIFace\\CLSID",
+                                                L"", L"{C0000000-0000-4000-8000-000000000006}");
+         },
+         .commands = "P", .exitCode = 1, .reason = "user-overrides", .healthy = false, .problems = 1,
+         .classes = {L"Wrenna.clsIFace"},
+         .ends = L"Vestrel.clsLinkIFace\r\n\tOK\r\n\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n"},
+        {.args = {L"/repair"}, .setUp = [](FakeFiles& f) { f.openErrors[L"C:\\ProgramData\\Tandrel"] = 5; },
+         .commands = "P", .exitCode = 1, .reason = "backup-failed", .healthy = false, .problems = 24,
+         .classes = EveryClass, .ends = NotDeleted + NothingChanged, .unchanged = true},
+
+        // Every class failing and a long log name: the last line still fits a deployment tool's 2,048, as it does
+        // with a switch given 300 times, or a name whose every character is an escape.
+        {.args = {L"/check", L"/log", longLog}, .machine = Bare, .logFile = longLog.c_str(), .commands = "K",
+         .exitCode = 1, .reason = "problems", .healthy = false, .problems = 15, .classes = EveryClass,
+         .log = longLogPath.c_str(), .shortened = "log", .ends = Found15},
+        {.args = loads, .machine = Bare, .parsed = std::string(300, 'L'), .commands = "L", .exitCode = 1,
+         .reason = "command-failed", .ends = NotLoaded},
+        {.args = {L"/load"}, .setUp = [&longName](FakeFiles&) { FakeSystem::Instance().computerName = longName; },
+         .commands = "L", .computer = longName, .shortened = "computer", .ends = Loaded},
+
+        // One run at a time: another holding the lock leaves this one to do nothing, not even to open the log
+        // named, which the run that has the lock may be writing. It names what it was asked to do, for a retry.
+        {.args = {L"/delete", L"/yes", L"/log", L"d.log"},
+         .setUp = [](FakeFiles& f) {
+             FakeSystem::Instance().runLockHeldElsewhere = true;
+             f.contents[L"C:\\Work\\d.log"] = "earlier";
+         },
+         .logFile = L"d.log", .reach = NoLock, .commands = "LD", .exitCode = 1618, .reason = "busy",
+         .error = L"Another Tandrel run is in progress on this computer; nothing was done."},
+        // A lock that someone else made first is not taken, held or not, wherever it lives.
+        {.args = {L"/check", L"/log", L"c.log"}, .machine = Healthy,
+         .setUp = [&mallory](FakeFiles& f) {
+             FakeSystem::Instance().runLockOwner = mallory;
+             f.contents[L"C:\\Work\\c.log"] = "earlier";
+         },
+         .logFile = L"c.log", .reach = OthersLock, .commands = "K", .exitCode = 1, .reason = "lock-refused",
+         .error = L"ERROR: The run lock Tandrel\\RunLock was made by WORKSTATION7\\mallory, not by an administrator; "
+                  L"nothing was done."},
+        {.args = {L"/load"},
+         .setUp = [](FakeFiles&) {
+             FakeSystem::Instance().privateNamespaces = false;
+             FakeSystem::Instance().runLockError = 5;
+         },
+         .reach = NoLock, .commands = "L", .exitCode = 1, .reason = "lock-refused",
+         .error = L"ERROR: The run lock Global\\Tandrel.RunLock was made by an account that lets no administrator read "
+                  L"who made it, not by an administrator; nothing was done."},
+        // Another kind of object at the lock's name keeps every run out: named, with who made it.
+        {.args = {L"/delete", L"/yes", L"/log", L"e.log"},
+         .setUp = [&mallory](FakeFiles& f) {
+             FakeSystem::Instance().privateNamespaces = false;
+             FakeSystem::Instance().runLockKind = L"an event";
+             FakeSystem::Instance().runLockOwner = mallory;
+             f.contents[L"C:\\Work\\e.log"] = "earlier";
+         },
+         .logFile = L"e.log", .reach = NoLock, .commands = "LD", .exitCode = 1, .reason = "lock-refused",
+         .error = L"ERROR: The run lock Global\\Tandrel.RunLock cannot be taken: an event of that name is there, made "
+                  L"by WORKSTATION7\\mallory. Nothing was done."},
         // One that this account made, or whoever owns what this process makes, is another run's.
-        {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0, [](FakeFiles&) {
+        {.args = {L"/load"},
+         .setUp = [](FakeFiles&) {
              FakeSystem::Instance().privateNamespaces = false;
              FakeSystem::Instance().runLockOwner = {FakeSystem::Instance().accountSid, L"WORKSTATION7\\admin"};
-         }},
-        {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0, [](FakeFiles&) {
+         },
+         .commands = "L", .ends = Loaded},
+        {.args = {L"/load"},
+         .setUp = [](FakeFiles&) {
              FakeSystem::Instance().runLockOwner = {FakeSystem::Instance().defaultOwnerSid, L"WORKSTATION7\\None"};
-         }},
-        {{L"/load"}, "L", L"", nullptr, Machine::SuiteInstalled, 0,
-         [](FakeFiles&) { FakeSystem::Instance().runLockAbandoned = true; },
-         L"The last Tandrel run on this computer ended before it finished.\r\nVestrel Path: "},
-        // A tree with a name the backup cannot hold stays, and the run has failed.
-        {{L"/delete", L"/yes"}, "LD", L"", nullptr, Machine::SuiteInstalled, 1,
-         [](FakeFiles&) { FakeRegistry::Instance().SetString(L"Software\\Classes\\Corvane.clsMail", L"Note\n", L"x"); },
-         L"\tERROR: Deleting Corvane.clsMail: left whole, as the value Note  of HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\"
-         L"Corvane.clsMail has a line break in its name, which the backup cannot hold.\r\n",
-         "command-failed"},
-        // A backup never replaces a file; the log names where the file system put the log.
-        {{L"/delete", L"/yes", L"/backup", L"b.reg"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0,
-         [](FakeFiles& f) { f.contents[L"C:\\Work\\b.reg"] = "earlier"; }, L"\r\nBackup: C:\\Work\\b-2.reg\r\n"},
-        {{L"/delete", L"/yes", L"/backup", L"b.reg"}, "LD", L"", nullptr, Machine::SuiteInstalled, 0,
-         [](FakeFiles& f) {
-             for (int n = 1; n < 99; ++n)
-                 f.contents[L"C:\\Work\\b" + (n > 1 ? L"-" + std::to_wstring(n) : L"") + L".reg"] = "earlier";
          },
-         L"\r\nBackup: C:\\Work\\b-99.reg\r\n"},
-        {{L"/delete", L"/yes", L"/backup", L"b.reg"}, "LD", L"", nullptr, Machine::SuiteInstalled, 1,
-         [](FakeFiles& f) {
-             for (int n = 1; n <= 99; ++n)
-                 f.contents[L"C:\\Work\\b" + (n > 1 ? L"-" + std::to_wstring(n) : L"") + L".reg"] = "earlier";
-         },
-         L"\r\nERROR: Backup not written: C:\\Work\\b-99.reg: Windows error 80.\r\n", "backup-failed"},
-        {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 0,
-         [](FakeFiles& f) { f.finalPaths[L"C:\\Work\\x.log"] = L"C:\\Real\\x.log"; }, L"Log file: C:\\Real\\x.log\r\n"},
-        // A folder on the way that leads elsewhere, by its tag or by where its handle resolves, refuses the name;
-        // the system's own redirection of System32 does not.
-        {{L"/check", L"/log", L"C:\\Logs\\in\\x.log"}, "K",
-         L"Cannot use the log file C:\\Logs\\in\\x.log: the folder C:\\Logs\\in leads to C:\\WINDOWS\\system32 (a link, a "
-         L"junction or a mount point), and Tandrel writes only where it is named.", L"C:\\Logs\\in\\x.log", Machine::SuiteInstalled, 2,
-         [](FakeFiles& f) { f.folderLinks[L"C:\\Logs\\in"] = L"C:\\WINDOWS\\system32"; }},
-        {{L"/check", L"/log", L"C:\\Logs\\in\\x.log"}, "K",
-         L"Cannot use the log file C:\\Logs\\in\\x.log: the folder C:\\Logs\\in is D:\\Elsewhere as the system resolves it, "
-         L"and Tandrel writes only where it is named: give that path instead.", L"C:\\Logs\\in\\x.log", Machine::SuiteInstalled, 2,
-         [](FakeFiles& f) { f.finalPaths[L"C:\\Logs\\in"] = L"D:\\Elsewhere"; }},
-        {{L"/load", L"/log", L"C:\\WINDOWS\\system32\\t.log"}, "L", L"", L"C:\\WINDOWS\\system32\\t.log",
-         Machine::SuiteInstalled, 0,
-         [](FakeFiles& f) { f.finalPaths[L"C:\\WINDOWS\\system32"] = L"C:\\WINDOWS\\SysWOW64"; },
-         L"Log file: C:\\WINDOWS\\SysWOW64\\t.log\r\n"},
-        // Short writes are carried on; a failed one leaves the run failed.
-        {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 0, [](FakeFiles& f) {
-             f.maxWrite = 7;
-             f.maxConsoleWrite = 5;
-         }},
-        {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 1,
-         [](FakeFiles& f) { f.failAfter = 200; },
-         L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n", "log-failed"},
-        // A log that cannot take the verdict fails the run, and the console's verdict, last, says so.
-        {{L"/load", L"/log", L"x.log"}, "L", L"", L"x.log", Machine::SuiteInstalled, 1,
-         [](FakeFiles& f) { f.failWriteWith = "{\"tool\""; },
-         L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n{\"tool\"",
-         "log-failed"},
+         .commands = "L", .ends = Loaded},
+        {.args = {L"/load"}, .setUp = [](FakeFiles&) { FakeSystem::Instance().runLockAbandoned = true; },
+         .commands = "L", .ends = Loaded,
+         .output = L"The last Tandrel run on this computer ended before it finished.\r\nVestrel Path: "},
     };
-    for (const auto& c : cases) {
-        std::wstring shown;
-        for (const auto& argument : c.arguments)
-            shown += argument + L" ";
-        SCOPED_TRACE(std::string(shown.begin(), shown.end()));
-        CommandLine line = ParseCommandLine(c.arguments);
-        // A log file that cannot be used is found out only by opening it.
-        bool readsWrong = c.exitCode == ExitCode::UsageError && !c.files;
-        EXPECT_EQ(line.error.rfind(readsWrong ? c.error : L"", 0), 0u)
-            << std::string(line.error.begin(), line.error.end());
-        EXPECT_EQ(line.error.empty(), !readsWrong);
-        EXPECT_EQ(line.logFile, c.logFile ? std::optional<std::wstring>(c.logFile) : std::nullopt);
-        EXPECT_EQ(line.help, c.arguments == std::vector<std::wstring>{L"/?"});
-        EXPECT_EQ(Letters(line.commands), c.commands);
-
-        SuiteFixture::Prepare(c.machine);
-        auto& files = FakeFiles::Instance();
-        files.hasConsole = true;
-        if (c.files)
-            c.files(files);
-        std::wstring before = FakeRegistry::Instance().Dump();
-        auto there = files.contents;
-        std::wstring logPath;
-        auto& system = FakeSystem::Instance();
-        bool busy = system.runLockHeldElsewhere;
-        EXPECT_EQ(RunCommandLine(c.arguments), c.exitCode);
-        const std::wstring& console = files.console;
-        bool refused = console.rfind(L"ERROR: The run lock ", 0) == 0;
-        if (busy || refused) {
-            EXPECT_EQ(files.contents, there) << "a run without the lock wrote a file";
-        }
-        EXPECT_NE(console.find(c.output), std::wstring::npos) << std::string(console.begin(), console.end());
-        EXPECT_TRUE(files.open.empty());
-        // Every run of commands holds the lock once, for all of them, and lets it go.
-        EXPECT_EQ(system.runLocksTaken,
-                  readsWrong || line.help || busy || system.runLockError != 0 || !system.runLockKind.empty() ? 0 : 1);
-        EXPECT_FALSE(system.runLockHeld);
-        // What says that nothing changed has changed nothing, and started nothing.
-        bool unchanged = console.find(L"NOTHING CHANGED") != std::wstring::npos || busy || refused ||
-                         (c.reason && std::string(c.reason) == "backup-failed");
-        if (unchanged || c.exitCode == ExitCode::UsageError) {
-            EXPECT_EQ(FakeRegistry::Instance().Dump(), before);
-            EXPECT_TRUE(FakeProcesses::Instance().starts.empty());
-        }
-        if (c.exitCode == ExitCode::UsageError) {
-            EXPECT_EQ(console.rfind(c.error, 0), 0u) << std::string(console.begin(), console.end());
-            EXPECT_NE(console.find(L"\r\nUsage: "), std::wstring::npos);
-        } else if (!c.commands.empty() && !busy && !refused) {
-            // The window's log text: start-up's line first, then the reports.
-            EXPECT_NE(console.find(L"Vestrel Path: "), std::wstring::npos);
-            EXPECT_EQ(c.exitCode == ExitCode::CommandFailed, console.find(L"\r\n*** ERROR IN ") != std::wstring::npos ||
-                                                                 console.find(L"ERROR: Writing") != std::wstring::npos ||
-                                                                 console.find(L" FOUND - Scroll") != std::wstring::npos);
-        }
-        // What the console shows, the log file holds after two lines that tell
-        // this run from others, as far as it could be written.
-        for (const auto& [path, content] : files.contents) {
-            if (there.count(path) && there[path] == content)
-                continue;  // left alone
-            if (path.size() > 4 && path.substr(path.size() - 4) == L".reg") {
-                EXPECT_FALSE(unchanged) << "a backup was written";
-                if (there.count(path)) {
-                    EXPECT_EQ(content, there[path]) << "a backup replaced a file";
-                    continue;
-                }
-                // Its second line says where, when, by what and as whom it was made.
-                std::wstring text = DecodeUtf16File(content).value_or(L"");
-                std::size_t second = text.find(L"\r\n") + 2;
-                EXPECT_EQ(text.substr(second, text.find(L"\r\n", second) - second),
-                          L"; " + RunIdentity(system.now) + L"; command line: " + ArgumentsText(c.arguments));
-                continue;  // the rest: the Delete tests read that
-            }
-            std::size_t end = content.find("\r\nCommand line: ");
-            ASSERT_NE(end, std::string::npos);
-            end = content.find("\r\n", end + 2) + 2;
-            EXPECT_EQ(content.rfind("Tandrel ", 0), 0u);
-            if (c.logStart) {
-                EXPECT_EQ(content.substr(0, end), Utf8(c.logStart));
-            }
-            EXPECT_EQ(console.rfind(Utf8Text(content.substr(end)), 0), 0u) << std::string(path.begin(), path.end());
-            // A log that failed stops there; a whole one ends with the verdict, as the console does.
-            if (console.find(L"ERROR: Writing the log file") == std::wstring::npos) {
-                EXPECT_EQ(content.size(), end + console.size());
-            } else {
-                EXPECT_EQ(content.size(), std::min(files.failAfter, console.rfind(L"ERROR: Writing") + end));
-            }
-            logPath = files.finalPaths.count(path) ? files.finalPaths[path] : path;
-        }
-
-        // The last line, for the tools that keep only that: what ran, what it found, where things went.
-        std::size_t last = console.size() < 3 ? std::wstring::npos : console.rfind(L"\r\n", console.size() - 3);
-        std::wstring lastLine = console.substr(last == std::wstring::npos ? 0 : last + 2);
-        ASSERT_TRUE(lastLine.ends_with(L"\r\n"));
-        EXPECT_LE(lastLine.size() - 2, 2048u);
-        Json verdict = Json::parse(Utf8(lastLine), nullptr, false);
-        ASSERT_TRUE(verdict.is_object()) << Utf8(lastLine);
-        Json commands = Json::array();
-        // A run that found the lock taken names what it was asked to do, for whoever tries again.
-        for (char letter : c.exitCode == ExitCode::UsageError || line.help ? "" : c.commands) {
-            if (std::find(commands.begin(), commands.end(), Names.at(letter)) == commands.end())
-                commands.push_back(Names.at(letter));
-        }
-        Json expected = {{"tool", "Tandrel"}, {"version", TANDREL_VERSION}, {"time", "2026-12-08T09:05:07"},
-                         {"commands", commands}, {"exitCode", c.exitCode}};
-        for (auto& [member, value] : expected.items())
-            EXPECT_EQ(verdict[member], value) << member;
-        // A text cut short keeps as much of the whole as fits, and says so.
-        bool cut = false;
-        auto shortened = [&cut](const Json& text, const std::string& whole) {
-            std::string kept = text.is_null() ? "" : text.get<std::string>();
-            cut = cut || (kept.ends_with("...") && kept != whole);
-            return kept.ends_with("...") && kept != whole ? whole.substr(0, kept.size() - 3) + "..." : whole;
-        };
-        EXPECT_EQ(verdict["computer"], shortened(verdict["computer"], Utf8(system.computerName)));
-        // The reason is the console's first line when it is one the run gave up for.
-        EXPECT_EQ(verdict["error"], c.exitCode < 2 && !refused ? Json(nullptr)
-                                                               : Json(Utf8(console.substr(0, console.find(L"\r\n")))));
-        std::size_t backup = console.find(L"\r\nBackup: ");
-        EXPECT_EQ(verdict["backup"], backup == std::wstring::npos
-                                         ? Json(nullptr)
-                                         : Json(Utf8(console.substr(backup + 10, console.find(L"\r\n", backup + 2) -
-                                                                                     backup - 10))));
-        EXPECT_EQ(verdict["log"].is_null() ? "" : verdict["log"].get<std::string>(),
-                  shortened(verdict["log"], Utf8(logPath)));
-        EXPECT_EQ(verdict["shortened"], cut);
-        if (cut) {
-            EXPECT_GT(lastLine.size() - 2, 2048u - 12) << "more was cut than the line needed";
-        }
-        const std::map<int, const char*> reasons{{1, c.reason}, {2, "usage"}, {1618, "busy"}};
-        ASSERT_TRUE(c.exitCode == 0 || reasons.at(c.exitCode));
-        EXPECT_EQ(verdict["reason"], c.exitCode == 0 ? Json(nullptr) : Json(reasons.at(c.exitCode)));
-        bool checks = (c.commands == "K" || c.commands == "P") && !busy && !refused &&
-                      c.exitCode != ExitCode::UsageError;
-        EXPECT_EQ(verdict["problems"].is_null(), !checks);
-        EXPECT_EQ(verdict["healthy"].is_null(), !checks);
-        if (checks) {
-            std::size_t found = console.rfind(L" FOUND - Scroll");
-            std::size_t clean = console.rfind(L"No problems found.");
-            int problems = found == std::wstring::npos || (clean != std::wstring::npos && clean > found)
-                               ? 0
-                               : std::stoi(console.substr(console.rfind(L"*** ", found) + 4));
-            EXPECT_EQ(verdict["problems"], problems);
-            EXPECT_EQ(verdict["healthy"], problems == 0);
-            // The rows break every class, or one class once.
-            EXPECT_EQ(verdict["classesWithProblems"].size(), static_cast<std::size_t>(std::min(problems, 15)));
-        }
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Utf8(Joined(row.args)));
+        ExpectRun(row);
     }
 }
 
