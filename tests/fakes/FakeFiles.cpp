@@ -164,8 +164,9 @@ long ReadFolderAccess(const std::wstring& path, FileAccess& access)
 {
     auto& files = FakeFiles::Instance();
     // A file without access of its own was written by an administrator, and the fixture's folders made by one.
+    // A folder is there while a file is in it; one whose parent is not there either gives ERROR_PATH_NOT_FOUND.
     if (!files.access.count(path) && !files.contents.count(path) && Absent(path + L"\\x") == 3)
-        return 2;
+        return Absent(path) == 3 ? 3 : 2;
     access = files.access.count(path) ? files.access[path] : FileAccess{Administrators, {Administrators}};
     return 0;
 }
