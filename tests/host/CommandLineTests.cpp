@@ -204,6 +204,9 @@ void ExpectRun(const Row& c)
     bool locks = c.reach == Reach::Commands || c.reach == Reach::BadFile || c.reach == Reach::OthersLock;
     EXPECT_EQ(system.runLocksTaken, locks ? 1 : 0);
     EXPECT_FALSE(system.runLockHeld);
+    // A run that leaves nothing of the machine's to mend has waited for nothing.
+    if (!c.reason || std::string_view(c.reason) == "user-overrides")
+        EXPECT_EQ(system.ticks, FakeSystem().ticks);
     if (c.reach != Reach::Commands || c.unchanged) {
         EXPECT_EQ(FakeRegistry::Instance().Dump(), keys);
         EXPECT_TRUE(FakeProcesses::Instance().starts.empty());
@@ -460,6 +463,21 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          },
          .commands = "P", .exitCode = 1, .reason = "user-overrides", .healthy = false, .problems = 1,
          .classes = {L"Wrenna.clsIFace"},
+         .ends = L"Vestrel.clsLinkIFace\r\n\tOK\r\n\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n"},
+        // Mended, the machine's part is checked once more; a user's own registration left over is no reason to wait.
+        {.args = {L"/repair"}, .machine = Healthy,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().SetString(L"HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\Wrenna.clsIFace\\CLSID",
+                                                L"", L"{C0000000-0000-4000-8000-000000000006}");
+             FakeRegistry::Instance().DeleteTree(L"Software\\Classes\\Daskel.clsDaskel");
+             FakeProcesses::Instance().onStart = [](const FakeProcesses::Start&) {
+                 for (const auto& c : SuiteFixture::SuiteClasses())
+                     SuiteFixture::Register(FakeRegistry::Instance(), c);
+                 SuiteFixture::ServeHealthy();
+             };
+         },
+         .commands = "P", .exitCode = 1, .reason = "user-overrides", .healthy = false, .problems = 1,
+         .classes = {L"Wrenna.clsIFace"}, .backup = L"C:\\ProgramData\\Tandrel\\Backups\\Repair-20261208-090507.reg",
          .ends = L"Vestrel.clsLinkIFace\r\n\tOK\r\n\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n"},
         {.args = {L"/repair"}, .setUp = [](FakeFiles& f) { f.openErrors[L"C:\\ProgramData\\Tandrel"] = 5; },
          .commands = "P", .exitCode = 1, .reason = "backup-failed", .healthy = false, .problems = 24,

@@ -98,6 +98,25 @@ inline std::string SuiteImage(std::vector<std::string> imports = {"KERNEL32.dll"
 // file, as a check wants it.
 enum class Machine { Bare, FilesOnly, SuiteInstalled, Healthy };
 
+// Each class served as its file does, with a type library file, as a check wants it: what Prepare(Healthy) adds.
+inline void ServeHealthy()
+{
+    auto& registry = FakeRegistry::Instance();
+    auto& disk = FakeDisk::Instance();
+    for (const auto& c : SuiteClasses()) {
+        const std::wstring classKey = L"Software\\Classes\\CLSID\\" + c.clsid;
+        std::wstring file = *std::ranges::find_if(Files, [&c](auto& f) { return f.starts_with(c.library); });
+        bool program = file.ends_with(L".exe");
+        registry.DeleteTree(classKey + L"\\InprocServer32");
+        registry.SetString(classKey + (program ? L"\\LocalServer32" : L"\\InprocServer32"), L"",
+                           (program ? AppDir : SysDir) + file);
+        const std::wstring version = L"Software\\Classes\\TypeLib\\" + c.typeLib + L"\\1.0";
+        registry.SetString(version + L"\\0\\win32", L"", SysDir + c.library + L".tlb");
+        registry.SetString(version + L"\\FLAGS", L"", L"0");
+        disk.Put(SysDir + c.library + L".tlb");
+    }
+}
+
 // Resets every fake, then installs as much of the suite as `machine` says:
 // its files (the executables in AppDir, registered under App Paths, the
 // libraries and regsvr32 in SysDir) and its classes.
@@ -119,20 +138,8 @@ inline void Prepare(Machine machine)
     disk.Put(SysDir + L"OLEAUT32.dll");
     for (const auto& file : Files)
         disk.Put((file.substr(file.size() - 3) == L"exe" ? AppDir : SysDir) + file, SuiteImage());
-    if (machine != Machine::Healthy)
-        return;
-    for (const auto& c : SuiteClasses()) {
-        const std::wstring classKey = L"Software\\Classes\\CLSID\\" + c.clsid;
-        std::wstring file = *std::ranges::find_if(Files, [&c](auto& f) { return f.starts_with(c.library); });
-        bool program = file.ends_with(L".exe");
-        registry.DeleteTree(classKey + L"\\InprocServer32");
-        registry.SetString(classKey + (program ? L"\\LocalServer32" : L"\\InprocServer32"), L"",
-                           (program ? AppDir : SysDir) + file);
-        const std::wstring version = L"Software\\Classes\\TypeLib\\" + c.typeLib + L"\\1.0";
-        registry.SetString(version + L"\\0\\win32", L"", SysDir + c.library + L".tlb");
-        registry.SetString(version + L"\\FLAGS", L"", L"0");
-        disk.Put(SysDir + c.library + L".tlb");
-    }
+    if (machine == Machine::Healthy)
+        ServeHealthy();
 }
 
 }  // namespace SuiteFixture
