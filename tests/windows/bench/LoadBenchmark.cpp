@@ -1,11 +1,14 @@
 // Load on a registry whose CLSID key holds N extra classes, one suite class
 // having an empty CLSID so that Load lists them all, against `reg query /s`
-// of the same key and against the bare registry reads with no log. Every
-// round fills the registry afresh and runs all three, in turns: forwards in
+// of the same key and against the bare registry reads with no log; and the
+// box alone: Load's log handed whole to a box like Tandrel's. Every
+// round fills the registry afresh and runs them all, in turns: forwards in
 // odd rounds, backwards in even ones, so that neither a busy moment nor being
 // first favours one of them.
 //   tandrel_bench_load.exe [ROUNDS [N ...]]
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -91,11 +94,59 @@ struct Round {
     int keys = 0;
     int lines = 0;
     double load = -1;
+    double box = -1;
     double regQuery = -1;
     double bare = -1;
 };
 
-// Load from the click until the command has ended and the log is complete.
+// What showing Load's log costs in a box like Tandrel's when the box gets it
+// in one piece, the cheapest way to feed it: the same class (Tandrel's own
+// manifest picks it), styles, font and size, here in this process.
+double TimeBoxAlone(const std::wstring& text, SIZE size)
+{
+    std::string exe = UiAutomation::OwnFolder() + "Tandrel.exe";
+    ACTCTXA manifest{};
+    manifest.cbSize = sizeof manifest;
+    manifest.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    manifest.lpSource = exe.c_str();
+    manifest.lpResourceName = MAKEINTRESOURCEA(1);
+    HANDLE context = CreateActCtxA(&manifest);
+    ULONG_PTR cookie = 0;
+    if (context == INVALID_HANDLE_VALUE || !ActivateActCtx(context, &cookie))
+        return -1;
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    HFONT font = CreateFontA(-MulDiv(825, dpi, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                             "Tahoma");
+    HWND frame = CreateWindowExA(0, "STATIC", "box alone", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, size.cx + 40,
+                                 size.cy + 80, nullptr, nullptr, nullptr, nullptr);
+    HWND box = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE |
+                                   ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_READONLY | ES_NOHIDESEL,
+                               6, 6, size.cx, size.cy, frame, nullptr, nullptr, nullptr);
+    SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageA(box, EM_SETLIMITTEXT, 0, 0);
+    UpdateWindow(frame);
+    SetFocus(box);
+    auto start = Clock::now();
+    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(box, EM_SCROLLCARET, 0, 0);
+    UpdateWindow(box);
+    double seconds = Seconds(start);
+    bool whole = GetWindowTextLengthW(box) == static_cast<int>(text.size());
+    DestroyWindow(frame);
+    DeleteObject(font);
+    DeactivateActCtx(0, cookie);
+    ReleaseActCtx(context);
+    return whole ? seconds : -1;
+}
+
+// Load from the click until the command has ended and the log is complete;
+// then the box alone, with that log.
 void TimeLoad(Round& round)
 {
     UiAutomation::TandrelProcess tandrel;
@@ -104,9 +155,13 @@ void TimeLoad(Round& round)
     auto start = Clock::now();
     if (tandrel.ClickAndWait(102, 600000))
         round.load = Seconds(start);
-    round.lines = CountLines(tandrel.LogText());
+    std::wstring log = tandrel.LogText();
+    round.lines = CountLines(log);
+    RECT rect{};
+    GetWindowRect(tandrel.Control(101), &rect);
     tandrel.Click(105);
     tandrel.WaitExit();
+    round.box = TimeBoxAlone(log, SIZE{rect.right - rect.left, rect.bottom - rect.top});
 }
 
 void TimeRegQuery(Round& round, const std::string& output)
@@ -144,26 +199,35 @@ Round RunRound(int number, const std::string& output)
 bool RunSize(int count, int rounds, const std::string& output)
 {
     std::printf("\nN = %d extra classes, %d rounds:\n\n", count, rounds);
-    std::printf("| round | keys listed | log lines | Load (s) | reg query /s (s) | bare reads (s) |"
-                " Load / reg query | Load / bare reads |\n");
-    std::printf("|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    std::printf("| round | keys listed | log lines | Load (s) | reg query /s (s) | bare reads (s) | box alone (s) |"
+                " Load / reg query | Load / bare reads | box alone / bare reads |\n");
+    std::printf("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     std::vector<BenchStats::Series> columns = {{"Load (s)", {}},
                                                {"reg query /s (s)", {}},
                                                {"bare reads (s)", {}},
+                                               {"box alone (s)", {}},
                                                {"Load / reg query /s", {}},
-                                               {"Load / bare reads", {}}};
+                                               {"Load / bare reads", {}},
+                                               {"box alone / bare reads", {}}};
     bool ok = true;
     for (int number = 1; number <= rounds; ++number) {
         Populate(count);
         Round round = RunRound(number, output);
         Clear(count);
-        ok = ok && round.load > 0 && round.regQuery > 0 && round.lines >= round.keys;
-        double figures[] = {round.load, round.regQuery, round.bare, round.load / round.regQuery,
-                            round.load / round.bare};
+        ok = ok && round.load > 0 && round.box > 0 && round.regQuery > 0 && round.lines >= round.keys;
+        double figures[] = {round.load,
+                            round.regQuery,
+                            round.bare,
+                            round.box,
+                            round.load / round.regQuery,
+                            round.load / round.bare,
+                            round.box / round.bare};
         for (std::size_t i = 0; i < columns.size(); ++i)
             columns[i].values.push_back(figures[i]);
-        std::printf("| %d | %d | %d | %.2f | %.2f | %.2f | %.2f | %.2f |\n", number, round.keys, round.lines,
-                    round.load, round.regQuery, round.bare, figures[3], figures[4]);
+        std::printf("| %d | %d | %d |", number, round.keys, round.lines);
+        for (double figure : figures)
+            std::printf(" %.2f |", figure);
+        std::printf("\n");
         std::fflush(stdout);
     }
     BenchStats::PrintSummaryRows(columns, 2);
@@ -190,6 +254,8 @@ int main(int argc, char** argv)
                 "  and values read and printed.\n"
                 "bare reads: what Load does to the registry for that key (enumerate by index, open each subkey\n"
                 "  by its path, read its default value, close it), with no log.\n"
+                "box alone: Load's log handed in one piece to a box like Tandrel's (class, styles, font, size),\n"
+                "  what showing that text costs with no registry reads at all.\n"
                 "Ratios are taken within each round; \"keys listed\" includes the prefix's own class keys.\n");
     std::string output = UiAutomation::OwnFolder() + "bench-reg-query.txt";
     bool ok = true;
