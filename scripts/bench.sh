@@ -30,8 +30,8 @@ if [ "$what" = all ] || [ "$what" = delete ]; then
 fi
 if [ "$what" = all ] || [ "$what" = backup ]; then
   echo
-  echo "Delete's backup of one tree of 20,000 keys, then its deletion, against the deletion alone:"
-  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_delete.exe" backup 3
+  echo "Delete's backup of one tree of 20,000 keys, then its deletion, against the deletion alone, rounds interleaved:"
+  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_delete.exe" backup 9
 fi
 if [ "$what" = all ] || [ "$what" = check ]; then
   echo

@@ -55,17 +55,28 @@ int BuildTree(const std::string& name, int twigs = 10)
 }  // namespace
 
 // Each part of a Delete with its backup, on one tree, against the deletion of
-// an identical tree alone.
+// an identical tree alone, which goes first in even rounds.
 int BackupRounds(RegKey parentKey, int rounds)
 {
     std::printf("| round | keys | read (s) | format (s) | write (s) | delete (s) | with backup (s) | "
                 "delete alone (s) | ratio |\n|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
-    double withTotal = 0;
-    double aloneTotal = 0;
+    std::vector<BenchStats::Series> columns = {{"read (s)", {}},       {"format (s)", {}},
+                                               {"write (s)", {}},      {"delete (s)", {}},
+                                               {"with backup (s)", {}}, {"delete alone (s)", {}},
+                                               {"with backup / delete alone", {}}};
     int status = 0;
     for (int round = 1; round <= rounds; ++round) {
         int keys = BuildTree("Backed", 20);
         BuildTree("Alone", 20);
+        bool alone = false;
+        double aloneTime = 0;
+        auto deleteAlone = [&] {
+            auto start = Clock::now();
+            alone = DeleteRegKeyTree(parentKey, L"Alone");
+            aloneTime = Seconds(start);
+        };
+        if (round % 2 == 0)
+            deleteAlone();
         auto start = Clock::now();
         std::vector<RegKeyData> tree;
         HeldRegTree held;
@@ -86,19 +97,23 @@ int BackupRounds(RegKey parentKey, int rounds)
         std::vector<std::wstring> changed;
         bool deleted = held.Delete(changed);
         double deleting = Seconds(start);
-        start = Clock::now();
-        bool alone = DeleteRegKeyTree(parentKey, L"Alone");
-        double aloneTime = Seconds(start);
+        if (round % 2 == 1)
+            deleteAlone();
         if (read != 0 || static_cast<int>(tree.size()) != keys || !holdable || !written || !deleted || !alone)
             status = 1;
         double with = reading + formatting + writing + deleting;
-        withTotal += with;
-        aloneTotal += aloneTime;
-        std::printf("| %d | %d | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", round, keys, reading, formatting,
-                    writing, deleting, with, aloneTime, with / aloneTime);
+        double figures[] = {reading, formatting, writing, deleting, with, aloneTime, with / aloneTime};
+        std::printf("| %d | %d |", round, keys);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            columns[i].values.push_back(figures[i]);
+            std::printf(" %.2f |", figures[i]);
+        }
+        std::printf("\n");
         std::fflush(stdout);
     }
-    std::printf("| all | | | | | | %.2f | %.2f | %.2f |\n", withTotal, aloneTotal, withTotal / aloneTotal);
+    BenchStats::PrintSummaryRows(columns, 1);
+    std::printf("\n");
+    BenchStats::PrintMedianLine(columns.back());
     DeleteFileA("bench-backup.reg");
     return status;
 }
