@@ -20,7 +20,9 @@ protected:
 // The only way a command reports anything: the entry and CRLF are added to
 // the log. Entries reach the target in batches (see FlushLog), since one
 // append per entry makes a long Load crawl; a target that takes each at once
-// gets each at once.
+// gets each at once. A batch follows the last one after 100 ms, or after as
+// long as the target took to take that one, whichever is longer: a box that
+// grows slow with a long log never gets more than half of a command's time.
 class CommandLog {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
@@ -42,4 +44,5 @@ private:
     Clock clock_;
     std::wstring pending_;
     std::chrono::steady_clock::time_point lastFlush_;
+    std::chrono::steady_clock::duration interval_;
 };

@@ -128,7 +128,9 @@ bool DeleteRegKeyTree(RegKey parent, const std::wstring& name)
         }
     }
 
-    bool deleted = DeleteRegKey(parent, name);
+    // Through the handle already open: by name the system would open the key
+    // once more, only to delete and close it.
+    bool deleted = RegistryPlatform::DeleteOpenKey(key) == RegError::Success;
     CloseRegKey(key);
     return deleted;
 }

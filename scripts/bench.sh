@@ -20,18 +20,18 @@ echo "Wine $($loader --version), build $preset, $(nproc) cores"
 what=${1:-all}
 if [ "$what" = all ] || [ "$what" = load ]; then
   echo
-  echo "Load (N extra class keys; one suite class with an empty CLSID lists them all):"
-  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_load.exe" 1000 5000 20000
+  echo "Load (N extra class keys; one suite class with an empty CLSID lists them all), rounds interleaved:"
+  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_load.exe" 9 20000
 fi
 if [ "$what" = all ] || [ "$what" = delete ]; then
   echo
-  echo "Deleting one tree of 10,000 keys:"
-  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_delete.exe" 3
+  echo "Deleting one tree of 10,000 keys, rounds interleaved:"
+  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_delete.exe" 9
 fi
 if [ "$what" = all ] || [ "$what" = backup ]; then
   echo
-  echo "Delete's backup of one tree of 20,000 keys, then its deletion, against the deletion alone:"
-  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_delete.exe" backup 3
+  echo "Delete's backup of one tree of 20,000 keys, then its deletion, against the deletion alone, rounds interleaved:"
+  scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_delete.exe" backup 9
 fi
 if [ "$what" = all ] || [ "$what" = check ]; then
   echo

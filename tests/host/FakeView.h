@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ public:
         log += text;
         caret = log.size();
         ++appends;
+        if (whileAppending)
+            whileAppending();
     }
     void SetDeleteEnabled(bool enabled) override { deleteEnabled = enabled; }
     void Close() override { closed = true; }
@@ -28,6 +31,7 @@ public:
     std::wstring log;
     std::size_t caret = 0;
     int appends = 0;
+    std::function<void()> whileAppending;  // e.g. the time a real box takes
     bool deleteEnabled = false;
     bool closed = false;
     std::vector<int> pointerChanges;
