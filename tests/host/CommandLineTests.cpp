@@ -236,6 +236,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          .ends = NotLoaded},
         {.args = {L"-LOAD", L"/Create"}, .commands = "LC", .ends = Created},
         {.args = {L"/delete", L"/yes"}, .commands = "LD", .backup = DeleteBackup, .ends = Deleted},
+        {.args = {L"/create", L"/delete", L"/yes"}, .commands = "CLD", .backup = DeleteBackup, .ends = Deleted},
         {.args = {L"/yes", L"/DELETE", L"/create", L"/log", L"out file.txt"}, .logFile = L"out file.txt",
          .commands = "LDC", .backup = DeleteBackup, .log = L"C:\\Work\\out file.txt", .ends = Created,
          .output = L"Log file: C:\\Work\\out file.txt\r\nVestrel Path: ",
