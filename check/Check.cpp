@@ -225,6 +225,8 @@ private:
         // Without the folder Create uses, only that the file exists can be told.
         const std::wstring& folder = program ? appPath_ : systemPath_;
         const std::wstring path = NamedFile(*value, program);
+        if (program)
+            CheckUnquoted(serverKey, path, EarlierCuts(*value));
         if (!CheckFile(serverKey, path, folder.empty() ? L"" : folder + file))
             return;
         LoadFindings findings = loadCheck_.Judge(path, program ? ServerKind::OutOfProcess : ServerKind::InProcess);
@@ -232,6 +234,23 @@ private:
             log_(L"\tNOTE: " + note);
         for (const std::wstring& reason : findings.problems)
             Problem(path + L" " + findings.cannot + L": " + reason + L".");
+    }
+
+    // The system starts the first of the cuts that exists in place of the program, whoever put it there.
+    void CheckUnquoted(const std::wstring& serverKey, const std::wstring& path, const std::vector<std::wstring>& cuts)
+    {
+        if (cuts.empty())
+            return;
+        const std::wstring named = Full(serverKey) + L" names " + path + L" without quotes";
+        std::wstring listed;
+        for (std::size_t i = 0; i < cuts.size(); ++i) {
+            if (FilePlatform::LookForFile(cuts[i]) == 0) {
+                Problem(named + L", so the system starts " + cuts[i] + L" in its place.");
+                return;
+            }
+            listed += (i == 0 ? L"" : i + 1 == cuts.size() ? L" or " : L", ") + cuts[i];
+        }
+        log_(L"\tNOTE: " + named + L"; a program put at " + listed + L" would be started in its place");
     }
 
     // Every version and locale is looked at: the system may pick any of them for a caller.

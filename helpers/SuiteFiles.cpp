@@ -45,6 +45,22 @@ std::wstring NamedFile(const std::wstring& value, bool program)
     return value;
 }
 
+std::vector<std::wstring> EarlierCuts(const std::wstring& value)
+{
+    std::vector<std::wstring> cuts;
+    if (!value.empty() && value.front() == L'"')
+        return cuts;
+    const std::wstring path = NamedFile(value, true);
+    for (std::size_t space = path.find(L' '); space != std::wstring::npos; space = path.find(L' ', space + 1)) {
+        std::wstring cut = path.substr(0, space);
+        const std::size_t name = cut.find_last_of(L"\\/");
+        if (cut.find(L'.', name == std::wstring::npos ? 0 : name) == std::wstring::npos)
+            cut += L".exe";
+        cuts.push_back(cut);
+    }
+    return cuts;
+}
+
 std::wstring WithoutResourceIndex(const std::wstring& path)
 {
     std::size_t separator = path.find_last_of(L'\\');

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 // The suite, built into the program: its 15 class ProgIDs and its 9 component
 // files, in the order the commands walk them.
@@ -38,6 +39,11 @@ enum class ComponentKind { Program, Library, Other };
 // what the quotes hold, and a program's command line without quotes ends at its
 // first ".exe".
 [[nodiscard]] std::wstring NamedFile(const std::wstring& value, bool program);
+
+// The files the system tries to start before the program an unquoted command
+// line names: one for each cut at a space inside its path, with ".exe" added
+// where the cut has no extension; none for a quoted line.
+[[nodiscard]] std::vector<std::wstring> EarlierCuts(const std::wstring& value);
 
 // A type library's file may name a resource of the file: "x.dll\2" is the
 // second type library in x.dll. The file without that index.

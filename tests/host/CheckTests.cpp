@@ -128,7 +128,21 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              // A class that names no version leaves the choice to its callers.
              registry.DeleteTree(ClassKey(12, L"\\VERSION"));
          },
-         {}},
+         {}, L"", {L"Omberly.clsOmberly"},
+         L"\tNOTE: HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{C0000000-0000-4000-8000-000000000011}\\LocalServer32 "
+         L"(32-bit view) names C:\\Program Files\\Vestrel\\Omberly.EXE without quotes; a program put at "
+         L"C:\\Program.exe would be started in its place"},
+        // The system cuts an unquoted command line at each space inside its path and starts the first cut it finds.
+        {"an unquoted program path with a program at a cut",
+         [] {
+             Set(ClassKey(7, Local), AppDir + L"Corvane.exe");
+             disk.Put(L"C:\\Program.exe");
+         },
+         {L"Corvane.clsMail"},
+         MachineProblem + L"CLSID\\{C0000000-0000-4000-8000-000000000007}\\LocalServer32 (32-bit view) names "
+                          L"C:\\Program Files\\Vestrel\\Corvane.exe without quotes, so the system starts "
+                          L"C:\\Program.exe in its place."},
+        {"quoted program paths beside a program at a cut", [] { disk.Put(L"C:\\Program.exe"); }, {}},
         // Dependencies found as the loader finds them: API sets of both kinds, a known DLL, the Windows folder, and a
         // loop of the suite's own libraries, which is followed once. Users' keys that are not their own: passed over.
         {"dependencies and users' keys that stay OK",

@@ -108,8 +108,9 @@ inline void ServeHealthy()
         std::wstring file = *std::ranges::find_if(Files, [&c](auto& f) { return f.starts_with(c.library); });
         bool program = file.ends_with(L".exe");
         registry.DeleteTree(classKey + L"\\InprocServer32");
+        // A program's path holds a space: quoted, so that the system starts nothing else in its place.
         registry.SetString(classKey + (program ? L"\\LocalServer32" : L"\\InprocServer32"), L"",
-                           (program ? AppDir : SysDir) + file);
+                           program ? L"\"" + AppDir + file + L"\"" : SysDir + file);
         const std::wstring version = L"Software\\Classes\\TypeLib\\" + c.typeLib + L"\\1.0";
         registry.SetString(version + L"\\0\\win32", L"", SysDir + c.library + L".tlb");
         registry.SetString(version + L"\\FLAGS", L"", L"0");
