@@ -350,8 +350,8 @@ std::optional<LoadCheck::Found> LoadCheck::Find(const std::wstring& dll, const s
 std::optional<LoadCheck::Found> LoadCheck::Search(const std::wstring& dll, const std::wstring& ownFolder,
                                                   std::uint16_t machine, const Context& context)
 {
-    // API sets are names the loader resolves itself; no file of that name need exist.
-    if (StartsWithIgnoringCase(dll, L"api-ms-win-") || StartsWithIgnoringCase(dll, L"ext-ms-"))
+    // API sets are names the loader resolves itself, whoever defines the set; no file of that name need exist.
+    if (StartsWithIgnoringCase(dll, L"api-") || StartsWithIgnoringCase(dll, L"ext-"))
         return Found{};
     const std::optional<std::wstring> system = SystemFolderOf(machine);
     // A known DLL is mapped from the system folder ahead of any search.

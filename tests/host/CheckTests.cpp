@@ -163,6 +163,9 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              Set(Users + L"TypeLib\\" + Guid(2, L'A') + L"\\1.0\\0", L"x");
          },
          {}},
+        {"API sets of any name, in any case",
+         [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"API-Vendor-Thing-L1-1-0.dll", "Ext-Vendor-Thing-l1-1-0.dll"}); },
+         {}},
         // A program server runs as its own machine: on 64-bit Windows an x64 one serves 32-bit callers, and its
         // DLLs come from the 64-bit system folder, which a 32-bit process reads as Sysnative.
         {"an x64 program for a 32-bit suite, and a DLL it lacks",
