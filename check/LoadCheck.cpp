@@ -270,7 +270,7 @@ void LoadCheck::JudgeImports(const std::wstring& path, const PeImage& image, std
         std::optional<Found> found = Find(dll, ownFolder, machine, context);
         if (!found) {
             judged.problems.push_back(L"it needs " + dll + L", which is not in its own folder, the system folder, "
-                                      L"the Windows folder or a folder of PATH");
+                                      L"the 16-bit system folder, the Windows folder or a folder of PATH");
             continue;
         }
         // Another account, or the program that loads the file, may have another PATH.
@@ -350,23 +350,28 @@ std::optional<LoadCheck::Found> LoadCheck::Find(const std::wstring& dll, const s
 std::optional<LoadCheck::Found> LoadCheck::Search(const std::wstring& dll, const std::wstring& ownFolder,
                                                   std::uint16_t machine, const Context& context)
 {
+    // The order is the loader's for a desktop application with safe search on ("Dynamic-link library search
+    // order" in the LoadLibrary documentation): API sets, side-by-side redirection, known DLLs, the file's own
+    // folder, the system folder, the 16-bit system folder, the Windows folder, then PATH. A library loaded by its
+    // full path searches from its own folder, and no current folder is known here.
     // API sets are names the loader resolves itself, whoever defines the set; no file of that name need exist.
     if (StartsWithIgnoringCase(dll, L"api-") || StartsWithIgnoringCase(dll, L"ext-"))
         return Found{};
+    std::wstring redirected;
+    if (context.made && SystemPlatform::RedirectedDll(context.made.get(), dll, redirected))
+        return Found{redirected, L""};
     const std::optional<std::wstring> system = SystemFolderOf(machine);
-    // A known DLL is mapped from the system folder ahead of any search.
+    // A known DLL is mapped from the system folder ahead of any search of folders.
     if (IsKnownDll(dll)) {
         if (system && FilePlatform::LookForFile(*system + dll) == 0)
             return Found{*system + dll, L""};
         return Found{};
     }
-    std::wstring redirected;
-    if (context.made && SystemPlatform::RedirectedDll(context.made.get(), dll, redirected))
-        return Found{redirected, L""};
     std::vector<std::wstring> folders{ownFolder};
     if (system)
         folders.push_back(*system);
-    folders.push_back(windowsPath_);
+    if (!windowsPath_.empty())
+        folders.insert(folders.end(), {windowsPath_ + L"System\\", windowsPath_});
     for (const std::wstring& folder : folders) {
         if (!folder.empty() && FilePlatform::LookForFile(folder + dll) == 0)
             return Found{folder + dll, L""};
@@ -395,8 +400,8 @@ std::optional<std::wstring> LoadCheck::SystemFolderOf(std::uint16_t machine) con
 
 bool LoadCheck::IsSystemFolder(const std::wstring& folder) const
 {
-    for (const std::wstring* system : {&systemPath_, &windowsPath_}) {
-        if (EqualsIgnoringCase(folder, *system))
+    for (const std::wstring& system : {systemPath_, windowsPath_, windowsPath_ + L"System\\"}) {
+        if (EqualsIgnoringCase(folder, system))
             return true;
     }
     // A 32-bit caller's system folder is also reached by its own name; side-by-side assemblies are the system's.

@@ -163,6 +163,24 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              Set(Users + L"TypeLib\\" + Guid(2, L'A') + L"\\1.0\\0", L"x");
          },
          {}},
+        {"a dependency only the 16-bit system folder has",
+         [] {
+             PutImage(SysDir + L"Wrenna.dll", 0x14C, {"Old16.dll"});
+             disk.Put(L"C:\\WINDOWS\\System\\Old16.dll");
+         },
+         {}},
+        // Redirection by the file's manifest comes before the known DLLs: the assembly's copy is the one loaded.
+        {"a known DLL that the file's assembly redirects",
+         [] {
+             registry.SetString(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", L"aid",
+                                L"WrennaAid.dll");
+             PutImage(SysDir + L"WrennaAid.dll", {.exports = {"Other"}});
+             PutImage(SysDir + L"Wrenna.dll", {.imports = {"WrennaAid.dll:WrennaAidAnswer"}, .manifest = AidManifest});
+             const std::wstring aid = L"C:\\WINDOWS\\WinSxS\\x86_tandrel.aid_1.0.0.0\\WrennaAid.dll";
+             PutImage(aid, {.exports = {"WrennaAidAnswer"}});
+             FakeSystem::Instance().activationContexts[SysDir + L"Wrenna.dll"].dlls[L"WrennaAid.dll"] = aid;
+         },
+         {}},
         {"API sets of any name, in any case",
          [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"API-Vendor-Thing-L1-1-0.dll", "Ext-Vendor-Thing-l1-1-0.dll"}); },
          {}},
@@ -175,7 +193,8 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          },
          {L"Ladrisk.clsIFace"},
          L"\tPROBLEM: C:\\Program Files\\Vestrel\\Ladrisk.exe cannot be loaded by a 64-bit caller: it needs Gone.dll, "
-         L"which is not in its own folder, the system folder, the Windows folder or a folder of PATH."},
+         L"which is not in its own folder, the system folder, the 16-bit system folder, the Windows folder or a "
+         L"folder of PATH."},
         // A 64-bit build reaches a 32-bit program's DLLs in SysWOW64; on ARM64 it has no name for the folder of
         // an ARM64 program's, whose DLLs are then passed over.
         {"a 32-bit program for a 64-bit suite",
@@ -289,7 +308,8 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         {"a missing dependency", [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"KERNEL32.dll", "WrennaAid.dll"}); },
          {L"Wrenna.clsIFace"},
          L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it needs WrennaAid.dll, "
-         L"which is not in its own folder, the system folder, the Windows folder or a folder of PATH."},
+         L"which is not in its own folder, the system folder, the 16-bit system folder, the Windows folder or a "
+         L"folder of PATH."},
         {"a dependency's missing dependency",
          [] {
              PutImage(AppDir + L"Corvane.exe", 0x14C, {"CorvaneAid.dll"});
@@ -298,7 +318,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {L"Corvane.clsMail"},
          L"\tPROBLEM: C:\\Program Files\\Vestrel\\Corvane.exe cannot be loaded by a 32-bit caller: it needs "
          L"C:\\Program Files\\Vestrel\\CorvaneAid.dll, which cannot be loaded: it needs Gone.dll, which is not in "
-         L"its own folder, the system folder, the Windows folder or a folder of PATH."},
+         L"its own folder, the system folder, the 16-bit system folder, the Windows folder or a folder of PATH."},
         // In a folder that is not there: the system's answer is "path not found", and the words are the same.
         {"a stale type library version",
          [] { Set(Classes + L"TypeLib\\" + Guid(8, L'A') + L"\\9.9\\0\\win32", L"C:\\Gone\\Vestrel.tlb"); },

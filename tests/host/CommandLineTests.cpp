@@ -453,8 +453,8 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          .commands = "P", .exitCode = 1, .reason = "cannot-repair", .healthy = false, .problems = 30,
          .classes = EveryClass, .ends = NothingChanged,
          .output = L" FOUND - Scroll back to see them.\r\n\tCANNOT LOAD: C:\\WINDOWS\\system32\\Daskel.dll: it needs "
-                   L"DaskelAid.dll, which is not in its own folder, the system folder, the Windows folder or a folder "
-                   L"of PATH\r\n\tCANNOT LOAD: C:\\WINDOWS\\system32\\Wrenna.dll: it is a 64-bit image (x64)\r\n",
+                   L"DaskelAid.dll, which is not in its own folder, the system folder, the 16-bit system folder, the "
+                   L"Windows folder or a folder of PATH\r\n\tCANNOT LOAD: C:\\WINDOWS\\system32\\Wrenna.dll: it is a 64-bit image (x64)\r\n",
          .unchanged = true},
         // A user's own registration is named and left; with the machine's sound there is nothing to mend.
         {.args = {L"/repair"}, .machine = Healthy,

@@ -736,8 +736,8 @@ TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
     const std::wstring problems[] = {
         L"\tPROBLEM: " + wrenna + caller + (bits64 ? L"it is a 32-bit image." : L"it is a 64-bit image (x64)."),
         L"\tPROBLEM: " + glimmet + caller +
-            L"it needs WrennaAid.dll, which is not in its own folder, the system folder, the Windows folder or a folder "
-            L"of PATH.",
+            L"it needs WrennaAid.dll, which is not in its own folder, the system folder, the 16-bit system folder, "
+            L"the Windows folder or a folder of PATH.",
         L"\tPROBLEM: " + corvane + caller + L"it imports WrennaAidLater from " + InstallDir +
             L"WrennaAid.dll, which does not export it.",
         L"\\" + userKey + L" overrides the machine's registration for that user.\r\n",
@@ -757,7 +757,8 @@ TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + switches, 180000), 1);
     report = logText();
     const std::wstring refused = L"\tCANNOT LOAD: " + glimmet + L": it needs WrennaAid.dll, which is not in its own "
-                                 L"folder, the system folder, the Windows folder or a folder of PATH\r\n\tCANNOT LOAD: " +
+                                 L"folder, the system folder, the 16-bit system folder, the Windows folder or a "
+                                 L"folder of PATH\r\n\tCANNOT LOAD: " +
                                  wrenna + (bits64 ? L": it is a 32-bit image" : L": it is a 64-bit image (x64)") +
                                  L"\r\n\tCANNOT LOAD: " + corvane + L": it imports WrennaAidLater from " + InstallDir +
                                  L"WrennaAid.dll, which does not export it" +
