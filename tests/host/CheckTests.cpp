@@ -169,18 +169,6 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              disk.Put(L"C:\\WINDOWS\\System\\Old16.dll");
          },
          {}},
-        // Redirection by the file's manifest comes before the known DLLs: the assembly's copy is the one loaded.
-        {"a known DLL that the file's assembly redirects",
-         [] {
-             registry.SetString(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", L"aid",
-                                L"WrennaAid.dll");
-             PutImage(SysDir + L"WrennaAid.dll", {.exports = {"Other"}});
-             PutImage(SysDir + L"Wrenna.dll", {.imports = {"WrennaAid.dll:WrennaAidAnswer"}, .manifest = AidManifest});
-             const std::wstring aid = L"C:\\WINDOWS\\WinSxS\\x86_tandrel.aid_1.0.0.0\\WrennaAid.dll";
-             PutImage(aid, {.exports = {"WrennaAidAnswer"}});
-             FakeSystem::Instance().activationContexts[SysDir + L"Wrenna.dll"].dlls[L"WrennaAid.dll"] = aid;
-         },
-         {}},
         {"API sets of any name, in any case",
          [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"API-Vendor-Thing-L1-1-0.dll", "Ext-Vendor-Thing-l1-1-0.dll"}); },
          {}},
@@ -220,8 +208,12 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {L"Ladrisk.clsIFace"},
          L"\tPROBLEM: C:\\Program Files\\Vestrel\\Ladrisk.exe cannot be run on this computer: it is a 64-bit image "
          L"(x64)."},
-        {"an assembly that carries a dependency",
+        // Redirection by the file's manifest comes before the known DLLs: the system folder's copy is not loaded.
+        {"an assembly that carries a dependency, a known DLL too",
          [] {
+             registry.SetString(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", L"aid",
+                                L"WrennaAid.dll");
+             PutImage(SysDir + L"WrennaAid.dll", {.exports = {"Other"}});
              PutImage(SysDir + L"Wrenna.dll", {.imports = {"WrennaAid.dll:WrennaAidAnswer"}, .manifest = AidManifest});
              const std::wstring aid = L"C:\\WINDOWS\\WinSxS\\x86_tandrel.aid_1.0.0.0\\WrennaAid.dll";
              PutImage(aid, {.exports = {"WrennaAidAnswer"}});
