@@ -25,8 +25,8 @@ struct LoadFindings {
 // Whether the system could load a server file as COM and regsvr32 load it, judged from the files alone: the
 // machine each is built for, every DLL it imports found where the loader looks for a library loaded by its full
 // path (API sets, the file's side-by-side assemblies, known DLLs, its own folder, the system folder of its
-// bitness, the 16-bit system folder, the Windows folder, then PATH), and every function it imports exported by the DLL found. Nothing is
-// loaded or run; each file is read once per check.
+// bitness, the 16-bit system folder, the Windows folder, then PATH), and every function it imports exported by the
+// DLL found. Nothing is loaded or run; each file is read once per check.
 class LoadCheck {
 public:
     LoadCheck();
