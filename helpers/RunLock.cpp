@@ -63,7 +63,8 @@ RunLock::Outcome RunLock::Take(std::wstring& message)
                    (state.owner.sid.empty() ? L"" : L", made by " + (state.owner.name.empty() ? state.owner.sid
                                                                                             : state.owner.name)) +
                    L".";
-        message = JoinSentences(L"ERROR: The run lock " + state.name + L" cannot be taken: " + what, L"Nothing was done.");
+        message =
+            JoinSentences(L"ERROR: The run lock " + state.name + L" cannot be taken: " + what, L"Nothing was done.");
         return Outcome::Failed;
     }
     ++holders;
