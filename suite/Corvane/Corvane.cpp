@@ -1,5 +1,5 @@
 #include "SuiteIds.h"
-#include "common/Register.h"
+#include "common/Objects.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "SuiteIds.h"
-#include "common/Register.h"
+#include "common/Objects.h"
 
 namespace {
 
@@ -14,6 +14,11 @@ const Register::ClassEntry ClassEntries[] = {
 const Register::Component ThisComponent{"Daskel.dll", Register::Server::InProc, LIBID_Daskel, ClassEntries};
 
 }  // namespace
+
+const Register::Component& Register::ThisLibrary()
+{
+    return ThisComponent;
+}
 
 STDAPI DllRegisterServer()
 {

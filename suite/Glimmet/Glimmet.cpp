@@ -1,5 +1,5 @@
 #include "SuiteIds.h"
-#include "common/Register.h"
+#include "common/Objects.h"
 
 namespace {
 
@@ -10,6 +10,11 @@ const Register::ClassEntry ClassEntries[] = {
 const Register::Component ThisComponent{"Glimmet.ocx", Register::Server::InProc, LIBID_Glimmet, ClassEntries};
 
 }  // namespace
+
+const Register::Component& Register::ThisLibrary()
+{
+    return ThisComponent;
+}
 
 STDAPI DllRegisterServer()
 {

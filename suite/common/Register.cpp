@@ -202,20 +202,20 @@ void AppendLog(const Component& component, const char* action)
         CloseHandle(turn);
 }
 
-namespace {
-
 // Each variable names one component file that misbehaves, so that tests can
 // see how Tandrel copes: TANDREL_SUITE_FAIL fails its registration,
 // TANDREL_SUITE_HANG hangs for six seconds first, TANDREL_SUITE_ASK asks
 // Tandrel's window something while it registers, as servers that broadcast do.
+// Creating a class: TANDREL_SUITE_NOLOAD fails a library's load,
+// TANDREL_SUITE_REFUSE refuses the class, TANDREL_SUITE_SILENT keeps a program
+// from ever registering it, TANDREL_SUITE_CREATE_HANG and _CREATE_CRASH hang or
+// fault in making the object.
 bool Requested(const Component& component, const char* variable)
 {
     char name[MAX_PATH] = {};
     DWORD length = GetEnvironmentVariableA(variable, name, MAX_PATH);
     return length > 0 && length < MAX_PATH && lstrcmpiA(name, component.fileName) == 0;
 }
-
-}  // namespace
 
 HRESULT RegisterLibrary(const Component& component)
 {
@@ -239,12 +239,6 @@ HRESULT UnregisterLibrary(const Component& component)
 {
     AppendLog(component, "DllUnregisterServer");
     return UnregisterComponent(component);
-}
-
-int RunLocalServer(const Component& component)
-{
-    AppendLog(component, "Register");
-    return SUCCEEDED(RegisterComponent(component)) ? 0 : 1;
 }
 
 }  // namespace Register

@@ -36,7 +36,8 @@ void AppendLog(const Component& component, const char* action);
 // TANDREL_SUITE_HANG and TANDREL_SUITE_ASK.
 HRESULT RegisterLibrary(const Component& component);
 HRESULT UnregisterLibrary(const Component& component);
-// Exit code of an executable server: 0 once its classes are registered.
-int RunLocalServer(const Component& component);
+
+// True when the environment variable names this component's file.
+bool Requested(const Component& component, const char* variable);
 
 }  // namespace Register

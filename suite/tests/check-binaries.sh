@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What regsvr32 and an installer need from the suite's files, read without
-# running them: the libraries export exactly the two registration entry points
-# under their plain names (i686 __stdcall would decorate them as
+# running them: the libraries export exactly the registration and creation
+# entry points under their plain names (i686 __stdcall would decorate them as
 # DllRegisterServer@0), and the executables are GUI programs, so starting one
 # never opens a console.
 #   check-binaries.sh OBJDUMP SUITE_DIR
@@ -21,7 +21,7 @@ check() {  # check NAME EXPECTED ACTUAL
 for file in Glimmet.ocx Daskel.dll Wrenna.dll; do
   exports=$("$objdump" -p "$dir/$file" 2>/dev/null |
             sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\s*\[ *[0-9]*\] //p' | sort | tr '\n' ' ')
-  check "$file exports" "DllRegisterServer DllUnregisterServer " "$exports"
+  check "$file exports" "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " "$exports"
 done
 for file in Corvane.exe Sulvary.exe Brenlow.exe Ladrisk.exe Omberly.exe Vestrel.exe; do
   subsystem=$("$objdump" -p "$dir/$file" 2>/dev/null | awk '$1 == "Subsystem" {print $2}')

@@ -1,5 +1,6 @@
 // The two entry points a server of the other bitness is probed for beside the
-// registration pair; Wrenna hands out no objects, so neither does this copy.
+// registration pair. No caller of that bitness is meant to load this copy, so
+// it hands out nothing.
 #include <windows.h>
 
 STDAPI DllGetClassObject(REFCLSID, REFIID, void** object)
