@@ -7,6 +7,7 @@
 #include "check/LoadCheck.h"
 #include "check/PeImage.h"
 #include "helpers/FuncLib.h"
+#include "helpers/SecureFolder.h"
 #include "helpers/SuiteFiles.h"
 #include "platform/FilePlatform.h"
 #include "platform/RegistryPlatform.h"
@@ -233,6 +234,11 @@ private:
         if (!CheckFile(serverKey, path, folder.empty() ? L"" : folder + file))
             return;
         server_ = path;
+        // The check names a file that is not there its own way; a folder that others may write is judged here.
+        FolderDoubt doubt = ServerFolderDoubt(path);
+        if (doubt.kind == FolderDoubt::Kind::Stranger)
+            Problem(path + L" is " + WithoutFinalStop(doubt.text) +
+                    L": anyone who can write there can replace what every caller loads.");
         LoadFindings findings = loadCheck_.Judge(path, program ? ServerKind::OutOfProcess : ServerKind::InProcess);
         for (const std::wstring& note : findings.notes)
             log_(L"\tNOTE: " + note);
