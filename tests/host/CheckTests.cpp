@@ -495,7 +495,7 @@ TEST(Verify, EachClassGetsTheSystemsAnswerUnderItsHeading)
              FakeFiles::Instance().access[L"C:\\WINDOWS\\system32"] = {
                  {L"S-1-5-32-544", L"BUILTIN\\Administrators"}, {{L"S-1-5-32-545", L"BUILTIN\\Users"}}};
          },
-         refusals, 7},
+         refusals, 14},
         {"a restricted token the system refuses",
          [] { FakeCreation::Instance().restrictedStartError = 1314; }, {}, 0, 2,
          L"in a child process with Tandrel's own token, since the system refused a restricted copy: Windows error "
