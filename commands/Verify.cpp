@@ -59,6 +59,14 @@ public:
         return error;
     }
 
+    // Lets the last child end once it has written all, and ends it when it does not.
+    void Finish()
+    {
+        if (child_ != ChildHandle::None)
+            (void)CreationPlatform::ReadChild(child_, CreationLimitMs);
+        Drop();
+    }
+
     // Whose token the children run with, as the last to start reported it.
     [[nodiscard]] const std::wstring& TokenText() const { return tokenText_; }
 
@@ -175,10 +183,6 @@ private:
     std::wstring startError_;
 };
 
-}  // namespace
-
-namespace {
-
 // The check, run to its end with each class's lines kept, so that which classes may be created is known before
 // the first child starts.
 std::vector<ClassPart> CheckedClasses(const SuiteState& state, CheckReport& report, std::vector<std::wstring>& lead)
@@ -259,6 +263,30 @@ std::wstring Disagreement(bool created, bool checkFound)
     return L"";
 }
 
+// The lines of one class after the check's: its creation, or why it was not created. True when it was created.
+bool VerifyClass(const ClassPart& part, const std::wstring& refusal, Children& children,
+                 std::map<std::wstring, Started>& programs, CommandLog& log)
+{
+    const ClassFindings& findings = part.findings;
+    for (const std::wstring& entry : part.entries)
+        log.AddMsg(entry);
+    log.FlushLog();
+    if (!refusal.empty()) {
+        log.AddMsg(L"\tPROBLEM: " + findings.progId + L" was not created: its server " + refusal +
+                   L" is in a folder that others can change.");
+        return false;
+    }
+    Outcome outcome = children.Create(findings.progId);
+    log.AddMsg((outcome.created ? L"\tCreated: OK"
+                                : L"\tPROBLEM: " + findings.progId + L" cannot be created: " + outcome.failure) +
+               (outcome.answered ? Disagreement(outcome.created, findings.problem) : L""));
+    for (const std::wstring& server : findings.servers) {
+        if (KindOf(server) == ComponentKind::Program)
+            programs[server] = {findings.progId, SystemPlatform::Ticks()};
+    }
+    return outcome.created;
+}
+
 }  // namespace
 
 CommandOutcome VerifySuiteCommand(const SuiteState& state, CommandLog& log)
@@ -281,40 +309,20 @@ CommandOutcome VerifySuiteCommand(const SuiteState& state, CommandLog& log)
         log.AddMsg(entry);
     Children children(creatable);
     const std::wstring notStarted = creatable.empty() ? L"" : children.Start();
-    const std::wstring caller = std::to_wstring(SystemPlatform::ProgramBits()) + L"-bit";
-    log.AddMsg(L"\r\nEach class is also created as a " + caller + L" script or program creates it: CLSIDFromProgID, "
-               L"CoCreateInstance for IUnknown, QueryInterface for IDispatch, in a child process " +
+    log.AddMsg(L"\r\nEach class is also created as a " + std::to_wstring(SystemPlatform::ProgramBits()) +
+               L"-bit script or program creates it: CLSIDFromProgID, CoCreateInstance for IUnknown, QueryInterface "
+               L"for IDispatch, in a child process " +
                (notStarted.empty() ? L"with " + children.TokenText() : L"that could not be started: " + notStarted) +
                L".");
-
     std::map<std::wstring, Started> programs;
-    std::vector<std::wstring> classes;
+    report.classes.clear();
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        const ClassFindings& findings = parts[i].findings;
-        for (const std::wstring& entry : parts[i].entries)
-            log.AddMsg(entry);
-        log.FlushLog();
-        bool created = false;
-        if (!refusals[i].empty()) {
-            log.AddMsg(L"\tPROBLEM: " + findings.progId + L" was not created: its server " + refusals[i] +
-                       L" is in a folder that others can change.");
-        } else {
-            Outcome outcome = children.Create(findings.progId);
-            created = outcome.created;
-            log.AddMsg((created ? L"\tCreated: OK"
-                                : L"\tPROBLEM: " + findings.progId + L" cannot be created: " + outcome.failure) +
-                       (outcome.answered ? Disagreement(created, findings.problem) : L""));
-            for (const std::wstring& server : findings.servers) {
-                if (KindOf(server) == ComponentKind::Program)
-                    programs[server] = {findings.progId, SystemPlatform::Ticks()};
-            }
-        }
-        if (!created)
-            ++report.problems;
-        if (!created || findings.problem)
-            classes.push_back(findings.progId);
+        bool created = VerifyClass(parts[i], refusals[i], children, programs, log);
+        report.problems += created ? 0 : 1;
+        if (!created || parts[i].findings.problem)
+            report.classes.push_back(parts[i].findings.progId);
     }
-    report.classes = classes;
+    children.Finish();
     NoteProgramsLeft(before, programs, log);
     log.AddMsg(ProblemsLine(report.problems));
     log.FlushLog();
