@@ -6,6 +6,7 @@
 
 #include "platform/CreationPlatform.h"
 #include "platform/Win32Handles.h"
+#include "platform/WinCodes.h"
 
 namespace CreationPlatform {
 
@@ -16,6 +17,8 @@ constexpr std::size_t LineLimit = 64 * 1024;
 constexpr DWORD PollMs = 10;
 // What ending a child that does not end of itself waits before Tandrel lets go of it.
 constexpr DWORD EndWaitMs = 5000;
+// What a child whose output has closed gets to finish ending, even when the caller's time is up.
+constexpr DWORD EndingWaitMs = 500;
 // The exit code Tandrel gives a child it ends.
 constexpr UINT EndedByTandrel = 1;
 
@@ -210,11 +213,11 @@ ChildRead Failed(long error)
     return read;
 }
 
-// Once the output is closed the process is ending; it gets what remains of the time to finish.
+// Once the output is closed the process is ending: it gets what remains of the time to finish, and a little more.
 ChildRead AwaitEnd(Child& child, DWORD remainingMs)
 {
     ChildRead read;
-    DWORD waited = WaitForSingleObject(child.process.get(), remainingMs);
+    DWORD waited = WaitForSingleObject(child.process.get(), remainingMs > EndingWaitMs ? remainingMs : EndingWaitMs);
     if (waited == WAIT_TIMEOUT) {
         read.kind = ChildRead::Kind::TimedOut;
         return read;
@@ -295,7 +298,7 @@ ChildRead ReadChild(ChildHandle handle, std::uint32_t timeoutMs)
             return read;
         }
         if (child->pending.size() > LineLimit)
-            return Failed(ERROR_MORE_DATA);
+            return Failed(WinCode::MoreData);
         ULONGLONG elapsed = GetTickCount64() - start;
         DWORD remaining = elapsed >= timeoutMs ? 0 : static_cast<DWORD>(timeoutMs - elapsed);
         // A piece after the last line end is not a line: a child that ends midway said nothing more.
