@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/CreationPlatform.h"
+#include "platform/WinCodes.h"
 
 // The test program is also the child it starts: with this first argument it plays one part and ends.
 namespace {
@@ -21,6 +22,8 @@ int PlayChild(const std::string& part, const char* extra)
         return CreationPlatform::WriteLine(std::string(extra) + "\nsecond") ? 0 : 2;
     if (part == "token")
         return CreationPlatform::WriteLine(CreationPlatform::TokenRestricted() ? "restricted" : "same") ? 0 : 2;
+    if (part == "flood")
+        return CreationPlatform::WriteLine(std::string(70000, 'x')) ? 0 : 2;
     if (part == "crash") {
         (void)CreationPlatform::PrepareChild();
         CreationPlatform::WriteLine("crashing");
@@ -39,6 +42,7 @@ struct Report {
     Kind kind;
     std::string line;
     std::uint32_t exitCode = 0;
+    long error = 0;
 };
 
 struct ChildCase {
@@ -70,6 +74,7 @@ TEST(ChildProcessesUnderWine, AChildsLinesEndAndTokenReachTheParent)
         {"unhandled fault", {L"crash"}, ChildToken::Same, {{Kind::Line, "crashing"}, {Kind::Ended, "", 0xC0000005}}},
         {"restricted token", {L"token"}, ChildToken::Restricted, {{Kind::Line, "restricted"}, {Kind::Ended, "", 0}}},
         {"own token", {L"token"}, ChildToken::Same, {{Kind::Line, "same"}, {Kind::Ended, "", 0}}},
+        {"line past the limit", {L"flood"}, ChildToken::Same, {{Kind::Failed, "", 0, WinCode::MoreData}}},
     };
     for (const ChildCase& row : cases) {
         SCOPED_TRACE(row.name);
@@ -82,6 +87,7 @@ TEST(ChildProcessesUnderWine, AChildsLinesEndAndTokenReachTheParent)
             ASSERT_EQ(read.kind, expected.kind);
             EXPECT_EQ(read.line, expected.line);
             EXPECT_EQ(read.exitCode, expected.exitCode);
+            EXPECT_EQ(read.error, expected.error);
         }
     }
 }
