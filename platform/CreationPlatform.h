@@ -37,7 +37,9 @@ namespace CreationPlatform {
 // the write end of a pipe that is all it inherits, its standard input and error none. 0 and the child in `child`;
 // else the system's code (the restricted token's making, or the start).
 [[nodiscard]] long StartChild(const std::vector<std::wstring>& arguments, ChildToken token, ChildHandle& child);
-// The child's next line, waiting at most `timeoutMs`; Ended once its output is closed and it has ended.
+// The child's next line, waiting at most `timeoutMs`; Ended once its output is closed and it has ended (a piece
+// after its last line end is dropped). Failed with WinCode::MoreData when a line runs past 64 KB: a child cannot
+// make Tandrel hold more.
 [[nodiscard]] ChildRead ReadChild(ChildHandle child, std::uint32_t timeoutMs);
 // Ends the child when it still runs, and closes what Tandrel holds of it. ChildHandle::None does nothing.
 void EndChild(ChildHandle child);
