@@ -57,7 +57,8 @@ void WaitForServers()
 {
     for (auto start = Clock::now(); Clock::now() - start < std::chrono::seconds(15); Sleep(100)) {
         HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        PROCESSENTRY32 entry{sizeof entry};
+        PROCESSENTRY32 entry{};
+        entry.dwSize = sizeof entry;
         bool running = false;
         for (BOOL more = Process32First(snapshot, &entry); more && !running; more = Process32Next(snapshot, &entry))
             for (const char* file : Files)
