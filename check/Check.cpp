@@ -7,6 +7,7 @@
 #include "check/LoadCheck.h"
 #include "check/PeImage.h"
 #include "helpers/FuncLib.h"
+#include "helpers/SecureFolder.h"
 #include "helpers/SuiteFiles.h"
 #include "platform/FilePlatform.h"
 #include "platform/RegistryPlatform.h"
@@ -74,6 +75,8 @@ public:
 
     [[nodiscard]] int Problems() const { return problems_; }
     [[nodiscard]] int Overrides() const { return overrides_; }
+    // The server file the last class's registration names, when it is there; "" otherwise.
+    [[nodiscard]] const std::wstring& Server() const { return server_; }
 
     void CheckClass(const std::wstring& progId)
     {
@@ -81,6 +84,7 @@ public:
         int before = problems_;
         clsid_.clear();
         typeLib_.clear();
+        server_.clear();
         CheckRegistration(progId);
         CheckOverrides(progId);
         if (problems_ == before)
@@ -229,6 +233,12 @@ private:
             CheckUnquoted(serverKey, path, EarlierCuts(*value));
         if (!CheckFile(serverKey, path, folder.empty() ? L"" : folder + file))
             return;
+        server_ = path;
+        // The check names a file that is not there its own way; a folder that others may write is judged here.
+        FolderDoubt doubt = ServerFolderDoubt(path);
+        if (doubt.kind == FolderDoubt::Kind::Stranger)
+            Problem(path + L" is " + WithoutFinalStop(doubt.text) +
+                    L": anyone who can write there can replace what every caller loads.");
         LoadFindings findings = loadCheck_.Judge(path, program ? ServerKind::OutOfProcess : ServerKind::InProcess);
         for (const std::wstring& note : findings.notes)
             log_(L"\tNOTE: " + note);
@@ -406,6 +416,7 @@ private:
     LoadCheck loadCheck_;
     std::wstring clsid_;
     std::wstring typeLib_;
+    std::wstring server_;
     std::vector<std::wstring> users_;
     bool usersListed_ = false;
     long usersError_ = RegError::Success;
@@ -415,8 +426,17 @@ private:
 
 }  // namespace
 
+std::wstring ProblemsLine(int problems)
+{
+    if (problems == 0)
+        return L"\r\nNo problems found.";
+    return L"\r\n*** " + std::to_wstring(problems) + (problems == 1 ? L" PROBLEM" : L" PROBLEMS") +
+           L" FOUND - Scroll back to see them.";
+}
+
 CheckReport CheckSuite(const std::wstring& appPath, const std::wstring& systemPath,
-                       const std::function<void(const std::wstring&)>& log)
+                       const std::function<void(const std::wstring&)>& log,
+                       const std::function<void(const ClassFindings&)>& classDone)
 {
     log(std::wstring(Separator));
     Checker checker(appPath, systemPath, log);
@@ -424,15 +444,18 @@ CheckReport CheckSuite(const std::wstring& appPath, const std::wstring& systemPa
     for (const wchar_t* progId : ClassTable) {
         int before = checker.Problems();
         checker.CheckClass(progId);
-        if (checker.Problems() > before)
+        bool problem = checker.Problems() > before;
+        if (problem)
             report.classes.push_back(progId);
+        if (classDone) {
+            ClassFindings findings{progId, problem, {}};
+            if (!checker.Server().empty())
+                findings.servers.push_back(checker.Server());
+            classDone(findings);
+        }
     }
     report.overrides = checker.Overrides();
-    int problems = report.problems = checker.Problems();
-    if (problems == 0)
-        log(L"\r\nNo problems found.");
-    else
-        log(L"\r\n*** " + std::to_wstring(problems) + (problems == 1 ? L" PROBLEM" : L" PROBLEMS") +
-            L" FOUND - Scroll back to see them.");
+    report.problems = checker.Problems();
+    log(ProblemsLine(report.problems));
     return report;
 }

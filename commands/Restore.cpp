@@ -212,18 +212,7 @@ std::wstring ServerDoubt(const std::wstring& file, const wchar_t* component)
 {
     if (component == nullptr || !EqualsIgnoringCase(FileName(file), component))
         return L"which is not the suite's " + std::wstring(component ? component : L"file for it") + L".";
-    std::size_t separator = file.find_last_of(L'\\');
-    if (!IsFullPath(file) || separator == std::wstring::npos)
-        return L"which is no full path: the system looks for it in folders that others may change.";
-    const std::wstring folder = file.substr(0, separator);
-    FileAccess access;
-    long code = FilePlatform::ReadFolderAccess(folder, access);
-    if (code == WinCode::FileNotFound || code == WinCode::PathNotFound)
-        return L"whose folder " + folder + L" is not there: whoever creates it chooses what is loaded.";
-    if (code != 0)
-        return L"whose folder's permissions cannot be read: " + FilePlatform::ErrorText(code);
-    const Account* stranger = Stranger(access, SystemPlatform::AccountSid());
-    return stranger ? L"in the folder " + folder + L", which " + AccountText(*stranger) + L" may change." : L"";
+    return ServerFolderDoubt(file).text;
 }
 
 // One warning for each value that the system would load or start, when it

@@ -8,6 +8,7 @@
 #include "helpers/OutputFile.h"
 #include "platform/FilePlatform.h"
 #include "platform/SystemPlatform.h"
+#include "platform/WinCodes.h"
 
 namespace {
 
@@ -111,4 +112,25 @@ bool SecureFolder(const std::wstring& path, std::wstring& error, std::vector<std
     error = path + L": " + name + L" may change it, and its permissions could not be reset" +
             (code != 0 ? L": " + FilePlatform::ErrorText(code) : std::wstring(L"."));
     return false;
+}
+
+FolderDoubt ServerFolderDoubt(const std::wstring& file)
+{
+    using Kind = FolderDoubt::Kind;
+    std::size_t separator = file.find_last_of(L'\\');
+    if (!IsFullPath(file) || separator == std::wstring::npos)
+        return {Kind::NoFullPath, L"which is no full path: the system looks for it in folders that others may change.",
+                L""};
+    const std::wstring folder = file.substr(0, separator);
+    FileAccess access;
+    long code = FilePlatform::ReadFolderAccess(folder, access);
+    if (code == WinCode::FileNotFound || code == WinCode::PathNotFound)
+        return {Kind::Missing, L"whose folder " + folder + L" is not there: whoever creates it chooses what is loaded.",
+                folder};
+    if (code != 0)
+        return {Kind::Unreadable, L"whose folder's permissions cannot be read: " + FilePlatform::ErrorText(code), folder};
+    if (const Account* stranger = Stranger(access, SystemPlatform::AccountSid()))
+        return {Kind::Stranger, L"in the folder " + folder + L", which " + AccountText(*stranger) + L" may change.",
+                folder};
+    return {Kind::None, L"", folder};
 }

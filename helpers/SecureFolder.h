@@ -32,3 +32,11 @@
 // owner when that is not trusted (an owner may always change the permissions),
 // then any that its list lets change it. Nothing when there is none.
 [[nodiscard]] const Account* Stranger(const FileAccess& access, const std::wstring& self);
+
+// Whether others than administrators choose what is loaded from the folder that holds `file`.
+struct FolderDoubt {
+    enum class Kind { None, NoFullPath, Missing, Unreadable, Stranger } kind = Kind::None;
+    std::wstring text;   // the restore's phrase for it ("in the folder X, which Y may change." ...); "" for None
+    std::wstring folder; // the folder judged
+};
+[[nodiscard]] FolderDoubt ServerFolderDoubt(const std::wstring& file);

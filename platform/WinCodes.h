@@ -12,6 +12,7 @@ inline constexpr long HandleEof = 38;               // ERROR_HANDLE_EOF
 inline constexpr long FileExists = 80;              // ERROR_FILE_EXISTS
 inline constexpr long CallNotImplemented = 120;     // ERROR_CALL_NOT_IMPLEMENTED
 inline constexpr long FileTooLarge = 223;           // ERROR_FILE_TOO_LARGE
+inline constexpr long MoreData = 234;               // ERROR_MORE_DATA
 inline constexpr long WaitTimeout = 258;            // WAIT_TIMEOUT
 inline constexpr long NoMoreItems = 259;            // ERROR_NO_MORE_ITEMS
 inline constexpr long ResourceTypeNotFound = 1813;  // ERROR_RESOURCE_TYPE_NOT_FOUND

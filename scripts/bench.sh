@@ -35,6 +35,6 @@ if [ "$what" = all ] || [ "$what" = backup ]; then
 fi
 if [ "$what" = all ] || [ "$what" = check ]; then
   echo
-  echo "/check of the healthy suite against /load, whole runs of Tandrel.exe:"
+  echo "/check of the healthy suite against /load, and /verify against /check plus a bare client, whole runs:"
   scripts/wine-exec.sh "$prefix" "$loader" "build/$preset/tandrel_bench_check.exe" 5
 fi

@@ -62,6 +62,8 @@ bool ReadArguments(const std::vector<std::wstring>& arguments, CommandLine& line
             line.commands.push_back(UnattendedCommand::Check);
         } else if (is(L"repair")) {
             line.commands.push_back(UnattendedCommand::Repair);
+        } else if (is(L"verify")) {
+            line.commands.push_back(UnattendedCommand::Verify);
         } else if (is(L"yes")) {
             yes = true;
         } else if (is(L"log")) {
@@ -91,8 +93,13 @@ std::wstring CombinationError(const CommandLine& line, bool yes)
         return L"/delete needs /yes: nobody is there to answer its question.";
     if (line.backupFile && !deletes && !Has(line, UnattendedCommand::Repair))
         return L"/backup goes with /delete or /repair: it names where Delete's backup goes.";
-    if (line.commands.size() > 1 && (Has(line, UnattendedCommand::Restore) || Has(line, UnattendedCommand::Check) ||
-                                     Has(line, UnattendedCommand::Repair)))
+    // A repair is proven by creating what it registered.
+    const std::vector<UnattendedCommand> repairVerify{UnattendedCommand::Repair, UnattendedCommand::Verify};
+    if (line.commands.size() > 1 && line.commands != repairVerify && Has(line, UnattendedCommand::Verify))
+        return L"/verify runs alone, or after /repair: give it with /log only.";
+    if (line.commands.size() > 1 && line.commands != repairVerify &&
+        (Has(line, UnattendedCommand::Restore) || Has(line, UnattendedCommand::Check) ||
+         Has(line, UnattendedCommand::Repair)))
         return L"/restore, /check and /repair each run alone: give them with /log only.";
     if (line.commands.empty() && !line.help)
         return L"Nothing to do: give /load, /delete /yes, /create, /restore FILE, /check or /repair.";
@@ -115,7 +122,8 @@ std::wstring UsageText()
     return L"Usage: Tandrel.exe [/load] [/delete /yes [/backup FILE]] [/create] [/log FILE]\r\n"
            L"       Tandrel.exe /restore FILE [/log FILE]\r\n"
            L"       Tandrel.exe /check [/log FILE]\r\n"
-           L"       Tandrel.exe /repair [/backup FILE] [/log FILE]\r\n"
+           L"       Tandrel.exe /repair [/backup FILE] [/verify] [/log FILE]\r\n"
+           L"       Tandrel.exe /verify [/log FILE]\r\n"
            L"  /load         print how each class of the Vestrel suite is registered\r\n"
            L"  /delete       remove that registration (runs /load first when none came before),\r\n"
            L"                after writing all it removes to a backup file\r\n"
@@ -126,6 +134,8 @@ std::wstring UsageText()
            L"  /check        say whether each class is registered so that it can be created\r\n"
            L"  /repair       when /check finds problems: /load, /delete /yes, /create, and\r\n"
            L"                /check again until it finds none or a minute has passed\r\n"
+           L"  /verify       /check, and then create each class as a script would, each in a\r\n"
+           L"                child process with a time limit of 20 s; after /repair, proves it\r\n"
            L"  /restore FILE put back the keys of a registry file (a backup) under\r\n"
            L"                HKEY_LOCAL_MACHINE\\Software\\Classes\r\n"
            L"  /log FILE     write the log to FILE (UTF-8), replacing it\r\n"

@@ -7,9 +7,9 @@
 #include "commands/Reasons.h"
 
 // Unattended use: Tandrel.exe [/load] [/delete /yes [/backup FILE]] [/create]
-// [/log FILE]; or /restore FILE, /check, or /repair [/backup FILE], each alone
-// with [/log FILE]. Without arguments the program is the window, as ever.
-enum class UnattendedCommand { Load, Delete, Create, Restore, Check, Repair };
+// [/log FILE]; or /restore FILE, /check, /repair [/backup FILE] or /verify, each alone with [/log FILE]; or
+// /repair followed by /verify. Without arguments the program is the window, as ever.
+enum class UnattendedCommand { Load, Delete, Create, Restore, Check, Repair, Verify };
 
 
 struct CommandLine {

@@ -5,6 +5,7 @@
 
 #include "commands/Commands.h"
 #include "commands/Repair.h"
+#include "commands/Verify.h"
 #include "helpers/RunIdentity.h"
 #include "helpers/RunLock.h"
 #include "platform/SystemPlatform.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-const wchar_t* const CommandNames[] = {L"load", L"delete", L"create", L"restore", L"check", L"repair"};
+const wchar_t* const CommandNames[] = {L"load", L"delete", L"create", L"restore", L"check", L"repair", L"verify"};
 
 // Each once, in the order first run: a line of 300 switches still fits the verdict.
 void ListCommand(Verdict& verdict, UnattendedCommand command)
@@ -49,6 +50,8 @@ CommandOutcome RunCommand(UnattendedCommand command, SuiteState& state, CommandL
         return CheckSuiteCommand(state, log);
     case UnattendedCommand::Repair:
         return RepairSuite(state, log, backup);
+    case UnattendedCommand::Verify:
+        return VerifySuiteCommand(state, log);
     case UnattendedCommand::Restore:
         return RestoreSuite(*line.restoreFile, log);
     }
@@ -142,6 +145,8 @@ int RunUnattended(LogTarget& target, const CommandLine& line, const BackupOrder&
 
 int RunCommandLine(const std::vector<std::wstring>& arguments)
 {
+    if (!arguments.empty() && arguments.front() == CreationChildSwitch)
+        return RunCreationChild(arguments);
     CommandLine line = ParseCommandLine(arguments);
     UnattendedOutput output;
     const SystemPlatform::LocalTime t = SystemPlatform::Now();

@@ -7,6 +7,9 @@
 #include <set>
 
 #include "check/Check.h"
+#include "commands/Verify.h"
+#include "tests/fakes/FakeCreation.h"
+#include "tests/host/FakeView.h"
 #include "tests/host/SuiteFixture.h"
 
 namespace {
@@ -56,6 +59,13 @@ std::string ManifestNeeding(std::initializer_list<const char*> names)
 
 const std::string AidManifest = ManifestNeeding({"Tandrel.Aid"});
 
+const Account Administrators{L"S-1-5-32-544", L"BUILTIN\\Administrators"};
+const Account Trusted{L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", L"NT SERVICE\\TrustedInstaller"};
+const Account UserGroup{L"S-1-5-32-545", L"BUILTIN\\Users"};
+const Account Owner{L"S-1-5-21-7-7-7-1001", L"CONTOSO7\\someone"};
+const std::vector<std::wstring> LibraryClasses(ClassTable.begin(), ClassTable.begin() + 7);
+const std::vector<std::wstring> ProgramClasses(ClassTable.begin() + 7, ClassTable.end());
+
 // The suite as a 64-bit build of its callers finds it sound: every file an x64 image, each type library under win64.
 void Healthy64()
 {
@@ -76,6 +86,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         std::wstring problem = L"";  // the PROBLEM entry of the one failing class, where written out
         std::set<std::wstring> noted = {};
         std::wstring note = L"";  // the NOTE entry of each noted class, before its verdict
+        std::map<std::wstring, std::wstring> written = {};  // PROBLEM entries written out for some of many failing
     };
     const Case cases[] = {
         {"healthy", [] {}, {}},
@@ -253,6 +264,28 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
              disk.Put(L"C:\\Work\\WrennaAid.dll");
          },
          {}, L"", {L"Wrenna.clsIFace"}, L"\tNOTE: WrennaAid.dll is found only through PATH, in C:\\Tools"},
+        // Whoever may write in a server's folder chooses what is loaded from it.
+        {"a folder of programs that users may change",
+         [] { FakeFiles::Instance().access[L"C:\\Program Files\\Vestrel"] = FileAccess{Administrators, {Administrators, UserGroup}}; },
+         {ProgramClasses.begin(), ProgramClasses.end()}, L"", {}, L"",
+         {{L"Corvane.clsMail", L"\tPROBLEM: C:\\Program Files\\Vestrel\\Corvane.exe is in the folder "
+                               L"C:\\Program Files\\Vestrel, which BUILTIN\\Users may change: anyone who can write "
+                               L"there can replace what every caller loads."}}},
+        {"a system folder owned by a user",
+         [] { FakeFiles::Instance().access[L"C:\\WINDOWS\\system32"] = FileAccess{Owner, {Administrators}}; },
+         {LibraryClasses.begin(), LibraryClasses.end()}, L"", {}, L"",
+         {{L"Wrenna.clsIFace", L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll is in the folder C:\\WINDOWS\\system32, "
+                               L"which CONTOSO7\\someone may change: anyone who can write there can replace what "
+                               L"every caller loads."}}},
+        {"a folder only administrators may change, beside a file that is not there",
+         [] {
+             FakeFiles::Instance().access[L"C:\\WINDOWS\\system32"] = FileAccess{Administrators, {Administrators, Trusted}};
+             FakeFiles::Instance().access[L"C:\\Gone"] = FileAccess{Owner, {UserGroup}};
+             Set(ClassKey(6, Inproc), L"C:\\Gone\\Wrenna.dll");
+         },
+         {L"Wrenna.clsIFace"},
+         MachineProblem + L"CLSID\\{C0000000-0000-4000-8000-000000000006}\\InprocServer32 (32-bit view) names "
+                          L"C:\\Gone\\Wrenna.dll, which is missing."},
         {"a delay-loaded DLL that is missing",
          [] { PutImage(SysDir + L"Daskel.dll", {.imports = {"KERNEL32.dll"}, .delayImports = {"Rare.dll"}}); },
          {}, L"",
@@ -365,6 +398,8 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
                                                       {1, L"\r\n*** 1 PROBLEM FOUND - Scroll back to see them."},
                                                       {3, L"\r\n*** 3 PROBLEMS FOUND - Scroll back to see them."},
                                                       {5, L"\r\n*** 5 PROBLEMS FOUND - Scroll back to see them."},
+                                                      {7, L"\r\n*** 7 PROBLEMS FOUND - Scroll back to see them."},
+                                                      {8, L"\r\n*** 8 PROBLEMS FOUND - Scroll back to see them."},
                                                       {15, L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them."}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -380,11 +415,16 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
             expected.push_back(L"\r\nChecking Class: " + std::wstring(progId));
             if (c.noted.count(progId))
                 expected.push_back(c.note);
+            if (c.written.count(progId))
+                problem = c.written.at(progId);
             expected.push_back(c.failing.count(progId) ? problem : L"\tOK");
         }
         expected.push_back(closing.at(c.failing.size()));
+        auto written = [&c](const std::wstring& entry) {
+            return std::any_of(c.written.begin(), c.written.end(), [&entry](auto& w) { return w.second == entry; });
+        };
         for (auto& entry : log)
-            entry = c.problem.empty() && entry.starts_with(L"\tPROBLEM: ") ? L"\tPROBLEM" : entry;
+            entry = c.problem.empty() && entry.starts_with(L"\tPROBLEM: ") && !written(entry) ? L"\tPROBLEM" : entry;
         EXPECT_EQ(log, expected);
         EXPECT_EQ(found.problems, static_cast<int>(c.failing.size()));
         std::vector<std::wstring> classes;
@@ -394,6 +434,129 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         EXPECT_EQ(registry.OpenHandleCount(), 0);
         EXPECT_EQ(FakeSystem::Instance().openActivationContexts, 0);
         EXPECT_TRUE(FakeFiles::Instance().open.empty());
+    }
+}
+
+// What creation adds to the check: one line under each class, the disagreements, and one more problem for each
+// class that cannot be created; a child that hangs or crashes gives way to a new one for the classes after.
+TEST(Verify, EachClassGetsTheSystemsAnswerUnderItsHeading)
+{
+    using Kind = FakeCreation::Result::Kind;
+    const std::wstring Ok = L"\tCreated: OK";
+    const std::wstring OwnToken = L"in a child process with a restricted copy of Tandrel's token (Administrators for "
+                                  L"deny only, no privileges).";
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        std::map<std::wstring, std::wstring> lines;  // the last line under each heading where it is not Created: OK
+        int problems = 0;
+        std::size_t children = 1;
+        std::wstring token = L"";  // how the lead line ends, where not OwnToken
+        std::wstring note = L"";   // the entry before the closing line, where it is not the last class's
+    };
+    std::map<std::wstring, std::wstring> refusals, unstarted;
+    for (const wchar_t* progId : ClassTable) {
+        unstarted[progId] = L"\tPROBLEM: " + std::wstring(progId) + L" cannot be created: the process to create it "
+                            L"could not be started: Windows error 2";
+        const std::wstring file = ComponentOf(progId);
+        if (KindOf(file) == ComponentKind::Library)
+            refusals[progId] = L"\tPROBLEM: " + std::wstring(progId) + L" was not created: its server " + SysDir + file +
+                               L" is in a folder that others can change.";
+    }
+    auto fails = [](const std::wstring& step, std::uint32_t code) { return FakeCreation::Result{.kind = Kind::Fails, .step = step, .code = code}; };
+    const Case cases[] = {
+        {"healthy", [] {}, {}},
+        {"a failed call, with the system's message, which the check did not see",
+         [&] {
+             FakeCreation::Instance().results[L"Wrenna.clsIFace"] = fails(L"CoCreateInstance", 0x8007007E);
+             FakeCreation::Instance().results[L"Sulvary.clsPhone"] = fails(L"QueryInterface", 0x80004002);
+             FakeCreation::Instance().messages[0x8007007E] = L"The specified module could not be found.";
+         },
+         {{L"Wrenna.clsIFace", L"\tPROBLEM: Wrenna.clsIFace cannot be created: CoCreateInstance returned 0x8007007E "
+                               L"(The specified module could not be found.) (the check found nothing wrong)"},
+          {L"Sulvary.clsPhone", L"\tPROBLEM: Sulvary.clsPhone cannot be created: QueryInterface returned 0x80004002 "
+                                L"(the check found nothing wrong)"}},
+         2},
+        {"created, although the check found a problem", [] { registry.DeleteTree(ClassKey(9, L"\\ProgID")); },
+         {{L"Brenlow.clsIFace", L"\tCreated: OK (created, although the check found a problem)"}}, 1},
+        {"a hang and a crash, each ending its child",
+         [] {
+             FakeCreation::Instance().results[L"Daskel.clsEntity"] = {.kind = Kind::Hangs};
+             FakeCreation::Instance().results[L"Corvane.clsMail"] = {.kind = Kind::Crashes, .code = 0xC0000005};
+         },
+         {{L"Daskel.clsEntity",
+           L"\tPROBLEM: Daskel.clsEntity cannot be created: the server did not answer within 20 s (the check found "
+           L"nothing wrong)"},
+          {L"Corvane.clsMail", L"\tPROBLEM: Corvane.clsMail cannot be created: the process that created it ended "
+                               L"with exception 0xC0000005 (the check found nothing wrong)"}},
+         2, 3},
+        {"a server in a folder others can change is not created",
+         [] {
+             FakeFiles::Instance().access[L"C:\\WINDOWS\\system32"] = {
+                 {L"S-1-5-32-544", L"BUILTIN\\Administrators"}, {{L"S-1-5-32-545", L"BUILTIN\\Users"}}};
+         },
+         refusals, 14},
+        {"a restricted token the system refuses",
+         [] { FakeCreation::Instance().restrictedStartError = 1314; }, {}, 0, 2,
+         L"in a child process with Tandrel's own token, since the system refused a restricted copy: Windows error "
+         L"1314."},
+        {"a restricted token the system does not give",
+         [] { FakeCreation::Instance().tokenIgnored = true; }, {}, 0, 1,
+         L"in a child process with Tandrel's own token, since the system gave the child that in place of a "
+         L"restricted copy."},
+        {"no child at all",
+         [] { FakeCreation::Instance().startError = 2; }, unstarted, 15, 2,
+         L"in a child process that could not be started: Windows error 2."},
+        {"a program server that outlives its object",
+         [] {
+             FakeCreation::Instance().results[L"Omberly.clsOmberly"] = {.startsProgram = AppDir + L"Omberly.exe",
+                                                                      .runsMs = 60000};
+             FakeCreation::Instance().results[L"Ladrisk.clsIFace"] = {.startsProgram = AppDir + L"Ladrisk.exe",
+                                                                    .runsMs = 3000};
+         },
+         {}, 0, 1, L"",
+         L"\tNOTE: " + AppDir + L"Omberly.exe (process 4001), which creating Omberly.clsOmberly started, is still "
+         L"running 10 s after its object was released; Tandrel leaves it alone."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Prepare(Machine::Healthy);
+        c.prepare();
+        FakeView view;
+        CommandLog log(view);
+        SuiteState state;
+        state.AppPath = AppDir;
+        state.SystemPath = SysDir;
+        CommandOutcome outcome = VerifySuiteCommand(state, log);
+
+        const std::wstring text = view.log;
+        const std::wstring lead = L"Each class is also created as a 32-bit script or program creates it: "
+                                  L"CLSIDFromProgID, CoCreateInstance for IUnknown, QueryInterface for IDispatch, ";
+        EXPECT_TRUE(text.starts_with(Separator + L"\r\n" + lead + (c.token.empty() ? OwnToken : c.token) + L"\r\n")) << text;
+        // The last entry under each heading, the one before the closing line, and the classes with a PROBLEM.
+        std::vector<std::wstring> entries;
+        for (std::size_t at = 0, next; at < text.size(); at = next + 2)
+            entries.push_back(text.substr(at, (next = text.find(L"\r\n", at)) - at));
+        std::vector<std::wstring> classes;
+        for (const wchar_t* progId : ClassTable) {
+            auto heading = std::find(entries.begin(), entries.end(), L"Checking Class: " + std::wstring(progId));
+            ASSERT_NE(heading, entries.end());
+            auto last = std::find_if(heading + 1, entries.end(),
+                                     [](const std::wstring& e) { return e.empty() || e.starts_with(L"Checking"); });
+            EXPECT_EQ(*(last - 1), c.lines.count(progId) ? c.lines.at(progId) : Ok) << progId;
+            if (std::any_of(heading, last, [](const std::wstring& e) { return e.starts_with(L"\tPROBLEM"); }))
+                classes.push_back(progId);
+        }
+        EXPECT_TRUE(text.ends_with((c.note.empty() ? L"" : L"\r\n" + c.note + L"\r\n") + ProblemsLine(c.problems) +
+                                   L"\r\n"))
+            << text;
+        EXPECT_EQ(outcome.check->problems, c.problems);
+        EXPECT_EQ(outcome.check->classes, classes);
+        EXPECT_EQ(outcome.reason, c.problems ? VerdictReason::Problems : VerdictReason::None);
+        EXPECT_EQ(FakeCreation::Instance().starts.size(), c.children);
+        EXPECT_EQ(FakeCreation::Instance().open, 0) << "a child left running";
+        for (std::uint32_t limit : FakeCreation::Instance().limits)
+            EXPECT_EQ(limit, 20000u);
     }
 }
 

@@ -20,7 +20,8 @@ using SuiteFixture::Machine;
 using Json = nlohmann::ordered_json;
 
 const std::map<char, std::string> Names{{'L', "load"},    {'D', "delete"}, {'C', "create"},
-                                        {'R', "restore"}, {'K', "check"},  {'P', "repair"}};
+                                        {'R', "restore"}, {'K', "check"},  {'P', "repair"},
+                                        {'V', "verify"}};
 
 // The first of the two lines that tell a log or a backup of this machine's run from others.
 const std::wstring Identity = L"Tandrel " TANDREL_VERSION L" (32-bit) on WORKSTATION7, 2026-12-08T09:05:07+01:00, "
@@ -39,7 +40,7 @@ std::string Letters(const std::vector<UnattendedCommand>& commands)
 {
     std::string letters;
     for (auto command : commands)
-        letters += "LDCRKP"[static_cast<int>(command)];
+        letters += "LDCRKPV"[static_cast<int>(command)];
     return letters;
 }
 
@@ -282,6 +283,10 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          .reason = "usage", .error = L"/restore, /check and /repair each run alone: give them with /log only."},
         {.args = {L"/check", L"/load"}, .machine = Bare, .parsed = "KL", .reach = WrongLine, .exitCode = 2,
          .reason = "usage", .error = L"/restore, /check and /repair each run alone: give them with /log only."},
+        {.args = {L"/verify", L"/repair"}, .machine = Bare, .parsed = "VP", .reach = WrongLine, .exitCode = 2,
+         .reason = "usage", .error = L"/verify runs alone, or after /repair: give it with /log only."},
+        {.args = {L"/check", L"/verify"}, .machine = Bare, .parsed = "KV", .reach = WrongLine, .exitCode = 2,
+         .reason = "usage", .error = L"/verify runs alone, or after /repair: give it with /log only."},
 
         // What is not a plain file on a disk is refused as a log before anything runs.
         {.args = {L"/load", L"/log", L"NUL"},
@@ -422,6 +427,17 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         // Checks and repairs: the last check's findings.
         {.args = {L"/check"}, .machine = Bare, .commands = "K", .exitCode = 1, .reason = "problems", .healthy = false,
          .problems = 15, .classes = EveryClass, .ends = Found15},
+        // A repair proven by creation: the verdict is the creations'.
+        {.args = {L"/repair", L"/verify"}, .machine = Healthy, .commands = "PV", .healthy = true, .problems = 0,
+         .ends = L"\tOK\r\n\tCreated: OK\r\n\r\nNo problems found.\r\n"},
+        {.args = {L"/verify"}, .machine = Healthy,
+         .setUp = [](FakeFiles&) {
+             FakeCreation::Instance().results[L"Vestrel.clsLinkIFace"] = {.kind = FakeCreation::Result::Kind::Hangs};
+         },
+         .commands = "V", .exitCode = 1, .reason = "problems", .healthy = false, .problems = 1,
+         .classes = {L"Vestrel.clsLinkIFace"},
+         .ends = L"cannot be created: the server did not answer within 20 s (the check found nothing wrong)\r\n\r\n"
+                 L"*** 1 PROBLEM FOUND - Scroll back to see them.\r\n"},
         // Create's stand-ins register nothing here: the last check still fails. A backup's name says which command
         // made it.
         {.args = {L"/repair"}, .commands = "P", .exitCode = 1, .reason = "problems", .healthy = false, .problems = 15,

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/CreationPlatform.h"
+
+// Creations as the host tests see them. A child runs Tandrel's own child side at once, in this process, against
+// the creations a row sets; its lines are then read one by one, and a hang or a crash is where its lines stop.
+struct FakeCreation {
+    struct Result {
+        enum class Kind { Created, Fails, Hangs, Crashes } kind = Kind::Created;
+        std::wstring step;         // Fails: the call that fails
+        std::uint32_t code = 0;    // Fails: its HRESULT; Crashes: the exception
+        std::wstring startsProgram;  // Created: the program server it starts, which then runs for `runsMs`
+        std::uint64_t runsMs = 0;
+    };
+    std::map<std::wstring, Result> results;  // by ProgID; a ProgID not here is created
+    std::map<std::uint32_t, std::wstring> messages;  // the system's message for each HRESULT
+    long restrictedStartError = 0;  // starting with a restricted token fails with this
+    long startError = 0;            // starting at all fails with this
+    bool tokenIgnored = false;      // the system starts the child with Tandrel's own token in place of the copy
+    std::uint32_t prepareResult = 0;
+
+    struct Start {
+        std::vector<std::wstring> arguments;
+        ChildToken token;
+    };
+    std::vector<Start> starts;
+    std::vector<std::uint32_t> limits;  // the time limit of each read
+    int open = 0;                       // children not yet ended
+    struct Program {
+        std::uint32_t id;
+        std::wstring path;
+        std::uint64_t endsAt;
+    };
+    std::vector<Program> programs;  // what is running beside Tandrel
+
+    static FakeCreation& Instance();
+    void Reset() { *this = FakeCreation(); }
+};
