@@ -87,6 +87,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         std::set<std::wstring> noted = {};
         std::wstring note = L"";  // the NOTE entry of each noted class, before its verdict
         std::map<std::wstring, std::wstring> written = {};  // PROBLEM entries written out for some of many failing
+        std::vector<ClassFindings> handed = {};  // what the check hands on of some classes, servers included
     };
     const Case cases[] = {
         {"healthy", [] {}, {}},
@@ -113,7 +114,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          MachineProblem + L"CLSID\\{C0000000-0000-4000-8000-000000000000}\\InprocServer32 (32-bit view) "
                           L"names C:\\Old\\Glimmet.ocx, not C:\\WINDOWS\\system32\\Glimmet.ocx."},
         {"a missing server file", [] { disk.files.erase(AppDir + L"Ladrisk.exe"); },
-         {L"Ladrisk.clsIFace"}},
+         {L"Ladrisk.clsIFace"}, L"", {}, L"", {}, {{L"Ladrisk.clsIFace", true, {}}}},
         {"the same entries written otherwise",
          [] {
              Set(ClassKey(7, Local), L"\"" + AppDir + L"Corvane.exe\" /automation");
@@ -270,7 +271,9 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {ProgramClasses.begin(), ProgramClasses.end()}, L"", {}, L"",
          {{L"Corvane.clsMail", L"\tPROBLEM: C:\\Program Files\\Vestrel\\Corvane.exe is in the folder "
                                L"C:\\Program Files\\Vestrel, which BUILTIN\\Users may change: anyone who can write "
-                               L"there can replace what every caller loads."}}},
+                               L"there can replace what every caller loads."}},
+         {{L"Corvane.clsMail", true, {AppDir + L"Corvane.exe"}},
+          {L"Wrenna.clsIFace", false, {SysDir + L"Wrenna.dll"}}}},
         {"a system folder owned by a user",
          [] { FakeFiles::Instance().access[L"C:\\WINDOWS\\system32"] = FileAccess{Owner, {Administrators}}; },
          {LibraryClasses.begin(), LibraryClasses.end()}, L"", {}, L"",
@@ -406,7 +409,24 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         Prepare(Machine::Healthy);
         c.prepare();
         std::vector<std::wstring> log;
-        CheckReport found = CheckSuite(AppDir, SysDir, [&log](const std::wstring& entry) { log.push_back(entry); });
+        std::vector<ClassFindings> handed;
+        CheckReport found = CheckSuite(
+            AppDir, SysDir, [&log](const std::wstring& entry) { log.push_back(entry); },
+            [&log, &handed](const ClassFindings& findings) {
+                // Right after the class's own lines: its verdict is the last entry.
+                EXPECT_TRUE(log.back() == L"\tOK" || log.back().starts_with(L"\tPROBLEM: ")) << log.back();
+                handed.push_back(findings);
+            });
+        ASSERT_EQ(handed.size(), ClassTable.size());
+        for (std::size_t i = 0; i < handed.size(); ++i) {
+            EXPECT_EQ(handed[i].progId, ClassTable[i]);
+            EXPECT_EQ(handed[i].problem, c.failing.count(ClassTable[i]) > 0) << ClassTable[i];
+        }
+        for (const ClassFindings& wanted : c.handed) {
+            auto at = std::find_if(handed.begin(), handed.end(), [&](auto& h) { return h.progId == wanted.progId; });
+            ASSERT_NE(at, handed.end());
+            EXPECT_EQ(at->servers, wanted.servers) << wanted.progId;
+        }
 
         // A failing class shows one PROBLEM entry in place of its OK; only some are written out.
         std::vector<std::wstring> expected{L"\r\n----------------------------------------"};
