@@ -59,7 +59,7 @@ private:
                               const Context& context);
     std::optional<Found> Search(const std::wstring& dll, const std::wstring& ownFolder, std::uint16_t machine,
                                 const Context& context);
-    void MissingFunctions(const std::wstring& file, const std::vector<PeFunction>& functions,
+    void MissingFunctions(const std::wstring& file, const std::wstring& from, const std::vector<PeFunction>& functions,
                           const std::wstring& ownFolder, std::uint16_t machine, const Context& context,
                           Judged& judged);
     bool IsKnownDll(const std::wstring& dll);

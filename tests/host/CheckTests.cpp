@@ -182,13 +182,43 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          },
          {}},
         {"API sets of any name, in any case",
-         [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"API-Vendor-Thing-L1-1-0.dll", "Ext-Vendor-Thing-l1-1-0.dll"}); },
+         [] {
+             FakeSystem::Instance().apiSets[L"api-vendor-thing-l1-1-0.dll"] = SysDir + L"VendorThing.dll";
+             FakeSystem::Instance().apiSets[L"ext-vendor-thing-l1-1-0.dll"] = SysDir + L"VendorThing.dll";
+             PutImage(SysDir + L"Wrenna.dll", 0x14C, {"API-Vendor-Thing-L1-1-0.dll", "Ext-Vendor-Thing-l1-1-0.dll"});
+         },
          {}},
+        // An API set's functions are looked up in the DLL the system resolves it to, where a forwarder counts.
+        {"functions that the DLL an API set resolves to exports",
+         [] {
+             FakeSystem::Instance().apiSets[L"api-ms-win-core-synch-l1-2-0.dll"] = SysDir + L"kernelbase.dll";
+             PutImage(SysDir + L"kernelbase.dll", {.exports = {"Sleep", "WakeByAddressAll>ntdll.RtlWakeAddressAll"}});
+             disk.Put(SysDir + L"ntdll.dll");
+             PutImage(SysDir + L"Wrenna.dll", 0x14C, {"api-ms-win-core-synch-l1-2-0.dll:Sleep,WakeByAddressAll"});
+         },
+         {}},
+        {"a function that the DLL an API set resolves to lacks",
+         [] {
+             FakeSystem::Instance().apiSets[L"api-ms-win-core-synch-l1-2-0.dll"] = SysDir + L"kernelbase.dll";
+             PutImage(SysDir + L"kernelbase.dll", {.exports = {"Sleep"}});
+             PutImage(SysDir + L"Wrenna.dll", 0x14C, {"api-ms-win-core-synch-l1-2-0.dll:Sleep,WaitOnAddress"});
+         },
+         {L"Wrenna.clsIFace"},
+         L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it imports WaitOnAddress "
+         L"from api-ms-win-core-synch-l1-2-0.dll (resolved to C:\\WINDOWS\\system32\\kernelbase.dll), which does not "
+         L"export it."},
+        {"an API set this system does not resolve",
+         [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"KERNEL32.dll", "api-ms-win-core-path-l1-1-0.dll"}); },
+         {L"Wrenna.clsIFace"},
+         L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it needs the API set "
+         L"api-ms-win-core-path-l1-1-0.dll, which this system does not resolve to any DLL."},
         // A program server runs as its own machine: on 64-bit Windows an x64 one serves 32-bit callers, and its
         // DLLs come from the 64-bit system folder, which a 32-bit process reads as Sysnative.
         {"an x64 program for a 32-bit suite, and a DLL it lacks",
          [] {
-             PutImage(AppDir + L"Ladrisk.exe", 0x8664, {"KERNEL32.dll", "Native.dll", "Gone.dll"});
+             // The system resolves API sets for callers of this build's bitness only: the x64 file's is passed over.
+             PutImage(AppDir + L"Ladrisk.exe", 0x8664,
+                      {"KERNEL32.dll", "Native.dll", "Gone.dll", "api-ms-win-core-path-l1-1-0.dll"});
              disk.Put(L"C:\\WINDOWS\\Sysnative\\Native.dll");
          },
          {L"Ladrisk.clsIFace"},
