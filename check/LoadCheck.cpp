@@ -186,6 +186,15 @@ LoadFindings LoadCheck::Judge(const std::wstring& path, ServerKind kind)
     return findings;
 }
 
+std::optional<bool> LoadCheck::Exports(const std::wstring& path, const std::string& name)
+{
+    const Read& read = ReadImage(path, PeParts::Exports);
+    if (!read.fault.empty() || !read.image.exportFault.empty())
+        return std::nullopt;
+    std::string forward;
+    return FindExport(read.image.exports, PeFunction{.name = name}, forward) != PeExportFound::No;
+}
+
 const LoadCheck::Read& LoadCheck::ReadImage(const std::wstring& path, PeParts parts)
 {
     auto [entry, added] = read_.try_emplace(Lower(path));

@@ -32,6 +32,9 @@ public:
     LoadCheck();
 
     [[nodiscard]] LoadFindings Judge(const std::wstring& path, ServerKind kind);
+    // Whether the image at `path` exports `name`, a forwarder included; nothing when it or its export table cannot
+    // be read.
+    [[nodiscard]] std::optional<bool> Exports(const std::wstring& path, const std::string& name);
 
 private:
     struct Read {

@@ -36,9 +36,12 @@ const std::wstring Users = L"HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\";
 // A machine key, as a problem names it.
 const std::wstring MachineProblem = L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\";
 
+// A library a row puts without exports of its own exports DllGetClassObject, as the suite's do.
 void PutImage(const std::wstring& path, PeImagePlan plan)
 {
     plan.pe32Plus = plan.machine != 0x14C;
+    if (plan.exports.empty() && KindOf(path) == ComponentKind::Library)
+        plan.exports = {"DllGetClassObject"};
     disk.Put(path, BuildPeImage(plan));
 }
 
@@ -356,7 +359,21 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          L"\tPROBLEM: C:\\Program Files\\Vestrel\\Corvane.exe cannot be loaded by a 32-bit caller: it imports "
          L"functions from C:\\Program Files\\Vestrel\\CorvaneAid.dll, whose export table cannot be read: its export "
          L"name table points outside the file."},
-        {"a 64-bit file for 32-bit callers", [] { PutImage(SysDir + L"Wrenna.dll", 0x8664); }, {L"Wrenna.clsIFace"},
+        {"a library that does not export DllGetClassObject",
+         [] { PutImage(SysDir + L"Wrenna.dll", {.exports = {"DllRegisterServer", "DllGetClassObjectEx"}}); },
+         {L"Wrenna.clsIFace"},
+         L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll does not export DllGetClassObject: no caller can create its "
+         L"classes."},
+        {"a library that passes DllGetClassObject on to a DLL that is there",
+         [] {
+             PutImage(SysDir + L"Wrenna.dll", {.exports = {"DllGetClassObject>WrennaCore.DllGetClassObject"}});
+             PutImage(SysDir + L"WrennaCore.dll", {.exports = {"DllGetClassObject"}});
+         },
+         {}},
+        // What it exports is not judged of a library that cannot be loaded at all.
+        {"a 64-bit file for 32-bit callers",
+         [] { PutImage(SysDir + L"Wrenna.dll", {.machine = 0x8664, .exports = {"Other"}}); },
+         {L"Wrenna.clsIFace"},
          L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it is a 64-bit image (x64)."},
         {"an ARM64 program", [] { PutImage(AppDir + L"Ladrisk.exe", 0xAA64); }, {L"Ladrisk.clsIFace"}},
         {"a file that is no program image",
