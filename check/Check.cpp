@@ -244,6 +244,10 @@ private:
             log_(L"\tNOTE: " + note);
         for (const std::wstring& reason : findings.problems)
             Problem(path + L" " + findings.cannot + L": " + reason + L".");
+        // COM asks a library for its classes through this one export; a library that cannot be loaded at all is
+        // reported as that alone.
+        if (!program && findings.problems.empty() && loadCheck_.Exports(path, "DllGetClassObject") == false)
+            Problem(path + L" does not export DllGetClassObject: no caller can create its classes.");
     }
 
     // The system starts the first of the cuts that exists in place of the program, whoever put it there.

@@ -36,6 +36,12 @@ bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& start)
     return text.size() >= start.size() && EqualsIgnoringCase(text.substr(0, start.size()), start);
 }
 
+// API sets are names the loader resolves itself, whoever defines the set; no file of that name need exist.
+bool IsApiSet(const std::wstring& dll)
+{
+    return StartsWithIgnoringCase(dll, L"api-") || StartsWithIgnoringCase(dll, L"ext-");
+}
+
 // Names from a file, as text for the log: nothing in them may break a line.
 std::wstring Printable(const std::string& name)
 {
@@ -180,6 +186,15 @@ LoadFindings LoadCheck::Judge(const std::wstring& path, ServerKind kind)
     return findings;
 }
 
+std::optional<bool> LoadCheck::Exports(const std::wstring& path, const std::string& name)
+{
+    const Read& read = ReadImage(path, PeParts::Exports);
+    if (!read.fault.empty() || !read.image.exportFault.empty())
+        return std::nullopt;
+    std::string forward;
+    return FindExport(read.image.exports, PeFunction{.name = name}, forward) != PeExportFound::No;
+}
+
 const LoadCheck::Read& LoadCheck::ReadImage(const std::wstring& path, PeParts parts)
 {
     auto [entry, added] = read_.try_emplace(Lower(path));
@@ -269,8 +284,12 @@ void LoadCheck::JudgeImports(const std::wstring& path, const PeImage& image, std
         const std::wstring dll = Printable(import.dll);
         std::optional<Found> found = Find(dll, ownFolder, machine, context);
         if (!found) {
-            judged.problems.push_back(L"it needs " + dll + L", which is not in its own folder, the system folder, "
-                                      L"the 16-bit system folder, the Windows folder or a folder of PATH");
+            // As on a Windows version that lacks the set.
+            judged.problems.push_back(IsApiSet(dll) ? L"it needs the API set " + dll + L", which this system does not "
+                                                      L"resolve to any DLL"
+                                                    : L"it needs " + dll + L", which is not in its own folder, the "
+                                                      L"system folder, the 16-bit system folder, the Windows folder "
+                                                      L"or a folder of PATH");
             continue;
         }
         // Another account, or the program that loads the file, may have another PATH.
@@ -278,7 +297,8 @@ void LoadCheck::JudgeImports(const std::wstring& path, const PeImage& image, std
             note(dll + L" is found only through PATH, in " + found->pathFolder);
         if (found->file.empty())
             continue;
-        MissingFunctions(found->file, import.functions, ownFolder, machine, context, judged);
+        const std::wstring from = IsApiSet(dll) ? dll + L" (resolved to " + found->file + L")" : found->file;
+        MissingFunctions(found->file, from, import.functions, ownFolder, machine, context, judged);
         // What the system provides is the system's to keep loadable; what came with the file is followed.
         if (IsSystemFolder(FolderOf(found->file)))
             continue;
@@ -299,7 +319,8 @@ void LoadCheck::JudgeImports(const std::wstring& path, const PeImage& image, std
     }
 }
 
-void LoadCheck::MissingFunctions(const std::wstring& file, const std::vector<PeFunction>& functions,
+void LoadCheck::MissingFunctions(const std::wstring& file, const std::wstring& from,
+                                 const std::vector<PeFunction>& functions,
                                  const std::wstring& ownFolder, std::uint16_t machine, const Context& context,
                                  Judged& judged)
 {
@@ -308,7 +329,7 @@ void LoadCheck::MissingFunctions(const std::wstring& file, const std::vector<PeF
     if (functions.empty() || !read.fault.empty() || read.image.machine != machine)
         return;
     if (!read.image.exportFault.empty()) {
-        judged.problems.push_back(L"it imports functions from " + file + L", whose export table cannot be read: " +
+        judged.problems.push_back(L"it imports functions from " + from + L", whose export table cannot be read: " +
                                   read.image.exportFault);
         return;
     }
@@ -324,12 +345,12 @@ void LoadCheck::MissingFunctions(const std::wstring& file, const std::vector<PeF
             if (module.find(L'.') == std::wstring::npos)
                 module += L".dll";
             if (!Find(module, ownFolder, machine, context))
-                judged.problems.push_back(L"it imports " + NameOf(function) + L" from " + file +
+                judged.problems.push_back(L"it imports " + NameOf(function) + L" from " + from +
                                           L", which passes it on to " + module + L", which cannot be found");
         }
     }
     if (!missing.empty())
-        judged.problems.push_back(L"it imports " + List(missing) + L" from " + file + L", which does not export " +
+        judged.problems.push_back(L"it imports " + List(missing) + L" from " + from + L", which does not export " +
                                   (missing.size() == 1 ? L"it" : L"them"));
 }
 
@@ -354,9 +375,16 @@ std::optional<LoadCheck::Found> LoadCheck::Search(const std::wstring& dll, const
     // order" in the LoadLibrary documentation): API sets, side-by-side redirection, known DLLs, the file's own
     // folder, the system folder, the 16-bit system folder, the Windows folder, then PATH. A library loaded by its
     // full path searches from its own folder, and no current folder is known here.
-    // API sets are names the loader resolves itself, whoever defines the set; no file of that name need exist.
-    if (StartsWithIgnoringCase(dll, L"api-") || StartsWithIgnoringCase(dll, L"ext-"))
-        return Found{};
+    // The system is asked which DLL it resolves an API set to; it answers for this build's bitness only, so a set
+    // that a file of the other bitness imports is passed over.
+    if (IsApiSet(dll)) {
+        std::wstring host;
+        if (machine != build_)
+            return Found{};
+        if (SystemPlatform::ApiSetHost(dll, host) != 0)
+            return std::nullopt;
+        return Found{host, L""};
+    }
     std::wstring redirected;
     if (context.made && SystemPlatform::RedirectedDll(context.made.get(), dll, redirected))
         return Found{redirected, L""};

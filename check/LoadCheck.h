@@ -32,6 +32,9 @@ public:
     LoadCheck();
 
     [[nodiscard]] LoadFindings Judge(const std::wstring& path, ServerKind kind);
+    // Whether the image at `path` exports `name`, a forwarder included; nothing when it or its export table cannot
+    // be read.
+    [[nodiscard]] std::optional<bool> Exports(const std::wstring& path, const std::string& name);
 
 private:
     struct Read {
@@ -59,7 +62,7 @@ private:
                               const Context& context);
     std::optional<Found> Search(const std::wstring& dll, const std::wstring& ownFolder, std::uint16_t machine,
                                 const Context& context);
-    void MissingFunctions(const std::wstring& file, const std::vector<PeFunction>& functions,
+    void MissingFunctions(const std::wstring& file, const std::wstring& from, const std::vector<PeFunction>& functions,
                           const std::wstring& ownFolder, std::uint16_t machine, const Context& context,
                           Judged& judged);
     bool IsKnownDll(const std::wstring& dll);

@@ -73,6 +73,13 @@ void ReleaseActivationContext(ActCtxHandle context);
 // while it is active, which answers with the assembly's copy. False when no assembly of it carries `dll`.
 [[nodiscard]] bool RedirectedDll(ActCtxHandle context, const std::wstring& dll, std::wstring& path);
 
+// The DLL that this system loads for the API set `name` ("api-ms-win-core-synch-l1-2-0.dll"), for a caller of this
+// build's bitness: LoadLibraryExW from the system folder alone, then GetModuleFileNameW and FreeLibrary. The
+// data-file flags do not resolve a set (Wine 8: ERROR_FILE_NOT_FOUND unless its host is loaded already), so the
+// host is loaded for real, as the loader would load it for the file that imports the set. ERROR_MOD_NOT_FOUND
+// when no set of this system has that name.
+[[nodiscard]] long ApiSetHost(const std::wstring& name, std::wstring& path);
+
 // Makes or opens the lock at `place`, with a list that gives Administrators
 // and SYSTEM all access and nobody else any, and takes it without waiting. 0
 // when taken; WAIT_TIMEOUT (258) when another process holds it;

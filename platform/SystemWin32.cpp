@@ -263,6 +263,24 @@ bool RedirectedDll(ActCtxHandle context, const std::wstring& dll, std::wstring& 
     return true;
 }
 
+long ApiSetHost(const std::wstring& name, std::wstring& path)
+{
+    HMODULE host = LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (host == nullptr)
+        return static_cast<long>(GetLastError());
+    std::wstring found(MAX_PATH, L'\0');
+    DWORD length = GetModuleFileNameW(host, found.data(), static_cast<DWORD>(found.size()));
+    long code = length == 0                ? static_cast<long>(GetLastError())
+                : length >= found.size() ? static_cast<long>(ERROR_INSUFFICIENT_BUFFER)
+                                         : 0;
+    FreeLibrary(host);
+    if (code == 0) {
+        found.resize(length);
+        path = found;
+    }
+    return code;
+}
+
 long TakeRunLock(RunLockPlace place, LockHandle& lock, RunLockState& state)
 {
     UniqueLocalMemory held;

@@ -158,6 +158,17 @@ bool RedirectedDll(ActCtxHandle context, const std::wstring& dll, std::wstring& 
     return false;
 }
 
+long ApiSetHost(const std::wstring& name, std::wstring& path)
+{
+    for (const auto& [set, host] : FakeSystem::Instance().apiSets) {
+        if (EqualsIgnoringCase(set, name)) {
+            path = host;
+            return 0;
+        }
+    }
+    return 126;  // ERROR_MOD_NOT_FOUND
+}
+
 long TakeRunLock(RunLockPlace place, LockHandle& lock, RunLockState& state)
 {
     auto& system = FakeSystem::Instance();

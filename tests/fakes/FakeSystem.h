@@ -31,6 +31,12 @@ struct FakeSystem {
     };
     std::map<std::wstring, ActivationContext> activationContexts;
     int openActivationContexts = 0;
+    // The API sets this system defines, compared without case, and the DLL each resolves to.
+    std::map<std::wstring, std::wstring> apiSets{
+        {L"api-ms-win-crt-runtime-l1-1-0.dll", L"C:\\WINDOWS\\system32\\ucrtbase.dll"},
+        {L"api-ms-win-core-com-l1-1-0.dll", L"C:\\WINDOWS\\system32\\combase.dll"},
+        {L"ext-ms-win-ntuser-window-l1-1-0.dll", L"C:\\WINDOWS\\system32\\user32.dll"},
+    };
     // The machine-wide lock: another process holds it, its last holder ended
     // without letting go, or taking it fails with this code. `runLocksTaken`
     // counts the takes of this process, `runLockHeld` whether it holds it now.

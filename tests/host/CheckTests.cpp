@@ -36,9 +36,12 @@ const std::wstring Users = L"HKEY_USERS\\S-1-5-21-7\\Software\\Classes\\";
 // A machine key, as a problem names it.
 const std::wstring MachineProblem = L"\tPROBLEM: HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\";
 
+// A library a row puts without exports of its own exports DllGetClassObject, as the suite's do.
 void PutImage(const std::wstring& path, PeImagePlan plan)
 {
     plan.pe32Plus = plan.machine != 0x14C;
+    if (plan.exports.empty() && KindOf(path) == ComponentKind::Library)
+        plan.exports = {"DllGetClassObject"};
     disk.Put(path, BuildPeImage(plan));
 }
 
@@ -87,6 +90,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         std::set<std::wstring> noted = {};
         std::wstring note = L"";  // the NOTE entry of each noted class, before its verdict
         std::map<std::wstring, std::wstring> written = {};  // PROBLEM entries written out for some of many failing
+        std::vector<ClassFindings> handed = {};  // what the check hands on of some classes, servers included
     };
     const Case cases[] = {
         {"healthy", [] {}, {}},
@@ -113,7 +117,7 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          MachineProblem + L"CLSID\\{C0000000-0000-4000-8000-000000000000}\\InprocServer32 (32-bit view) "
                           L"names C:\\Old\\Glimmet.ocx, not C:\\WINDOWS\\system32\\Glimmet.ocx."},
         {"a missing server file", [] { disk.files.erase(AppDir + L"Ladrisk.exe"); },
-         {L"Ladrisk.clsIFace"}},
+         {L"Ladrisk.clsIFace"}, L"", {}, L"", {}, {{L"Ladrisk.clsIFace", true, {}}}},
         {"the same entries written otherwise",
          [] {
              Set(ClassKey(7, Local), L"\"" + AppDir + L"Corvane.exe\" /automation");
@@ -181,13 +185,43 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          },
          {}},
         {"API sets of any name, in any case",
-         [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"API-Vendor-Thing-L1-1-0.dll", "Ext-Vendor-Thing-l1-1-0.dll"}); },
+         [] {
+             FakeSystem::Instance().apiSets[L"api-vendor-thing-l1-1-0.dll"] = SysDir + L"VendorThing.dll";
+             FakeSystem::Instance().apiSets[L"ext-vendor-thing-l1-1-0.dll"] = SysDir + L"VendorThing.dll";
+             PutImage(SysDir + L"Wrenna.dll", 0x14C, {"API-Vendor-Thing-L1-1-0.dll", "Ext-Vendor-Thing-l1-1-0.dll"});
+         },
          {}},
+        // An API set's functions are looked up in the DLL the system resolves it to, where a forwarder counts.
+        {"functions that the DLL an API set resolves to exports",
+         [] {
+             FakeSystem::Instance().apiSets[L"api-ms-win-core-synch-l1-2-0.dll"] = SysDir + L"kernelbase.dll";
+             PutImage(SysDir + L"kernelbase.dll", {.exports = {"Sleep", "WakeByAddressAll>ntdll.RtlWakeAddressAll"}});
+             disk.Put(SysDir + L"ntdll.dll");
+             PutImage(SysDir + L"Wrenna.dll", 0x14C, {"api-ms-win-core-synch-l1-2-0.dll:Sleep,WakeByAddressAll"});
+         },
+         {}},
+        {"a function that the DLL an API set resolves to lacks",
+         [] {
+             FakeSystem::Instance().apiSets[L"api-ms-win-core-synch-l1-2-0.dll"] = SysDir + L"kernelbase.dll";
+             PutImage(SysDir + L"kernelbase.dll", {.exports = {"Sleep"}});
+             PutImage(SysDir + L"Wrenna.dll", 0x14C, {"api-ms-win-core-synch-l1-2-0.dll:Sleep,WaitOnAddress"});
+         },
+         {L"Wrenna.clsIFace"},
+         L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it imports WaitOnAddress "
+         L"from api-ms-win-core-synch-l1-2-0.dll (resolved to C:\\WINDOWS\\system32\\kernelbase.dll), which does not "
+         L"export it."},
+        {"an API set this system does not resolve",
+         [] { PutImage(SysDir + L"Wrenna.dll", 0x14C, {"KERNEL32.dll", "api-ms-win-core-path-l1-1-0.dll"}); },
+         {L"Wrenna.clsIFace"},
+         L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it needs the API set "
+         L"api-ms-win-core-path-l1-1-0.dll, which this system does not resolve to any DLL."},
         // A program server runs as its own machine: on 64-bit Windows an x64 one serves 32-bit callers, and its
         // DLLs come from the 64-bit system folder, which a 32-bit process reads as Sysnative.
         {"an x64 program for a 32-bit suite, and a DLL it lacks",
          [] {
-             PutImage(AppDir + L"Ladrisk.exe", 0x8664, {"KERNEL32.dll", "Native.dll", "Gone.dll"});
+             // The system resolves API sets for callers of this build's bitness only: the x64 file's is passed over.
+             PutImage(AppDir + L"Ladrisk.exe", 0x8664,
+                      {"KERNEL32.dll", "Native.dll", "Gone.dll", "api-ms-win-core-path-l1-1-0.dll"});
              disk.Put(L"C:\\WINDOWS\\Sysnative\\Native.dll");
          },
          {L"Ladrisk.clsIFace"},
@@ -270,7 +304,9 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          {ProgramClasses.begin(), ProgramClasses.end()}, L"", {}, L"",
          {{L"Corvane.clsMail", L"\tPROBLEM: C:\\Program Files\\Vestrel\\Corvane.exe is in the folder "
                                L"C:\\Program Files\\Vestrel, which BUILTIN\\Users may change: anyone who can write "
-                               L"there can replace what every caller loads."}}},
+                               L"there can replace what every caller loads."}},
+         {{L"Corvane.clsMail", true, {AppDir + L"Corvane.exe"}},
+          {L"Wrenna.clsIFace", false, {SysDir + L"Wrenna.dll"}}}},
         {"a system folder owned by a user",
          [] { FakeFiles::Instance().access[L"C:\\WINDOWS\\system32"] = FileAccess{Owner, {Administrators}}; },
          {LibraryClasses.begin(), LibraryClasses.end()}, L"", {}, L"",
@@ -323,7 +359,21 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
          L"\tPROBLEM: C:\\Program Files\\Vestrel\\Corvane.exe cannot be loaded by a 32-bit caller: it imports "
          L"functions from C:\\Program Files\\Vestrel\\CorvaneAid.dll, whose export table cannot be read: its export "
          L"name table points outside the file."},
-        {"a 64-bit file for 32-bit callers", [] { PutImage(SysDir + L"Wrenna.dll", 0x8664); }, {L"Wrenna.clsIFace"},
+        {"a library that does not export DllGetClassObject",
+         [] { PutImage(SysDir + L"Wrenna.dll", {.exports = {"DllRegisterServer", "DllGetClassObjectEx"}}); },
+         {L"Wrenna.clsIFace"},
+         L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll does not export DllGetClassObject: no caller can create its "
+         L"classes."},
+        {"a library that passes DllGetClassObject on to a DLL that is there",
+         [] {
+             PutImage(SysDir + L"Wrenna.dll", {.exports = {"DllGetClassObject>WrennaCore.DllGetClassObject"}});
+             PutImage(SysDir + L"WrennaCore.dll", {.exports = {"DllGetClassObject"}});
+         },
+         {}},
+        // What it exports is not judged of a library that cannot be loaded at all.
+        {"a 64-bit file for 32-bit callers",
+         [] { PutImage(SysDir + L"Wrenna.dll", {.machine = 0x8664, .exports = {"Other"}}); },
+         {L"Wrenna.clsIFace"},
          L"\tPROBLEM: C:\\WINDOWS\\system32\\Wrenna.dll cannot be loaded by a 32-bit caller: it is a 64-bit image (x64)."},
         {"an ARM64 program", [] { PutImage(AppDir + L"Ladrisk.exe", 0xAA64); }, {L"Ladrisk.clsIFace"}},
         {"a file that is no program image",
@@ -406,7 +456,24 @@ TEST(Check, EachBrokenEntryIsReportedOnceUnderTheClassesItBreaks)
         Prepare(Machine::Healthy);
         c.prepare();
         std::vector<std::wstring> log;
-        CheckReport found = CheckSuite(AppDir, SysDir, [&log](const std::wstring& entry) { log.push_back(entry); });
+        std::vector<ClassFindings> handed;
+        CheckReport found = CheckSuite(
+            AppDir, SysDir, [&log](const std::wstring& entry) { log.push_back(entry); },
+            [&log, &handed](const ClassFindings& findings) {
+                // Right after the class's own lines: its verdict is the last entry.
+                EXPECT_TRUE(log.back() == L"\tOK" || log.back().starts_with(L"\tPROBLEM: ")) << log.back();
+                handed.push_back(findings);
+            });
+        ASSERT_EQ(handed.size(), ClassTable.size());
+        for (std::size_t i = 0; i < handed.size(); ++i) {
+            EXPECT_EQ(handed[i].progId, ClassTable[i]);
+            EXPECT_EQ(handed[i].problem, c.failing.count(ClassTable[i]) > 0) << ClassTable[i];
+        }
+        for (const ClassFindings& wanted : c.handed) {
+            auto at = std::find_if(handed.begin(), handed.end(), [&](auto& h) { return h.progId == wanted.progId; });
+            ASSERT_NE(at, handed.end());
+            EXPECT_EQ(at->servers, wanted.servers) << wanted.progId;
+        }
 
         // A failing class shows one PROBLEM entry in place of its OK; only some are written out.
         std::vector<std::wstring> expected{L"\r\n----------------------------------------"};

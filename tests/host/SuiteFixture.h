@@ -89,11 +89,12 @@ inline void ResetFakes()
 }
 
 // A file of the suite as its 32-bit callers load it: KERNEL32 is one of the system's known DLLs, OLEAUT32 is in
-// the system folder, and an API set needs no file.
+// the system folder, and the system resolves the API set. It exports DllGetClassObject, which a library needs to
+// serve its classes.
 inline std::string SuiteImage(std::vector<std::string> imports = {"KERNEL32.dll", "OLEAUT32.dll",
                                                                   "api-ms-win-crt-runtime-l1-1-0.dll"})
 {
-    return LayOutPeImage({.imports = std::move(imports)}).bytes;
+    return LayOutPeImage({.imports = std::move(imports), .exports = {"DllGetClassObject"}}).bytes;
 }
 
 // SuiteInstalled registers every class as a library's; Healthy serves each as its file does, with a type library

@@ -717,6 +717,24 @@ TEST_F(RoundTrip, CheckNamesWhatKeepsAClassFromBeingCreated)
     SetEnvironmentVariableW(L"PATH", path.c_str());
     ASSERT_TRUE(DeleteFileW((pathFolder + L"\\WrennaAid.dll").c_str()));
     RemoveDirectoryW(pathFolder.c_str());
+    // Found only in the 16-bit system folder, which the loader searches after the system folder: a check finds
+    // nothing, and a repair that has something to mend is not stopped as unable to load it. Wrenna needs it here,
+    // so that the repair's registration of Glimmet is Glimmet's own.
+    ASSERT_TRUE(CopyFileW((builtSuite + L"Glimmet.ocx").c_str(), glimmet.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((variants + L"WrennaNeedsAid.dll").c_str(), wrenna.c_str(), FALSE));
+    const std::wstring system16 = WindowsDir() + L"System\\WrennaAid.dll";
+    CreateDirectoryW((WindowsDir() + L"System").c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW((variants + L"WrennaAid.dll").c_str(), system16.c_str(), FALSE));
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0);
+    const std::wstring glimmetProgId = L"Software\\Classes\\CLSID\\" + Text(CLSID_Glimmet_ctlGlimmet) + L"\\ProgID";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, glimmetProgId.c_str(), nullptr, REG_SZ, L"Glimmet.ctlOther", 34), 0);
+    DeleteFileA(backup.c_str());
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + switches, 180000), 0);
+    EXPECT_EQ(logText().find(L"CANNOT LOAD"), std::wstring::npos);
+    EXPECT_NE(logText().find(L"\r\nBackup: "), std::wstring::npos) << "the repair stopped before its deletion";
+    ASSERT_TRUE(DeleteFileW(system16.c_str()));
+    DeleteFileA(backup.c_str());
+    ASSERT_TRUE(CopyFileW((variants + L"WrennaNeedsAid.dll").c_str(), glimmet.c_str(), FALSE));
     // A program whose WrennaAid.dll lacks a function it imports, which Windows refuses to start.
     const std::wstring corvane = InstallDir + L"Corvane.exe";
     ASSERT_TRUE(CopyFileW((variants + L"CorvaneWants.exe").c_str(), corvane.c_str(), FALSE));
