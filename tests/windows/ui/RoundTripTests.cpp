@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <tlhelp32.h>
 #include <objbase.h>
 
 #include <algorithm>
@@ -125,7 +126,9 @@ protected:
         RemoveSuite();
         SetEnvironmentVariableW(L"TANDREL_SUITE_LOG", nullptr);
         SetEnvironmentVariableW(L"PATH", path.c_str());
-        for (const wchar_t* variable : {L"TANDREL_SUITE_FAIL", L"TANDREL_SUITE_HANG", L"TANDREL_SUITE_ASK"})
+        for (const wchar_t* variable :
+             {L"TANDREL_SUITE_FAIL", L"TANDREL_SUITE_HANG", L"TANDREL_SUITE_ASK", L"TANDREL_SUITE_NOLOAD",
+              L"TANDREL_SUITE_REFUSE", L"TANDREL_SUITE_CREATE_CRASH", L"TANDREL_SUITE_SILENT", L"TANDREL_SUITE_CREATE_HANG"})
             SetEnvironmentVariableW(variable, nullptr);
     }
 
@@ -869,4 +872,85 @@ TEST_F(RoundTrip, WithoutAnInstallDirectoryOnlyTandrelsOwnFolderIsLookedIn)
     EXPECT_EQ(suiteLines, expected);
 }
 
+// The suite's programs running now; with `end`, ended first.
+int StandInsRunning(bool end = false)
+{
+    int running = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        for (const wchar_t* file : ComponentFiles) {
+            if (lstrcmpiW(entry.szExeFile, file) != 0)
+                continue;
+            ++running;
+            HANDLE process = end ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID) : nullptr;
+            if (process) {
+                TerminateProcess(process, 1);
+                WaitForSingleObject(process, 5000);
+                CloseHandle(process);
+            }
+        }
+    }
+    CloseHandle(snapshot);
+    return running;
+}
+
+// The system's own answer for each class: the healthy suite is created whole and leaves nothing running; each way
+// a server can fail gives its line under its class, and a server that never answers costs 20 s, not Wine's 30.
+// The failures come last: a server ended by force stays in Wine's table of running servers for the prefix's life.
+TEST_F(RoundTrip, VerifyCreatesEachClassAsAScriptDoes)
+{
+    const std::string tandrelExe = "\"" + UiAutomation::OwnFolder() + "Tandrel.exe\"";
+    const std::string logPath = UiAutomation::OwnFolder() + "verify.log";
+    auto logText = [&logPath] { return UiAutomation::Utf8FileText(logPath); };
+    ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /create"), 0);
+    ASSERT_TRUE(WaitRegistered());
+    ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /verify /log \"" + logPath + "\"", 120000), 0);
+    std::wstring report = logText();
+    std::size_t created = 0;
+    for (std::size_t at = 0; (at = report.find(L"\tCreated: OK\r\n", at)) != std::wstring::npos; ++at)
+        ++created;
+    EXPECT_EQ(created, 15u) << std::string(report.begin(), report.end());
+    EXPECT_EQ(report.find(L"is still running"), std::wstring::npos);
+    EXPECT_EQ(StandInsRunning(), 0);
+
+    const std::pair<const wchar_t*, const wchar_t*> misbehaviours[] = {
+        {L"TANDREL_SUITE_NOLOAD", L"Daskel.dll"},   {L"TANDREL_SUITE_REFUSE", L"Wrenna.dll"},
+        {L"TANDREL_SUITE_CREATE_CRASH", L"Glimmet.ocx"}, {L"TANDREL_SUITE_SILENT", L"Sulvary.exe"},
+        {L"TANDREL_SUITE_CREATE_HANG", L"Brenlow.exe"},
+    };
+    for (const auto& [variable, file] : misbehaviours)
+        SetEnvironmentVariableW(variable, file);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /verify /log \"" + logPath + "\"", 180000), 1);
+    const DWORD took = GetTickCount() - start;
+    for (const auto& [variable, file] : misbehaviours)
+        SetEnvironmentVariableW(variable, nullptr);
+    report = logText();
+    // Wine answers a failing DllMain and a refusing library factory alike (wine-notes); Windows tells them apart.
+    const std::wstring lines[] = {
+        L"\tPROBLEM: Daskel.clsEntity cannot be created: CoCreateInstance returned 0x80040154",
+        L"\tPROBLEM: Wrenna.clsIFace cannot be created: CoCreateInstance returned 0x80040154",
+        L"\tPROBLEM: Glimmet.ctlGlimmet cannot be created: the process that created it ended with exception "
+        L"0xC0000005 (the check found nothing wrong)\r\n",
+        L"\tPROBLEM: Sulvary.clsPhone cannot be created: the server did not answer within 20 s (the check found "
+        L"nothing wrong)\r\n",
+        L"\tPROBLEM: Brenlow.clsIFace cannot be created: the server did not answer within 20 s (the check found "
+        L"nothing wrong)\r\n",
+        L"\tNOTE: C:\\Program Files\\Vestrel\\Brenlow.exe (process ",
+        L"\r\n*** 9 PROBLEMS FOUND - Scroll back to see them.\r\n",
+    };
+    for (const std::wstring& line : lines)
+        EXPECT_NE(report.find(line), std::wstring::npos) << std::string(line.begin(), line.end());
+    EXPECT_NE(report.find(L"Checking Class: Corvane.clsMail\r\n"), std::wstring::npos);
+    EXPECT_NE(report.find(L"\tOK\r\n\tCreated: OK\r\n\r\nChecking Class: Sulvary.clsPhone"), std::wstring::npos);
+    // Two limits of 20 s, one wait of 10 s for the programs left running, and the rest as in the healthy run.
+    EXPECT_LT(took, 80000u);
+    EXPECT_GT(took, 40000u);
+    EXPECT_GT(StandInsRunning(true), 0) << "the hung and the silent server are left alone";
+    DeleteFileA(logPath.c_str());
+}
+
 }  // namespace
+
