@@ -37,34 +37,45 @@ void LetGo()
     }
 }
 
-class Object final : public IDispatch {
+// IUnknown, written once for the object and the factory: each answers for its one interface and IUnknown, and
+// deletes itself with its last reference.
+template <typename Interface, const IID& Id>
+class Unknown : public Interface {
 public:
-    Object() { Hold(); }
-    Object(const Object&) = delete;
-    Object& operator=(const Object&) = delete;
+    Unknown() = default;
+    Unknown(const Unknown&) = delete;
+    Unknown& operator=(const Unknown&) = delete;
+    virtual ~Unknown() = default;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override
     {
         if (!object)
             return E_POINTER;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch)) {
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, Id)) {
             *object = nullptr;
             return E_NOINTERFACE;
         }
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
+        *object = static_cast<Interface*>(this);
+        this->AddRef();
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
     STDMETHODIMP_(ULONG) Release() override
     {
         ULONG left = InterlockedDecrement(&references_);
-        if (left == 0) {
+        if (left == 0)
             delete this;
-            LetGo();
-        }
         return left;
     }
+
+private:
+    LONG references_ = 1;
+};
+
+class Object final : public Unknown<IDispatch, IID_IDispatch> {
+public:
+    Object() { Hold(); }
+    ~Object() override { LetGo(); }
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override
     {
@@ -89,37 +100,11 @@ public:
     {
         return DISP_E_MEMBERNOTFOUND;
     }
-
-private:
-    LONG references_ = 1;
 };
 
-class Factory final : public IClassFactory {
+class Factory final : public Unknown<IClassFactory, IID_IClassFactory> {
 public:
     explicit Factory(const Component& component) : component_(component) {}
-    Factory(const Factory&) = delete;
-    Factory& operator=(const Factory&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        ULONG left = InterlockedDecrement(&references_);
-        if (left == 0)
-            delete this;
-        return left;
-    }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override
     {
@@ -151,7 +136,6 @@ public:
 
 private:
     const Component& component_;
-    LONG references_ = 1;
 };
 
 bool HasClass(const Component& component, REFCLSID clsid)
