@@ -2,7 +2,7 @@
 # Checks that built programs are the expected PE format, import only Windows
 # system DLLs (so each runs from a single copied file), are window programs
 # (.exe) or console programs (.com), and carry the administrator manifest, the
-# version resource and the icon.
+# version resource naming the program's own file, and the icon.
 #   check-exe.sh OBJDUMP EXPECTED_FORMAT PROGRAM...
 set -euo pipefail
 objdump=$1 expected=$2
@@ -42,6 +42,10 @@ for exe in "$@"; do
   [[ $content == *"$(printf 'requireAdministrator' | hex)"* ]] || fail "no manifest asking for administrator rights"
   [[ $content == *"$(utf16 VS_VERSION_INFO)"* ]] || fail "no version resource"
   [[ $content == *"$icon_bytes"* ]] || fail "no icon from resources/Tandrel.ico"
+  # The value follows its name, after up to one padding character that aligns it to 32 bits.
+  original=$(utf16 OriginalFilename)0000 own=$(utf16 "${exe##*/}")0000
+  [[ $content == *"$original$own"* || $content == *"${original}0000$own"* ]] ||
+    fail "its version resource does not give ${exe##*/} as OriginalFilename"
   echo "$exe: $format, $subsystem, imports: $(sed -n 's/.*DLL Name: //p' <<<"$info" | tr '\n' ' ')"
 done
 exit $status

@@ -16,18 +16,21 @@ std::string VersionString(const std::vector<char>& block, const char* name)
     return value;
 }
 
-TEST(TandrelExecutable, CarriesItsVersionResource)
+TEST(TandrelExecutable, EachProgramCarriesItsVersionResourceUnderItsOwnFileName)
 {
-    std::string exe = UiAutomation::OwnFolder() + "Tandrel.exe";
-    DWORD size = GetFileVersionInfoSizeA(exe.c_str(), nullptr);
-    ASSERT_GT(size, 0u);
-    std::vector<char> block(size);
-    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, block.data()));
-    EXPECT_EQ(VersionString(block, "FileVersion"), "3.06");
-    EXPECT_EQ(VersionString(block, "ProductVersion"), "3.06");
-    EXPECT_EQ(VersionString(block, "ProductName"), "Tandrel");
-    EXPECT_EQ(VersionString(block, "InternalName"), "Tandrel");
-    EXPECT_EQ(VersionString(block, "OriginalFilename"), "Tandrel.exe");
+    for (const char* program : {"Tandrel.exe", "Tandrel.com"}) {
+        SCOPED_TRACE(program);
+        std::string exe = UiAutomation::OwnFolder() + program;
+        DWORD size = GetFileVersionInfoSizeA(exe.c_str(), nullptr);
+        ASSERT_GT(size, 0u);
+        std::vector<char> block(size);
+        ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, block.data()));
+        EXPECT_EQ(VersionString(block, "FileVersion"), "3.06");
+        EXPECT_EQ(VersionString(block, "ProductVersion"), "3.06");
+        EXPECT_EQ(VersionString(block, "ProductName"), "Tandrel");
+        EXPECT_EQ(VersionString(block, "InternalName"), "Tandrel");
+        EXPECT_EQ(VersionString(block, "OriginalFilename"), program);
+    }
 }
 
 TEST(TandrelExecutable, CarriesASmallIconForItsWindow)
