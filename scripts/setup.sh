@@ -12,6 +12,7 @@ packages=(
   xvfb xauth x11-utils imagemagick fonts-wine
   googletest libgtest-dev libgmock-dev nlohmann-json3-dev
   clang libclang-rt-14-dev python3-yaml
+  osslsigncode openssl
 )
 # 32-bit Wine, installed on its own: without it the Wine tests run on the
 # x86_64 build, so a machine that cannot have it loses the Wine run of the
