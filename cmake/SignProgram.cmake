@@ -33,5 +33,8 @@ if(NOT status STREQUAL "0")
                         "  exit status: ${status}\n"
                         "  last lines of its output:\n    ${tail}")
 endif()
+# osslsigncode writes a plain file; the program stays executable, as the linker made it.
+file(CHMOD "${signed}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                        WORLD_READ WORLD_EXECUTE)
 # A rename within the folder: the program is either the unsigned one or the whole signed one, never half written.
 file(RENAME "${signed}" "${PROGRAM}")

@@ -71,6 +71,7 @@ for program in "$@"; do
   started=$(date +%s%N)
   expect_status 0 "signing $name" sign "$signed" "$work/password" || continue
   took=$((($(date +%s%N) - started) / 1000000))
+  [ -x "$signed" ] || fail "the signed $name is no longer executable: $(stat -c %A "$signed")"
   expect_status 0 "osslsigncode verify of the signed $name" "$osslsigncode" verify -CAfile "$work/cert.pem" -in "$signed" &&
     { grep -q '^Message digest algorithm  : SHA256' <<<"$out" || fail "$name is not signed with SHA-256: $(grep -m1 'digest algorithm' <<<"$out")"; }
 
