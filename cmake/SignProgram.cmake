@@ -1,6 +1,7 @@
 # Signs one built program in place with osslsigncode (SHA-256, Authenticode); run as a post-build step:
 #   cmake -DOSSLSIGNCODE=... -DPROGRAM=... -DPFX=... -DPASSWORD_FILE=... [-DTIMESTAMP_URL=...] -P SignProgram.cmake
 # The password is read from its file by osslsigncode itself, so it never appears on a command line.
+cmake_minimum_required(VERSION 3.25)
 foreach(required OSSLSIGNCODE PROGRAM PFX PASSWORD_FILE)
     if(NOT ${required})
         message(FATAL_ERROR "SignProgram.cmake needs -D${required}=...")
