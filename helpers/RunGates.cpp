@@ -12,7 +12,7 @@ constexpr wchar_t InstallerLock[] = L"Global\\_MSIExecute";
 std::wstring NotElevatedLine()
 {
     bool elevated = false, administrator = false;
-    if (SystemPlatform::TokenElevation(elevated, administrator) != 0 || (elevated && administrator))
+    if (SystemPlatform::Elevation(elevated, administrator) != 0 || (elevated && administrator))
         return {};
     return L"ERROR: Tandrel must run as an administrator, elevated; nothing was done.";
 }

@@ -95,7 +95,7 @@ void ReleaseRunLock(LockHandle lock);
 // Whether this process's token is elevated (TokenElevation) and holds Administrators as a group in force
 // (CheckTokenMembership): a filtered administrator token holds it for deny only. 0 with both answers; otherwise
 // the system's code, and both false.
-[[nodiscard]] long TokenElevation(bool& elevated, bool& administrator);
+[[nodiscard]] long Elevation(bool& elevated, bool& administrator);
 
 // Whether the mutex `name` is there: OpenMutexW for SYNCHRONIZE, closed at once. 0 when it is; ERROR_ACCESS_DENIED
 // when it is but this account may not open it; ERROR_FILE_NOT_FOUND when nothing has that name;

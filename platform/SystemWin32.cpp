@@ -344,7 +344,7 @@ void ReleaseRunLock(LockHandle lock)
     ReleaseMutex(taken->mutex);
 }
 
-long TokenElevation(bool& elevated, bool& administrator)
+long Elevation(bool& elevated, bool& administrator)
 {
     elevated = administrator = false;
     UniqueKernelHandle token;

@@ -209,7 +209,7 @@ void ReleaseRunLock(LockHandle)
     FakeSystem::Instance().runLockHeld = false;
 }
 
-long TokenElevation(bool& elevated, bool& administrator)
+long Elevation(bool& elevated, bool& administrator)
 {
     const FakeSystem& system = FakeSystem::Instance();
     elevated = system.elevationError == 0 && system.elevated;
