@@ -9,6 +9,8 @@ inline constexpr int CommandFailed = 1;  // a command wrote its closing error li
 inline constexpr int UsageError = 2;
 // What Windows' installer gives for the same case, and deployment tools retry.
 inline constexpr int AnotherRunInProgress = 1618;
+// ERROR_ELEVATION_REQUIRED, which a launcher that ignored the manifest recognises.
+inline constexpr int NotElevated = 740;
 }  // namespace ExitCode
 
 // Why a run did not end with 0, in one word a collector can count machines by.
@@ -24,6 +26,8 @@ enum class VerdictReason {
     LogFailed,      // all else went well, but the log file could not be written in full
     Busy,           // another run holds the lock
     Usage,          // a wrong command line
+    NotElevated,    // the token is no elevated administrator's
+    InstallerBusy,  // a Windows Installer transaction is in progress
 };
 
 struct ReasonRow {
@@ -44,6 +48,8 @@ inline constexpr ReasonRow Reasons[] = {
     {VerdictReason::LogFailed, "log-failed", ExitCode::CommandFailed, 7},
     {VerdictReason::Busy, "busy", ExitCode::AnotherRunInProgress, 8},
     {VerdictReason::Usage, "usage", ExitCode::UsageError, 9},
+    {VerdictReason::NotElevated, "not-elevated", ExitCode::NotElevated, 10},
+    {VerdictReason::InstallerBusy, "installer-busy", ExitCode::AnotherRunInProgress, 11},
 };
 
 namespace reasons_detail {
@@ -51,7 +57,7 @@ namespace reasons_detail {
 // own, and none of them passes for success.
 consteval bool TableWhole()
 {
-    constexpr int Count = static_cast<int>(VerdictReason::Usage) + 1;
+    constexpr int Count = static_cast<int>(VerdictReason::InstallerBusy) + 1;
     int rows[Count] = {};
     for (const ReasonRow& row : Reasons) {
         if (row.reason == VerdictReason::None || row.word.empty() || row.exitCode == ExitCode::Success)

@@ -13,10 +13,15 @@ std::wstring IsoTime(const SystemPlatform::LocalTime& t)
     return text;
 }
 
+std::wstring ProgramTitle()
+{
+    return L"Tandrel " TANDREL_VERSION L" (" + std::to_wstring(SystemPlatform::ProgramBits()) + L"-bit)";
+}
+
 std::wstring RunIdentity(const SystemPlatform::LocalTime& time)
 {
     auto known = [](const std::wstring& text) { return text.empty() ? std::wstring(L"(unknown)") : text; };
-    return L"Tandrel " TANDREL_VERSION L" (" + std::to_wstring(SystemPlatform::ProgramBits()) + L"-bit) on " +
+    return ProgramTitle() + L" on " +
            known(SystemPlatform::ComputerName()) + L", " + IsoTime(time) + L", Windows " +
            known(SystemPlatform::WindowsVersion()) + L", as " + known(SystemPlatform::AccountName());
 }

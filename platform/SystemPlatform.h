@@ -40,6 +40,8 @@ namespace SystemPlatform {
 
 // The folder that holds the running program's file (GetModuleFileNameA).
 [[nodiscard]] std::optional<std::wstring> ProgramFolder();
+// The running program's own file name, as it was started ("Tandrel.com"); "" when unknown.
+[[nodiscard]] std::wstring ProgramName();
 
 // The machine's program-data folder (FOLDERID_ProgramData): the same for every
 // account, SYSTEM included, and not redirected for a 32-bit program.
@@ -89,6 +91,16 @@ void ReleaseActivationContext(ActCtxHandle context);
 [[nodiscard]] long TakeRunLock(RunLockPlace place, LockHandle& lock, RunLockState& state);
 // Lets go of the lock and closes its handles.
 void ReleaseRunLock(LockHandle lock);
+
+// Whether this process's token is elevated (TokenElevation) and holds Administrators as a group in force
+// (CheckTokenMembership): a filtered administrator token holds it for deny only. 0 with both answers; otherwise
+// the system's code, and both false.
+[[nodiscard]] long Elevation(bool& elevated, bool& administrator);
+
+// Whether the mutex `name` is there: OpenMutexW for SYNCHRONIZE, closed at once. 0 when it is; ERROR_ACCESS_DENIED
+// when it is but this account may not open it; ERROR_FILE_NOT_FOUND when nothing has that name;
+// ERROR_INVALID_HANDLE when an object of another kind has it (measured under Wine 8).
+[[nodiscard]] long FindMutex(const std::wstring& name);
 
 // The local date and time, to the second, and how far local time is ahead of
 // UTC at that moment, in minutes: logs of machines in several time zones are

@@ -171,6 +171,20 @@ std::optional<std::wstring> ProgramFolder()
     return AnsiText::ToWide(path.substr(0, separator));
 }
 
+std::wstring ProgramName()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = 0;
+    if (!GrowUntilFits(path, 4, [&](std::wstring& tried) -> std::size_t {
+            length = GetModuleFileNameW(nullptr, tried.data(), static_cast<DWORD>(tried.size()));
+            return length >= tried.size() ? tried.size() * 2 : 0;
+        }) ||
+        length == 0)
+        return {};
+    path.resize(length);
+    return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
 std::optional<std::wstring> ProgramDataFolder()
 {
     PWSTR path = nullptr;
@@ -328,6 +342,34 @@ void ReleaseRunLock(LockHandle lock)
 {
     std::unique_ptr<HeldLock> taken(reinterpret_cast<HeldLock*>(static_cast<std::uintptr_t>(lock)));
     ReleaseMutex(taken->mutex);
+}
+
+long Elevation(bool& elevated, bool& administrator)
+{
+    elevated = administrator = false;
+    UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()))
+        return static_cast<long>(GetLastError());
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size))
+        return static_cast<long>(GetLastError());
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof sid;
+    BOOL member = FALSE;
+    // A null token asks about this thread's effective one, which counts only groups in force.
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) ||
+        !CheckTokenMembership(nullptr, sid, &member))
+        return static_cast<long>(GetLastError());
+    elevated = elevation.TokenIsElevated != 0;
+    administrator = member != FALSE;
+    return ERROR_SUCCESS;
+}
+
+long FindMutex(const std::wstring& name)
+{
+    UniqueKernelHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, name.c_str()));
+    return mutex ? ERROR_SUCCESS : static_cast<long>(GetLastError());
 }
 
 LocalTime Now()

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "helpers/FuncLib.h"
+#include "platform/SystemPlatform.h"
 
 namespace {
 
@@ -46,8 +47,10 @@ bool ReadArguments(const std::vector<std::wstring>& arguments, CommandLine& line
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
         auto is = [&argument](const wchar_t* name) { return IsSwitch(argument, name); };
-        if (is(L"?")) {
+        if (is(L"?") || is(L"help")) {
             line.help = true;
+        } else if (is(L"version")) {
+            line.version = true;
         } else if (is(L"load")) {
             line.commands.push_back(UnattendedCommand::Load);
             loaded = true;
@@ -101,7 +104,7 @@ std::wstring CombinationError(const CommandLine& line, bool yes)
         (Has(line, UnattendedCommand::Restore) || Has(line, UnattendedCommand::Check) ||
          Has(line, UnattendedCommand::Repair)))
         return L"/restore, /check and /repair each run alone: give them with /log only.";
-    if (line.commands.empty() && !line.help)
+    if (line.commands.empty() && !line.help && !line.version)
         return L"Nothing to do: give /load, /delete /yes, /create, /restore FILE, /check or /repair.";
     return {};
 }
@@ -119,11 +122,15 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
 
 std::wstring UsageText()
 {
-    return L"Usage: Tandrel.exe [/load] [/delete /yes [/backup FILE]] [/create] [/log FILE]\r\n"
-           L"       Tandrel.exe /restore FILE [/log FILE]\r\n"
-           L"       Tandrel.exe /check [/log FILE]\r\n"
-           L"       Tandrel.exe /repair [/backup FILE] [/verify] [/log FILE]\r\n"
-           L"       Tandrel.exe /verify [/log FILE]\r\n"
+    std::wstring name = SystemPlatform::ProgramName();
+    if (name.empty())
+        name = L"Tandrel.exe";
+    return L"Usage: " + name + L" [/load] [/delete /yes [/backup FILE]] [/create] [/log FILE]\r\n"
+           L"       " + name + L" /restore FILE [/log FILE]\r\n"
+           L"       " + name + L" /check [/log FILE]\r\n"
+           L"       " + name + L" /repair [/backup FILE] [/verify] [/log FILE]\r\n"
+           L"       " + name + L" /verify [/log FILE]\r\n"
+           L"       " + name + L" /? | /help | /version\r\n"
            L"  /load         print how each class of the Vestrel suite is registered\r\n"
            L"  /delete       remove that registration (runs /load first when none came before),\r\n"
            L"                after writing all it removes to a backup file\r\n"
@@ -139,8 +146,10 @@ std::wstring UsageText()
            L"  /restore FILE put back the keys of a registry file (a backup) under\r\n"
            L"                HKEY_LOCAL_MACHINE\\Software\\Classes\r\n"
            L"  /log FILE     write the log to FILE (UTF-8), replacing it\r\n"
+           L"  /version      print the program's version and bitness\r\n"
            L"Commands run in the order given, with no window. Exit code: 0 when every\r\n"
            L"command succeeded, 1 when one reported errors, 2 for a wrong command line,\r\n"
-           L"1618 when another Tandrel run is in progress on this computer.\r\n"
+           L"1618 when another Tandrel run or a Windows Installer transaction is in\r\n"
+           L"progress on this computer, 740 when Tandrel does not run elevated.\r\n"
            L"Without arguments Tandrel opens its window.\r\n";
 }

@@ -20,6 +20,7 @@ struct CommandLine {
     std::optional<std::wstring> backupFile;   // where Delete's backup goes
     std::optional<std::wstring> restoreFile;  // the registry file that Restore reads
     bool help = false;
+    bool version = false;
     // Why the command line cannot be run; empty when it can.
     std::wstring error;
 };
@@ -28,4 +29,5 @@ struct CommandLine {
 // without regard to case, and '-' serves as well as '/'.
 [[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
 
+// Names the program as it was started: Tandrel.com and Tandrel.exe take the same switches.
 [[nodiscard]] std::wstring UsageText();

@@ -1,11 +1,11 @@
 #include "unattended/Unattended.h"
 
 #include <algorithm>
-#include <cwchar>
 
 #include "commands/Commands.h"
 #include "commands/Repair.h"
 #include "commands/Verify.h"
+#include "helpers/RunGates.h"
 #include "helpers/RunIdentity.h"
 #include "helpers/RunLock.h"
 #include "platform/SystemPlatform.h"
@@ -58,17 +58,28 @@ CommandOutcome RunCommand(UnattendedCommand command, SuiteState& state, CommandL
     return {};
 }
 
-// Whatever kept the lock from being taken, nothing is done: not even the log is opened.
-int NothingDone(RunLock::Outcome locked, const std::wstring& lockMessage, const CommandLine& line,
+// A run stopped before its commands: it names what it was not asked to do, for whoever retries it.
+int NothingDone(VerdictReason reason, const std::wstring& message, const CommandLine& line,
                 UnattendedOutput& output, Verdict& verdict)
 {
-    output.Write(lockMessage + L"\r\n");
-    verdict.error = lockMessage;
-    // What was not done, for whoever retries it.
+    output.Write(message + L"\r\n");
+    verdict.error = message;
     for (UnattendedCommand command : line.commands)
         ListCommand(verdict, command);
-    verdict.reason = locked == RunLock::Outcome::Held ? VerdictReason::Busy : VerdictReason::LockRefused;
+    verdict.reason = reason;
     return ExitCodeOf(verdict.reason);
+}
+
+// Opens the log file the line names, and starts it with what tells this run from others. True when it is open.
+bool OpenLog(const CommandLine& line, const std::wstring& argumentsText, UnattendedOutput& output, Verdict& verdict,
+             const SystemPlatform::LocalTime& start, std::wstring& logError)
+{
+    if (!line.logFile || !output.OpenLog(*line.logFile, logError))
+        return false;
+    verdict.log = output.LogPath();
+    // Logs of many machines, accounts and runs are told apart by their first lines.
+    output.WriteLog(RunIdentity(start) + L"\r\nCommand line: " + argumentsText + L"\r\n");
+    return true;
 }
 
 // Opens the log file the line names and checks the backup file it names; a
@@ -77,12 +88,7 @@ bool OpenFiles(CommandLine& line, const std::wstring& argumentsText, UnattendedO
                const SystemPlatform::LocalTime& start)
 {
     std::wstring logError;
-    bool logOpen = line.logFile && output.OpenLog(*line.logFile, logError);
-    if (logOpen) {
-        verdict.log = output.LogPath();
-        // Logs of many machines, accounts and runs are told apart by their first lines.
-        output.WriteLog(RunIdentity(start) + L"\r\nCommand line: " + argumentsText + L"\r\n");
-    }
+    bool logOpen = OpenLog(line, argumentsText, output, verdict, start, logError);
     if (line.error.empty() && line.logFile && !logOpen)
         line.error = L"Cannot use the log file " + logError;
     std::wstring backupError;
@@ -91,20 +97,40 @@ bool OpenFiles(CommandLine& line, const std::wstring& argumentsText, UnattendedO
     return logOpen;
 }
 
+// Whether the line would change the suite's registration, which an installer's transaction may be changing too.
+bool Changes(const CommandLine& line)
+{
+    return std::any_of(line.commands.begin(), line.commands.end(), [](UnattendedCommand command) {
+        return command == UnattendedCommand::Delete || command == UnattendedCommand::Create ||
+               command == UnattendedCommand::Repair || command == UnattendedCommand::Restore;
+    });
+}
+
 // Runs what the command line asks once it has been read: the lock taken, the
 // log file opened, the commands run. Notes in `verdict` what it finds.
 int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutput& output, Verdict& verdict,
             const SystemPlatform::LocalTime& start)
 {
+    bool runs = line.error.empty() && !line.help && !line.version;
+    // Told before anything else is tried: without elevation even the lock would be refused, for a reason that
+    // says nothing of why. The log is written where it can be; no run that has the lock can be writing it to
+    // this account's name, since no such run can take the lock.
+    if (std::wstring notElevated = runs ? NotElevatedLine() : L""; !notElevated.empty()) {
+        std::wstring logError;
+        if (OpenLog(line, argumentsText, output, verdict, start, logError))
+            output.Write(L"Log file: " + output.LogPath() + L"\r\n");
+        return NothingDone(VerdictReason::NotElevated, notElevated, line, output, verdict);
+    }
     // Taken before the log file is opened: the run that holds it may be
     // writing that very file. A run that does not get it leaves the file alone.
     RunLock lock;
     std::wstring lockMessage;
     RunLock::Outcome locked = RunLock::Outcome::Taken;
-    if (line.error.empty() && !line.help)
+    if (runs)
         locked = lock.Take(lockMessage);
     if (locked == RunLock::Outcome::Held || locked == RunLock::Outcome::Refused || locked == RunLock::Outcome::Failed)
-        return NothingDone(locked, lockMessage, line, output, verdict);
+        return NothingDone(locked == RunLock::Outcome::Held ? VerdictReason::Busy : VerdictReason::LockRefused,
+                           lockMessage, line, output, verdict);
     bool logOpen = OpenFiles(line, argumentsText, output, verdict, start);
     if (!line.error.empty()) {
         output.Write(line.error + L"\r\n" + UsageText());
@@ -116,10 +142,17 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
         output.Write(UsageText());
         return ExitCode::Success;
     }
+    if (line.version) {
+        output.Write(ProgramTitle() + L"\r\n");
+        return ExitCode::Success;
+    }
     if (logOpen)
         output.Write(L"Log file: " + output.LogPath() + L"\r\n");
     if (!lockMessage.empty())
         output.Write(lockMessage + L"\r\n");
+    // Asked with the lock held, so that the log names it; a run that only reads goes on.
+    if (std::wstring busy = Changes(line) ? InstallerBusyLine() : L""; !busy.empty())
+        return NothingDone(VerdictReason::InstallerBusy, busy, line, output, verdict);
     bool repairs = std::find(line.commands.begin(), line.commands.end(), UnattendedCommand::Repair) !=
                    line.commands.end();
     UnattendedView view([&output](const std::wstring& text) { output.Write(text); });
@@ -150,11 +183,9 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
     CommandLine line = ParseCommandLine(arguments);
     UnattendedOutput output;
     const SystemPlatform::LocalTime t = SystemPlatform::Now();
-    wchar_t stamp[32];
-    std::swprintf(stamp, 32, L"%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
     Verdict verdict;
     verdict.computer = SystemPlatform::ComputerName();
-    verdict.time = stamp;
+    verdict.time = IsoTime(t);
     int code = RunLine(line, ArgumentsText(arguments), output, verdict, t);
     // A log that lacks entries must not pass for a clean run.
     if (code == ExitCode::Success && !output.LogComplete()) {

@@ -91,6 +91,11 @@ std::optional<std::wstring> ProgramFolder()
     return Directory(FakeSystem::Instance().programFolder);
 }
 
+std::wstring ProgramName()
+{
+    return FakeSystem::Instance().programName;
+}
+
 std::optional<std::wstring> ProgramDataFolder()
 {
     const std::wstring& folder = FakeSystem::Instance().programData;
@@ -202,6 +207,21 @@ long TakeRunLock(RunLockPlace place, LockHandle& lock, RunLockState& state)
 void ReleaseRunLock(LockHandle)
 {
     FakeSystem::Instance().runLockHeld = false;
+}
+
+long Elevation(bool& elevated, bool& administrator)
+{
+    const FakeSystem& system = FakeSystem::Instance();
+    elevated = system.elevationError == 0 && system.elevated;
+    administrator = system.elevationError == 0 && system.administrator;
+    return system.elevationError;
+}
+
+long FindMutex(const std::wstring& name)
+{
+    const auto& mutexes = FakeSystem::Instance().mutexes;
+    auto found = mutexes.find(name);
+    return found == mutexes.end() ? 2 : found->second;
 }
 
 LocalTime Now()

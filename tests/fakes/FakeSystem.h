@@ -48,6 +48,13 @@ struct FakeSystem {
     std::wstring runLockKind;  // another kind of object at the name, made by `runLockOwner`: taking fails with 6
     int runLocksTaken = 0;
     bool runLockHeld = false;
+    // The token: elevated and an administrator, or the code asking it fails with. Mutexes of other programs by
+    // name, with the code that opening each gives (0 when it opens); a name not here is not there.
+    bool elevated = true;
+    bool administrator = true;
+    long elevationError = 0;
+    std::map<std::wstring, long> mutexes;
+    std::wstring programName = L"Tandrel.com";
     SystemPlatform::LocalTime now{2026, 12, 8, 9, 5, 7, 60};
     std::wstring computerName = L"WORKSTATION7";
     std::wstring accountName = L"CONTOSO7\\admin";

@@ -33,6 +33,8 @@ const std::wstring Loaded = L"\t\t1.0: Vestrel Library\r\n", Created = L"\tCreat
 const std::wstring NotLoaded = ClosingLine(L"LOADING"), NotCreated = ClosingLine(L"CREATING"),
                    NotDeleted = ClosingLine(L"DELETING"), NotRestored = ClosingLine(L"RESTORING");
 const std::wstring Found15 = L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n";
+const wchar_t* const InstallerBusy = L"ERROR: A Windows Installer transaction is in progress (Global\\_MSIExecute is "
+                                    L"held); nothing was done. Run Tandrel again when it has ended.";
 const std::wstring NothingChanged = L"\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n";
 const std::vector<std::wstring> EveryClass(ClassTable.begin(), ClassTable.end());
 
@@ -56,10 +58,13 @@ std::wstring Joined(const std::vector<std::wstring>& arguments)
 enum class Reach {
     Commands,    // the lock held, the files opened and the commands run
     Help,        // the usage shown, and no lock taken
+    Version,     // the version shown, and no lock taken
     WrongLine,   // the line is wrong as read: no lock taken
     BadFile,     // a file it names cannot be used, found with the lock held before anything runs
     NoLock,      // the lock not had: nothing done, no file touched
     OthersLock,  // a lock someone else made: taken, found so and let go at once, nothing done
+    Unelevated,  // not elevated: no lock taken, nothing done but the log named
+    Installing,  // an installer's transaction in progress: the lock held and the log opened, nothing done
 };
 
 // A key of a registry file, under HKEY_LOCAL_MACHINE, with its default value.
@@ -92,6 +97,7 @@ struct Row {
     // How the commands' report ends before the verdict, and a text the console shows.
     std::wstring ends = {};
     std::wstring output = {};
+    const char* time = "2026-12-08T09:05:07+01:00";  // the verdict's: the start, with the offset from UTC
     // How the log and the backup name the run, where not as this machine's for the plain words of `args`;
     // how much of the log the disk took.
     std::wstring identity = Identity;
@@ -109,8 +115,16 @@ void ExpectReport(const Row& c, const std::wstring& report)
         EXPECT_NE(report.find(L"Vestrel Path: "), std::wstring::npos);
         EXPECT_TRUE(report.ends_with(c.ends)) << Utf8(report);
     } else {
-        bool usage = c.reach != Reach::NoLock && c.reach != Reach::OthersLock;
-        EXPECT_EQ(report, (c.error ? c.error + std::wstring(L"\r\n") : L"") + (usage ? UsageText() : L""));
+        using enum Reach;
+        bool usage = c.reach == Help || c.reach == WrongLine || c.reach == BadFile;
+        if (c.reach == Version) {
+            EXPECT_EQ(report, L"Tandrel " TANDREL_VERSION L" (" + std::to_wstring(FakeSystem::Instance().programBits) +
+                                  L"-bit)\r\n");
+            return;
+        }
+        bool logged = c.log && (c.reach == Unelevated || c.reach == Installing);
+        EXPECT_EQ(report, (logged ? L"Log file: " + std::wstring(c.log) + L"\r\n" : L"") +
+                              (c.error ? c.error + std::wstring(L"\r\n") : L"") + (usage ? UsageText() : L""));
     }
     EXPECT_NE(report.find(c.output), std::wstring::npos) << Utf8(report);
 }
@@ -158,7 +172,7 @@ void ExpectVerdict(const Row& c, const std::wstring& line)
     for (const std::wstring& progId : c.classes)
         classes.push_back(Utf8(progId));
     Json expected = {{"tool", "Tandrel"}, {"version", TANDREL_VERSION}, {"computer", Utf8(c.computer)},
-                     {"time", "2026-12-08T09:05:07"}, {"commands", commands}, {"exitCode", c.exitCode},
+                     {"time", c.time}, {"commands", commands}, {"exitCode", c.exitCode},
                      {"healthy", c.healthy ? Json(*c.healthy) : Json(nullptr)},
                      {"reason", c.reason ? Json(c.reason) : Json(nullptr)},
                      {"problems", c.problems ? Json(*c.problems) : Json(nullptr)}, {"classesWithProblems", classes},
@@ -183,6 +197,7 @@ void ExpectRun(const Row& c)
     EXPECT_EQ(line.error, c.reach == Reach::WrongLine ? c.error : L"");
     EXPECT_EQ(line.logFile, c.logFile ? std::optional<std::wstring>(c.logFile) : std::nullopt);
     EXPECT_EQ(line.help, c.reach == Reach::Help);
+    EXPECT_EQ(line.version, c.reach == Reach::Version);
     EXPECT_EQ(Letters(line.commands), c.parsed.empty() ? c.commands : c.parsed);
 
     SuiteFixture::Prepare(c.machine);
@@ -202,7 +217,8 @@ void ExpectRun(const Row& c)
     EXPECT_TRUE(files.open.empty());
     // Every run of commands holds the lock once, for all of them, and lets it go.
     auto& system = FakeSystem::Instance();
-    bool locks = c.reach == Reach::Commands || c.reach == Reach::BadFile || c.reach == Reach::OthersLock;
+    bool locks = c.reach == Reach::Commands || c.reach == Reach::BadFile || c.reach == Reach::OthersLock ||
+                 c.reach == Reach::Installing;
     EXPECT_EQ(system.runLocksTaken, locks ? 1 : 0);
     EXPECT_FALSE(system.runLockHeld);
     // A run that leaves nothing of the machine's to mend has waited for nothing.
@@ -251,8 +267,47 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {.args = {L"/delete", L"/yes", L"/delete"}, .parsed = "LDD", .commands = "LD", .exitCode = 1,
          .reason = "command-failed", .backup = DeleteBackup, .ends = NotDeleted},
 
-        // Lines that are wrong as read: nothing runs, and the usage follows the reason.
+        // Lines that are wrong as read: nothing runs, and the usage follows the reason. Asking for the usage or
+        // the version needs no elevation, and the usage names the program as it was started.
         {.args = {L"/?"}, .machine = Bare, .reach = Help},
+        {.args = {L"-HELP"}, .machine = Bare, .setUp = [](FakeFiles&) { FakeSystem::Instance().elevated = false; },
+         .reach = Help},
+        {.args = {L"/help"}, .setUp = [](FakeFiles&) { FakeSystem::Instance().programName = L"tandrel.exe"; },
+         .reach = Help, .output = L"Usage: tandrel.exe [/load]"},
+        {.args = {L"/version"}, .machine = Bare,
+         .setUp = [](FakeFiles&) {
+             FakeSystem::Instance().programBits = 64;
+             FakeSystem::Instance().administrator = false;
+         },
+         .reach = Version},
+        // Without elevation nothing is tried, the log named says so, and the verdict names what was not done; a
+        // wrong line is still told as such, and a token that cannot be asked leaves it to the lock.
+        {.args = {L"/repair", L"/log", L"r.log"}, .setUp = [](FakeFiles&) { FakeSystem::Instance().elevated = false; },
+         .logFile = L"r.log", .reach = Unelevated, .commands = "P", .exitCode = 740, .reason = "not-elevated",
+         .log = L"C:\\Work\\r.log",
+         .error = L"ERROR: Tandrel must run as an administrator, elevated; nothing was done."},
+        {.args = {L"/check"}, .setUp = [](FakeFiles&) { FakeSystem::Instance().administrator = false; },
+         .reach = Unelevated, .commands = "K", .exitCode = 740, .reason = "not-elevated",
+         .error = L"ERROR: Tandrel must run as an administrator, elevated; nothing was done."},
+        {.args = {L"/delete"}, .setUp = [](FakeFiles&) { FakeSystem::Instance().elevated = false; }, .parsed = "LD",
+         .reach = WrongLine, .exitCode = 2, .reason = "usage",
+         .error = L"/delete needs /yes: nobody is there to answer its question."},
+        {.args = {L"/load"}, .setUp = [](FakeFiles&) { FakeSystem::Instance().elevationError = 5; }, .commands = "L",
+         .ends = Loaded},
+        // The installer's transaction holds back what would change the registration, with the log named; a
+        // reading run goes on, and so does one where another kind of object has the installer's name.
+        {.args = {L"/repair", L"/log", L"r.log"},
+         .setUp = [](FakeFiles&) { FakeSystem::Instance().mutexes[L"Global\\_MSIExecute"] = 0; }, .logFile = L"r.log",
+         .reach = Installing, .commands = "P", .exitCode = 1618, .reason = "installer-busy", .log = L"C:\\Work\\r.log",
+         .error = InstallerBusy},
+        {.args = {L"/load", L"/create"},
+         .setUp = [](FakeFiles&) { FakeSystem::Instance().mutexes[L"Global\\_MSIExecute"] = 5; },
+         .reach = Installing, .commands = "LC", .exitCode = 1618, .reason = "installer-busy", .error = InstallerBusy},
+        {.args = {L"/check"}, .machine = Bare,
+         .setUp = [](FakeFiles&) { FakeSystem::Instance().mutexes[L"Global\\_MSIExecute"] = 0; }, .commands = "K",
+         .exitCode = 1, .reason = "problems", .healthy = false, .problems = 15, .classes = EveryClass, .ends = Found15},
+        {.args = {L"/create"}, .setUp = [](FakeFiles&) { FakeSystem::Instance().mutexes[L"Global\\_MSIExecute"] = 6; },
+         .commands = "C", .ends = Created},
         {.args = {L"/delete"}, .parsed = "LD", .reach = WrongLine, .exitCode = 2, .reason = "usage",
          .error = L"/delete needs /yes: nobody is there to answer its question."},
         {.args = {L"/load", L"/log"}, .parsed = "L", .reach = WrongLine, .exitCode = 2, .reason = "usage",
@@ -416,6 +471,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          },
          .logFile = L"x.txt", .commands = "R", .exitCode = 1, .reason = "command-failed", .log = L"C:\\Work\\x.txt",
          .ends = NotRestored,
+         .time = "2026-12-08T09:05:07-05:30",
          .identity = L"Tandrel " TANDREL_VERSION L" (64-bit) on WORKSTATION7, 2026-12-08T09:05:07-05:30, Windows "
                      L"6.1.7601, as NT AUTHORITY\\SYSTEM",
          .commandLine = L"/restore \"r??Vestrel Path: x\" /log x.txt"},

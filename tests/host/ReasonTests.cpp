@@ -27,6 +27,8 @@ TEST(Reasons, TheMostSpecificWinsAndGivesItsWordAndExitCode)
         {LogFailed, None, LogFailed, "log-failed", 1},
         {Busy, None, Busy, "busy", 1618},
         {Usage, None, Usage, "usage", 2},
+        {NotElevated, None, NotElevated, "not-elevated", 740},
+        {InstallerBusy, None, InstallerBusy, "installer-busy", 1618},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.word ? row.word : "none");

@@ -11,8 +11,10 @@
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <set>
 
+#include "platform/Win32Handles.h"
 #include "suite/SuiteIds.h"
 #include "tests/windows/ui/UiAutomation.h"
 
@@ -450,6 +452,23 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     EXPECT_EQ(shown, logged);
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelCom + " /frobnicate", 60000, nullptr, &comOutput), 2);
     EXPECT_EQ(LastLineJson(comOutput)["error"], "Unknown argument: /frobnicate");
+    // The time carries its offset from UTC; the usage names the program that was started, and /version its build.
+    EXPECT_TRUE(std::regex_match(LastLineJson(comOutput)["time"].get<std::string>(),
+                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")));
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelCom + " /help", 60000, nullptr, &comOutput), 0);
+    EXPECT_EQ(comOutput.rfind("Usage: Tandrel.com [/load]", 0), 0u) << comOutput;
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelCom + " /version", 60000, nullptr, &comOutput), 0);
+    EXPECT_EQ(comOutput.substr(0, comOutput.find("\r\n")),
+              "Tandrel " TANDREL_VERSION " (" + std::to_string(sizeof(void*) * 8) + "-bit)");
+    // While the installer's transaction lock is held, what would change the registration waits, and a check reads.
+    {
+        UniqueKernelHandle installing(CreateMutexW(nullptr, TRUE, L"Global\\_MSIExecute"));
+        ASSERT_TRUE(installing);
+        EXPECT_EQ(UiAutomation::RunAndWait(tandrelCom + " /repair", 60000, nullptr, &comOutput), 1618);
+        EXPECT_EQ(LastLineJson(comOutput)["reason"], "installer-busy");
+        EXPECT_EQ(UiAutomation::RunAndWait(tandrelCom + " /check", 60000, nullptr, &comOutput), 1);
+        EXPECT_EQ(LastLineJson(comOutput)["reason"], "problems");
+    }
     DeleteFileA(backup.c_str());
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + backupSwitch, 120000), 0);
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0);
