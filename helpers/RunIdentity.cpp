@@ -13,6 +13,13 @@ std::wstring IsoTime(const SystemPlatform::LocalTime& t)
     return text;
 }
 
+std::wstring NameStamp(const SystemPlatform::LocalTime& t)
+{
+    wchar_t text[40];
+    std::swprintf(text, 40, L"%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return text;
+}
+
 std::wstring RunIdentity(const SystemPlatform::LocalTime& time)
 {
     auto known = [](const std::wstring& text) { return text.empty() ? std::wstring(L"(unknown)") : text; };

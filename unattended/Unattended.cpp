@@ -9,16 +9,15 @@
 #include "helpers/RunIdentity.h"
 #include "helpers/RunLock.h"
 #include "platform/SystemPlatform.h"
+#include "unattended/RunRecord.h"
 #include "unattended/UnattendedOutput.h"
 
 namespace {
 
-const wchar_t* const CommandNames[] = {L"load", L"delete", L"create", L"restore", L"check", L"repair", L"verify"};
-
 // Each once, in the order first run: a line of 300 switches still fits the verdict.
 void ListCommand(Verdict& verdict, UnattendedCommand command)
 {
-    const std::wstring name = CommandNames[static_cast<int>(command)];
+    const std::wstring name = CommandName(command);
     if (std::find(verdict.commands.begin(), verdict.commands.end(), name) == verdict.commands.end())
         verdict.commands.push_back(name);
 }
@@ -71,23 +70,28 @@ int NothingDone(RunLock::Outcome locked, const std::wstring& lockMessage, const 
     return ExitCodeOf(verdict.reason);
 }
 
-// Opens the log file the line names and checks the backup file it names; a
-// file that cannot be used is the line's error. True when the log is open.
+// Opens the log file the line names, or the run's own, and checks the backup file it names; a file named that
+// cannot be used is the line's error. True when a log is open.
 bool OpenFiles(CommandLine& line, const std::wstring& argumentsText, UnattendedOutput& output, Verdict& verdict,
-               const SystemPlatform::LocalTime& start)
+               const SystemPlatform::LocalTime& start, DefaultLog& defaultLog)
 {
+    // RunLine has taken the lock for every line that can run: only such a run removes old logs.
+    const bool locked = line.error.empty() && !line.help;
     std::wstring logError;
     bool logOpen = line.logFile && output.OpenLog(*line.logFile, logError);
-    if (logOpen) {
-        verdict.log = output.LogPath();
-        // Logs of many machines, accounts and runs are told apart by their first lines.
-        output.WriteLog(RunIdentity(start) + L"\r\nCommand line: " + argumentsText + L"\r\n");
-    }
     if (line.error.empty() && line.logFile && !logOpen)
         line.error = L"Cannot use the log file " + logError;
     std::wstring backupError;
     if (line.error.empty() && line.backupFile && !BackupFileUsable(*line.backupFile, backupError))
         line.error = L"Cannot use the backup file " + backupError;
+    // Named after the line's checks, so that a line found wrong gives a usage log.
+    if (!line.logFile && !line.help)
+        logOpen = (defaultLog = OpenDefaultLog(output, line, start, locked)).open;
+    if (logOpen) {
+        verdict.log = output.LogPath();
+        // Logs of many machines, accounts and runs are told apart by their first lines.
+        output.WriteLog(RunIdentity(start) + L"\r\nCommand line: " + argumentsText + L"\r\n");
+    }
     return logOpen;
 }
 
@@ -105,7 +109,8 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
         locked = lock.Take(lockMessage);
     if (locked == RunLock::Outcome::Held || locked == RunLock::Outcome::Refused || locked == RunLock::Outcome::Failed)
         return NothingDone(locked, lockMessage, line, output, verdict);
-    bool logOpen = OpenFiles(line, argumentsText, output, verdict, start);
+    DefaultLog defaultLog;
+    bool logOpen = OpenFiles(line, argumentsText, output, verdict, start, defaultLog);
     if (!line.error.empty()) {
         output.Write(line.error + L"\r\n" + UsageText());
         verdict.error = line.error;
@@ -118,6 +123,7 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
     }
     if (logOpen)
         output.Write(L"Log file: " + output.LogPath() + L"\r\n");
+    output.Write(defaultLog.notes);
     if (!lockMessage.empty())
         output.Write(lockMessage + L"\r\n");
     bool repairs = std::find(line.commands.begin(), line.commands.end(), UnattendedCommand::Repair) !=
@@ -162,6 +168,15 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
         code = ExitCodeOf(verdict.reason);
     }
     verdict.exitCode = code;
+    // The event carries the verdict as it stands here; what kept it from the Application log goes in the log,
+    // before the verdict, its last line. A /? asks nothing of the machine, and is no run to record.
+    if (!line.help || !line.error.empty()) {
+        output.Write(RecordEvent(FormatVerdict(verdict, L"" TANDREL_VERSION), verdict.reason, code));
+        if (code == ExitCode::Success && !output.LogComplete()) {
+            verdict.reason = VerdictReason::LogFailed;
+            code = verdict.exitCode = ExitCodeOf(verdict.reason);
+        }
+    }
     // The last line of the log, and then of the console, whatever happened
     // before: a log that cannot take it makes the run fail, and the console's
     // verdict, after the error, says so.

@@ -8,6 +8,7 @@
 #include "helpers/SuiteFiles.h"
 #include "tests/common/PeImageBuilder.h"
 #include "tests/fakes/FakeCreation.h"
+#include "tests/fakes/FakeEventLog.h"
 #include "tests/fakes/FakeDisk.h"
 #include "tests/fakes/FakeFiles.h"
 #include "tests/fakes/FakeProcesses.h"
@@ -86,6 +87,7 @@ inline void ResetFakes()
     FakeFiles::Instance().Reset();
     FakeDisk::Instance().Reset();
     FakeCreation::Instance().Reset();
+    FakeEventLog::Instance().Reset();
 }
 
 // A file of the suite as its 32-bit callers load it: KERNEL32 is one of the system's known DLLs, OLEAUT32 is in
