@@ -57,7 +57,8 @@ CommandOutcome RunCommand(UnattendedCommand command, SuiteState& state, CommandL
     return {};
 }
 
-// Whatever kept the lock from being taken, nothing is done: not even the log is opened.
+// Whatever kept the lock from being taken, nothing is done: not even a log is opened, the one named or the run's
+// own, whose folder the run that holds the lock is pruning. The run's event records it.
 int NothingDone(RunLock::Outcome locked, const std::wstring& lockMessage, const CommandLine& line,
                 UnattendedOutput& output, Verdict& verdict)
 {
@@ -123,7 +124,8 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
     }
     if (logOpen)
         output.Write(L"Log file: " + output.LogPath() + L"\r\n");
-    output.Write(defaultLog.notes);
+    if (!defaultLog.notes.empty())
+        output.Write(defaultLog.notes);
     if (!lockMessage.empty())
         output.Write(lockMessage + L"\r\n");
     bool repairs = std::find(line.commands.begin(), line.commands.end(), UnattendedCommand::Repair) !=
@@ -171,7 +173,9 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
     // The event carries the verdict as it stands here; what kept it from the Application log goes in the log,
     // before the verdict, its last line. A /? asks nothing of the machine, and is no run to record.
     if (!line.help || !line.error.empty()) {
-        output.Write(RecordEvent(FormatVerdict(verdict, L"" TANDREL_VERSION), verdict.reason, code));
+        if (std::wstring notes = RecordEvent(FormatVerdict(verdict, L"" TANDREL_VERSION), verdict.reason, code);
+            !notes.empty())
+            output.Write(notes);
         if (code == ExitCode::Success && !output.LogComplete()) {
             verdict.reason = VerdictReason::LogFailed;
             code = verdict.exitCode = ExitCodeOf(verdict.reason);
