@@ -1,7 +1,5 @@
 #include "commands/DeleteBackup.h"
 
-#include <cwchar>
-
 #include "helpers/CheckedFolder.h"
 #include "helpers/FuncLib.h"
 #include "helpers/OutputFile.h"
@@ -15,40 +13,6 @@
 
 namespace {
 
-constexpr int NamesTried = 99;
-
-// Tandrel\Backups in the machine's program data: where every administrator
-// finds it, whoever ran the Delete, and where nobody else may change it.
-bool BackupFolder(std::wstring& folder, std::wstring& error, std::vector<std::wstring>& othersMayChange)
-{
-    std::optional<std::wstring> backups = BackupsFolder();
-    if (!backups) {
-        error = L"the program data folder is not known.";
-        return false;
-    }
-    folder = *backups;
-    const std::wstring parent = folder.substr(0, folder.find_last_of(L'\\'));
-    return SecureFolder(parent, error) && SecureFolder(folder, error, &othersMayChange);
-}
-
-// A new file, `stem` + `extension` or, when that is taken, stem-2, stem-3 ...:
-// a backup never replaces anything, an earlier backup least of all. Its own
-// permissions let nobody but administrators change it, wherever it lands, so
-// that a restore can tell it from a file someone else wrote.
-bool OpenNew(OutputFile& out, const std::wstring& stem, const std::wstring& extension, std::wstring& error)
-{
-    for (int n = 1; n <= NamesTried; ++n) {
-        long code = 0;
-        if (out.Open(stem + (n > 1 ? L"-" + std::to_wstring(n) : L"") + extension, error, true, code, true)) {
-            error.clear();  // an earlier name was taken: that is no failure
-            return true;
-        }
-        if (code != WinCode::FileExists)
-            return false;
-    }
-    return false;
-}
-
 // The named file, or a new one in the backups folder whose name says when it was made.
 bool OpenBackup(OutputFile& out, const BackupOrder& order, const SystemPlatform::LocalTime& t, std::wstring& error,
                 std::vector<std::wstring>& othersMayChange)
@@ -59,14 +23,12 @@ bool OpenBackup(OutputFile& out, const BackupOrder& order, const SystemPlatform:
         std::size_t dot = file.rfind(L'.');
         if (dot == std::wstring::npos || (folderEnd != std::wstring::npos && dot < folderEnd))
             dot = file.size();
-        return OpenNew(out, file.substr(0, dot), file.substr(dot), error);
+        return OpenNewFile(out, file.substr(0, dot), file.substr(dot), error);
     }
     std::wstring folder;
-    if (!BackupFolder(folder, error, othersMayChange))
+    if (!SecureTandrelFolder(L"Backups", folder, error, &othersMayChange))
         return false;
-    wchar_t stamp[40];
-    std::swprintf(stamp, 40, L"-%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
-    return OpenNew(out, folder + L"\\" + order.command + stamp, L".reg", error);
+    return OpenNewFile(out, folder + L"\\" + order.command + L"-" + NameStamp(t), L".reg", error);
 }
 
 }  // namespace

@@ -36,35 +36,43 @@ struct ReasonRow {
     int exitCode;
     // Where several apply, the lowest wins: the most specific, the one to act on.
     int precedence;
+    // The run's event in the Application log, one ID a reason, so that a collector can filter by it. The system's
+    // own message file for custom sources gives the text of IDs 1 to 1000.
+    int eventId;
 };
 
+// A run that ended with 0.
+inline constexpr int SuccessEventId = 100;
+
 inline constexpr ReasonRow Reasons[] = {
-    {VerdictReason::LockRefused, "lock-refused", ExitCode::CommandFailed, 1},
-    {VerdictReason::CannotRepair, "cannot-repair", ExitCode::CommandFailed, 2},
-    {VerdictReason::BackupFailed, "backup-failed", ExitCode::CommandFailed, 3},
-    {VerdictReason::CommandFailed, "command-failed", ExitCode::CommandFailed, 4},
-    {VerdictReason::UserOverrides, "user-overrides", ExitCode::CommandFailed, 5},
-    {VerdictReason::Problems, "problems", ExitCode::CommandFailed, 6},
-    {VerdictReason::LogFailed, "log-failed", ExitCode::CommandFailed, 7},
-    {VerdictReason::Busy, "busy", ExitCode::AnotherRunInProgress, 8},
-    {VerdictReason::Usage, "usage", ExitCode::UsageError, 9},
-    {VerdictReason::NotElevated, "not-elevated", ExitCode::NotElevated, 10},
-    {VerdictReason::InstallerBusy, "installer-busy", ExitCode::AnotherRunInProgress, 11},
+    {VerdictReason::LockRefused, "lock-refused", ExitCode::CommandFailed, 1, 101},
+    {VerdictReason::CannotRepair, "cannot-repair", ExitCode::CommandFailed, 2, 102},
+    {VerdictReason::BackupFailed, "backup-failed", ExitCode::CommandFailed, 3, 103},
+    {VerdictReason::CommandFailed, "command-failed", ExitCode::CommandFailed, 4, 104},
+    {VerdictReason::UserOverrides, "user-overrides", ExitCode::CommandFailed, 5, 105},
+    {VerdictReason::Problems, "problems", ExitCode::CommandFailed, 6, 106},
+    {VerdictReason::LogFailed, "log-failed", ExitCode::CommandFailed, 7, 107},
+    {VerdictReason::Busy, "busy", ExitCode::AnotherRunInProgress, 8, 108},
+    {VerdictReason::Usage, "usage", ExitCode::UsageError, 9, 109},
+    {VerdictReason::NotElevated, "not-elevated", ExitCode::NotElevated, 10, 110},
+    {VerdictReason::InstallerBusy, "installer-busy", ExitCode::AnotherRunInProgress, 11, 111},
 };
 
 namespace reasons_detail {
-// Every reason but None has exactly one row, every word and precedence is its
-// own, and none of them passes for success.
+// Every reason but None has exactly one row, every word, precedence and event
+// ID is its own, and none of them passes for success.
 consteval bool TableWhole()
 {
     constexpr int Count = static_cast<int>(VerdictReason::InstallerBusy) + 1;
     int rows[Count] = {};
     for (const ReasonRow& row : Reasons) {
-        if (row.reason == VerdictReason::None || row.word.empty() || row.exitCode == ExitCode::Success)
+        if (row.reason == VerdictReason::None || row.word.empty() || row.exitCode == ExitCode::Success ||
+            row.eventId < 1 || row.eventId > 1000 || row.eventId == SuccessEventId)
             return false;
         ++rows[static_cast<int>(row.reason)];
         for (const ReasonRow& other : Reasons) {
-            if (&other != &row && (other.word == row.word || other.precedence == row.precedence))
+            if (&other != &row && (other.word == row.word || other.precedence == row.precedence ||
+                                   other.eventId == row.eventId))
                 return false;
         }
     }
@@ -75,7 +83,7 @@ consteval bool TableWhole()
     return true;
 }
 }  // namespace reasons_detail
-static_assert(reasons_detail::TableWhole(), "each reason needs one row with a word, exit code and precedence of its own");
+static_assert(reasons_detail::TableWhole(), "each reason needs one row with a word, exit code, precedence and event ID of its own");
 
 // Its row; nothing for None.
 [[nodiscard]] constexpr const ReasonRow* RowOf(VerdictReason reason)

@@ -136,3 +136,18 @@ std::string Utf8(std::wstring_view text)
     }
     return out;
 }
+
+bool OpenNewFile(OutputFile& out, const std::wstring& stem, const std::wstring& extension, std::wstring& error)
+{
+    constexpr int NamesTried = 99;
+    for (int n = 1; n <= NamesTried; ++n) {
+        long code = 0;
+        if (out.Open(stem + (n > 1 ? L"-" + std::to_wstring(n) : L"") + extension, error, true, code, true)) {
+            error.clear();  // an earlier name was taken: that is no failure
+            return true;
+        }
+        if (code != WinCode::FileExists)
+            return false;
+    }
+    return false;
+}

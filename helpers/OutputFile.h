@@ -38,6 +38,12 @@ private:
     std::wstring fullPath_;
 };
 
+// A new file, `stem` + `extension` or, when that is taken, stem-2, stem-3 ... up to stem-99: what Tandrel makes of
+// its own never replaces anything. Its own permissions let nobody but administrators change it, wherever it lands,
+// so that a restore can tell it from a file someone else wrote.
+[[nodiscard]] bool OpenNewFile(OutputFile& out, const std::wstring& stem, const std::wstring& extension,
+                               std::wstring& error);
+
 // One call of a write that may take less than it was offered: it reports how
 // much it took, or returns a Windows code.
 using PartialWrite = std::function<long(std::size_t offset, std::size_t count, std::uint32_t& written)>;

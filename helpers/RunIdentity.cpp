@@ -18,6 +18,13 @@ std::wstring ProgramTitle()
     return L"Tandrel " TANDREL_VERSION L" (" + std::to_wstring(SystemPlatform::ProgramBits()) + L"-bit)";
 }
 
+std::wstring NameStamp(const SystemPlatform::LocalTime& t)
+{
+    wchar_t text[40];
+    std::swprintf(text, 40, L"%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return text;
+}
+
 std::wstring RunIdentity(const SystemPlatform::LocalTime& time)
 {
     auto known = [](const std::wstring& text) { return text.empty() ? std::wstring(L"(unknown)") : text; };

@@ -14,6 +14,9 @@
 // "Tandrel 3.06 (32-bit)": the build, as /version prints it.
 [[nodiscard]] std::wstring ProgramTitle();
 
+// "20261208-090507": the local time as the names of Tandrel's backups and logs carry it, so that they sort by it.
+[[nodiscard]] std::wstring NameStamp(const SystemPlatform::LocalTime& time);
+
 // "Tandrel 3.06 (32-bit) on PC-0042, 2026-12-08T09:05:07+01:00, Windows 10.0.19045, as NT AUTHORITY\SYSTEM".
 [[nodiscard]] std::wstring RunIdentity(const SystemPlatform::LocalTime& time);
 

@@ -39,12 +39,30 @@ const Account* Stranger(const FileAccess& access, const std::wstring& self)
     return nullptr;
 }
 
-std::optional<std::wstring> BackupsFolder()
+std::optional<std::wstring> TandrelFolder(const std::wstring& name)
 {
     std::optional<std::wstring> base = SystemPlatform::ProgramDataFolder();
     if (!base)
         return std::nullopt;
-    return AddBackslash(*base) + L"Tandrel\\Backups";
+    return AddBackslash(*base) + L"Tandrel\\" + name;
+}
+
+std::optional<std::wstring> BackupsFolder()
+{
+    return TandrelFolder(L"Backups");
+}
+
+bool SecureTandrelFolder(const std::wstring& name, std::wstring& folder, std::wstring& error,
+                         std::vector<std::wstring>* othersMayChange)
+{
+    std::optional<std::wstring> path = TandrelFolder(name);
+    if (!path) {
+        error = L"the program data folder is not known.";
+        return false;
+    }
+    folder = *path;
+    const std::wstring parent = folder.substr(0, folder.find_last_of(L'\\'));
+    return SecureFolder(parent, error) && SecureFolder(folder, error, othersMayChange);
 }
 
 namespace {

@@ -19,8 +19,15 @@
 [[nodiscard]] bool SecureFolder(const std::wstring& path, std::wstring& error,
                                 std::vector<std::wstring>* othersMayChange = nullptr);
 
-// Tandrel\Backups in the machine's program data, where Delete keeps its backups; nothing when that is not known.
+// Tandrel\<name> in the machine's program data; nothing when that is not known.
+[[nodiscard]] std::optional<std::wstring> TandrelFolder(const std::wstring& name);
+// Tandrel\Backups, where Delete keeps its backups.
 [[nodiscard]] std::optional<std::wstring> BackupsFolder();
+
+// Tandrel\<name> in the machine's program data, where every administrator finds it whoever ran Tandrel, made or
+// checked with SecureFolder, Tandrel first: `folder` is its path. On failure `error` names the folder and says why.
+[[nodiscard]] bool SecureTandrelFolder(const std::wstring& name, std::wstring& folder, std::wstring& error,
+                                       std::vector<std::wstring>* othersMayChange = nullptr);
 
 // An account as the log names it: its name, or its SID when it has none.
 [[nodiscard]] std::wstring AccountText(const Account& account);

@@ -83,6 +83,10 @@ namespace FilePlatform {
 // what it holds keeps its own.
 [[nodiscard]] long ProtectFolder(const std::wstring& path);
 
+// Removes the file `name` in the open `folder`: the name itself, opened without following a link. A link, a
+// folder or a device at the name is left as it is, with `refusal` set.
+[[nodiscard]] long RemoveFile(FileHandle folder, const std::wstring& name, FileRefusal& refusal);
+
 // The names of the files (not folders) in `folder`.
 [[nodiscard]] long ListFiles(const std::wstring& folder, std::vector<std::wstring>& names);
 

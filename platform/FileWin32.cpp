@@ -458,6 +458,24 @@ long ProtectFolder(const std::wstring& path)
                : static_cast<long>(GetLastError());
 }
 
+long RemoveFile(FileHandle folder, const std::wstring& name, FileRefusal& refusal)
+{
+    refusal = FileRefusal::None;
+    UniqueFileHandle opened;
+    NTSTATUS status = OpenInFolder(folder, name, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, ShareAll, FILE_OPEN,
+                                   FILE_OPEN_REPARSE_POINT, nullptr, opened);
+    if (!NT_SUCCESS(status))
+        return static_cast<long>(DosCode(status));
+    FILE_ATTRIBUTE_TAG_INFO information{};
+    if ((refusal = RefusalOf(opened.get(), information)) != FileRefusal::None)
+        return ERROR_SUCCESS;
+    // Through the handle that was looked at: the name cannot be swapped for a link in between.
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return SetFileInformationByHandle(opened.get(), FileDispositionInfo, &disposition, sizeof disposition)
+               ? ERROR_SUCCESS
+               : static_cast<long>(GetLastError());
+}
+
 long ListFiles(const std::wstring& folder, std::vector<std::wstring>& names)
 {
     names.clear();

@@ -25,6 +25,7 @@ namespace RegType {
 inline constexpr std::uint32_t None = 0;
 inline constexpr std::uint32_t Sz = 1;
 inline constexpr std::uint32_t ExpandSz = 2;
+inline constexpr std::uint32_t Dword = 4;
 }  // namespace RegType
 
 // A registry value exactly as stored: its name ("" for the default value),

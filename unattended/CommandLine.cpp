@@ -1,6 +1,7 @@
 #include "unattended/CommandLine.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "helpers/FuncLib.h"
 #include "platform/SystemPlatform.h"
@@ -110,6 +111,13 @@ std::wstring CombinationError(const CommandLine& line, bool yes)
 }
 
 }  // namespace
+
+const wchar_t* CommandName(UnattendedCommand command)
+{
+    static const wchar_t* const Names[] = {L"load", L"delete", L"create", L"restore", L"check", L"repair", L"verify"};
+    static_assert(std::size(Names) == static_cast<std::size_t>(LastCommand) + 1);
+    return Names[static_cast<int>(command)];
+}
 
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
 {

@@ -10,6 +10,10 @@
 // [/log FILE]; or /restore FILE, /check, /repair [/backup FILE] or /verify, each alone with [/log FILE]; or
 // /repair followed by /verify. Without arguments the program is the window, as ever.
 enum class UnattendedCommand { Load, Delete, Create, Restore, Check, Repair, Verify };
+inline constexpr UnattendedCommand LastCommand = UnattendedCommand::Verify;
+
+// The command as the verdict names it: "load", "delete" ...
+[[nodiscard]] const wchar_t* CommandName(UnattendedCommand command);
 
 
 struct CommandLine {

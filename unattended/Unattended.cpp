@@ -9,16 +9,15 @@
 #include "helpers/RunIdentity.h"
 #include "helpers/RunLock.h"
 #include "platform/SystemPlatform.h"
+#include "unattended/RunRecord.h"
 #include "unattended/UnattendedOutput.h"
 
 namespace {
 
-const wchar_t* const CommandNames[] = {L"load", L"delete", L"create", L"restore", L"check", L"repair", L"verify"};
-
 // Each once, in the order first run: a line of 300 switches still fits the verdict.
 void ListCommand(Verdict& verdict, UnattendedCommand command)
 {
-    const std::wstring name = CommandNames[static_cast<int>(command)];
+    const std::wstring name = CommandName(command);
     if (std::find(verdict.commands.begin(), verdict.commands.end(), name) == verdict.commands.end())
         verdict.commands.push_back(name);
 }
@@ -58,7 +57,9 @@ CommandOutcome RunCommand(UnattendedCommand command, SuiteState& state, CommandL
     return {};
 }
 
-// A run stopped before its commands: it names what it was not asked to do, for whoever retries it.
+// A run stopped before its commands: it names what it was not asked to do, for whoever retries it. A run
+// stopped by the lock opens no log at all, the one named or the run's own, whose folder the run that holds the
+// lock is pruning; the run's event records it.
 int NothingDone(VerdictReason reason, const std::wstring& message, const CommandLine& line,
                 UnattendedOutput& output, Verdict& verdict)
 {
@@ -70,30 +71,34 @@ int NothingDone(VerdictReason reason, const std::wstring& message, const Command
     return ExitCodeOf(verdict.reason);
 }
 
-// Opens the log file the line names, and starts it with what tells this run from others. True when it is open.
-bool OpenLog(const CommandLine& line, const std::wstring& argumentsText, UnattendedOutput& output, Verdict& verdict,
-             const SystemPlatform::LocalTime& start, std::wstring& logError)
+// Logs of many machines, accounts and runs are told apart by their first lines.
+void StartLog(const std::wstring& argumentsText, UnattendedOutput& output, Verdict& verdict,
+              const SystemPlatform::LocalTime& start)
 {
-    if (!line.logFile || !output.OpenLog(*line.logFile, logError))
-        return false;
     verdict.log = output.LogPath();
-    // Logs of many machines, accounts and runs are told apart by their first lines.
     output.WriteLog(RunIdentity(start) + L"\r\nCommand line: " + argumentsText + L"\r\n");
-    return true;
 }
 
-// Opens the log file the line names and checks the backup file it names; a
-// file that cannot be used is the line's error. True when the log is open.
+// Opens the log file the line names, or the run's own, and checks the backup file it names; a file named that
+// cannot be used is the line's error. True when a log is open.
 bool OpenFiles(CommandLine& line, const std::wstring& argumentsText, UnattendedOutput& output, Verdict& verdict,
-               const SystemPlatform::LocalTime& start)
+               const SystemPlatform::LocalTime& start, DefaultLog& defaultLog)
 {
+    // RunLine has taken the lock for every line that can run: only such a run removes old logs.
+    const bool asks = line.help || line.version;
+    const bool locked = line.error.empty() && !asks;
     std::wstring logError;
-    bool logOpen = OpenLog(line, argumentsText, output, verdict, start, logError);
+    bool logOpen = line.logFile && output.OpenLog(*line.logFile, logError);
     if (line.error.empty() && line.logFile && !logOpen)
         line.error = L"Cannot use the log file " + logError;
     std::wstring backupError;
     if (line.error.empty() && line.backupFile && !BackupFileUsable(*line.backupFile, backupError))
         line.error = L"Cannot use the backup file " + backupError;
+    // Named after the line's checks, so that a line found wrong gives a usage log.
+    if (!line.logFile && !asks)
+        logOpen = (defaultLog = OpenDefaultLog(output, line, start, locked)).open;
+    if (logOpen)
+        StartLog(argumentsText, output, verdict, start);
     return logOpen;
 }
 
@@ -113,12 +118,14 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
 {
     bool runs = line.error.empty() && !line.help && !line.version;
     // Told before anything else is tried: without elevation even the lock would be refused, for a reason that
-    // says nothing of why. The log is written where it can be; no run that has the lock can be writing it to
-    // this account's name, since no such run can take the lock.
+    // says nothing of why. The log named is written where it can be. The run's own is not: made by this account,
+    // the logs folder would be one that others than administrators can change.
     if (std::wstring notElevated = runs ? NotElevatedLine() : L""; !notElevated.empty()) {
         std::wstring logError;
-        if (OpenLog(line, argumentsText, output, verdict, start, logError))
+        if (line.logFile && output.OpenLog(*line.logFile, logError)) {
+            StartLog(argumentsText, output, verdict, start);
             output.Write(L"Log file: " + output.LogPath() + L"\r\n");
+        }
         return NothingDone(VerdictReason::NotElevated, notElevated, line, output, verdict);
     }
     // Taken before the log file is opened: the run that holds it may be
@@ -131,7 +138,8 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
     if (locked == RunLock::Outcome::Held || locked == RunLock::Outcome::Refused || locked == RunLock::Outcome::Failed)
         return NothingDone(locked == RunLock::Outcome::Held ? VerdictReason::Busy : VerdictReason::LockRefused,
                            lockMessage, line, output, verdict);
-    bool logOpen = OpenFiles(line, argumentsText, output, verdict, start);
+    DefaultLog defaultLog;
+    bool logOpen = OpenFiles(line, argumentsText, output, verdict, start, defaultLog);
     if (!line.error.empty()) {
         output.Write(line.error + L"\r\n" + UsageText());
         verdict.error = line.error;
@@ -148,6 +156,8 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
     }
     if (logOpen)
         output.Write(L"Log file: " + output.LogPath() + L"\r\n");
+    if (!defaultLog.notes.empty())
+        output.Write(defaultLog.notes);
     if (!lockMessage.empty())
         output.Write(lockMessage + L"\r\n");
     // Asked with the lock held, so that the log names it; a run that only reads goes on.
@@ -193,6 +203,17 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
         code = ExitCodeOf(verdict.reason);
     }
     verdict.exitCode = code;
+    // The event carries the verdict as it stands here; what kept it from the Application log goes in the log,
+    // before the verdict, its last line. /? and /version ask nothing of the machine, and are no run to record.
+    if ((!line.help && !line.version) || !line.error.empty()) {
+        if (std::wstring notes = RecordEvent(FormatVerdict(verdict, L"" TANDREL_VERSION), verdict.reason, code);
+            !notes.empty())
+            output.Write(notes);
+        if (code == ExitCode::Success && !output.LogComplete()) {
+            verdict.reason = VerdictReason::LogFailed;
+            code = verdict.exitCode = ExitCodeOf(verdict.reason);
+        }
+    }
     // The last line of the log, and then of the console, whatever happened
     // before: a log that cannot take it makes the run fail, and the console's
     // verdict, after the error, says so.

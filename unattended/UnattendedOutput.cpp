@@ -17,6 +17,11 @@ bool UnattendedOutput::OpenLog(const std::wstring& path, std::wstring& error)
     return log_.Open(path, error);
 }
 
+bool UnattendedOutput::OpenNewLog(const std::wstring& stem, const std::wstring& extension, std::wstring& error)
+{
+    return OpenNewFile(log_, stem, extension, error);
+}
+
 long UnattendedOutput::WriteConsole(const std::wstring& text)
 {
     if (!consoleIsTerminal_) {

@@ -17,6 +17,8 @@ public:
     // Creates or replaces the log file. On failure `error` names the file
     // and gives the reason.
     [[nodiscard]] bool OpenLog(const std::wstring& path, std::wstring& error);
+    // Creates a new log file, `stem` + `extension` or, when that is taken, stem-2 ... (see OpenNewFile).
+    [[nodiscard]] bool OpenNewLog(const std::wstring& stem, const std::wstring& extension, std::wstring& error);
     [[nodiscard]] const std::wstring& LogPath() const { return log_.FullPath(); }
 
     // Each entry goes out at once, unbuffered: the file is whole up to the

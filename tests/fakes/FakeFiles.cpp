@@ -171,6 +171,21 @@ long ReadFolderAccess(const std::wstring& path, FileAccess& access)
     return 0;
 }
 
+long RemoveFile(FileHandle folder, const std::wstring& name, FileRefusal& refusal)
+{
+    auto& files = FakeFiles::Instance();
+    const std::wstring path = files.open.at(static_cast<std::uintptr_t>(folder)) + L"\\" + name;
+    refusal = files.refusals.count(path) ? files.refusals[path] : FileRefusal::None;
+    if (refusal != FileRefusal::None)
+        return 0;
+    if (files.removeErrors.count(path))
+        return files.removeErrors[path];
+    if (!files.contents.erase(path))
+        return 2;
+    files.removed.push_back(path);
+    return 0;
+}
+
 long ListFiles(const std::wstring& folder, std::vector<std::wstring>& names)
 {
     names.clear();

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/FilePlatform.h"
 
@@ -39,6 +40,10 @@ struct FakeFiles {
     // and SYSTEM as writers, but fails with its code for a folder in `locked`.
     std::map<std::wstring, FileAccess> access;
     std::map<std::wstring, long> locked;
+
+    // Files removed, by full path; a removal of a path in `removeErrors` fails with its code.
+    std::vector<std::wstring> removed;
+    std::map<std::wstring, long> removeErrors;
 
     static FakeFiles& Instance();
     void Reset() { *this = FakeFiles(); }

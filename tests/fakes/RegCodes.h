@@ -14,7 +14,6 @@ inline constexpr long KeyDeleted = 1018;
 
 namespace RegType {
 inline constexpr std::uint32_t Binary = 3;
-inline constexpr std::uint32_t Dword = 4;
 inline constexpr std::uint32_t Link = 6;
 inline constexpr std::uint32_t MultiSz = 7;
 }  // namespace RegType

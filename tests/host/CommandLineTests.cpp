@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -27,6 +28,9 @@ const std::map<char, std::string> Names{{'L', "load"},    {'D', "delete"}, {'C',
 const std::wstring Identity = L"Tandrel " TANDREL_VERSION L" (32-bit) on WORKSTATION7, 2026-12-08T09:05:07+01:00, "
                               L"Windows 10.0.19045, as CONTOSO7\\admin";
 const wchar_t* const DeleteBackup = L"C:\\ProgramData\\Tandrel\\Backups\\Delete-20261208-090507.reg";
+const std::wstring Logs = L"C:\\ProgramData\\Tandrel\\Logs\\";
+// A row's `log` for a run that writes none: the run's own could not be made.
+const wchar_t* const NoLog = L"";
 // How the commands' reports end: each command's when it succeeds, the closing lines when not.
 const std::wstring Loaded = L"\t\t1.0: Vestrel Library\r\n", Created = L"\tCreated classes\r\n",
                    Deleted = L"\tDeleted Vestrel.clsLinkIFace\r\n";
@@ -37,6 +41,21 @@ const wchar_t* const InstallerBusy = L"ERROR: A Windows Installer transaction is
                                     L"held); nothing was done. Run Tandrel again when it has ended.";
 const std::wstring NothingChanged = L"\r\n*** NOTHING CHANGED - Scroll back to see why.\r\n";
 const std::vector<std::wstring> EveryClass(ClassTable.begin(), ClassTable.end());
+const std::wstring CheckClean = L"\tOK\r\n\r\nNo problems found.\r\n";
+
+// 100 logs of Tandrel's own names, the oldest Load-20261001-000000.log, and files of an administrator's own or of
+// names that only look like Tandrel's.
+void HundredLogs(FakeFiles& files)
+{
+    files.contents[Logs + L"Load-20261001-000000.log"] = "oldest";
+    files.contents[Logs + L"Check-20261001-000000-2.log"] = "taken in the same second";
+    for (int n = 0; n < 98; ++n)
+        files.contents[Logs + L"Repair-202611" + std::to_wstring(10 + n / 24) + L"-" +
+                       (n % 24 < 10 ? L"0" : L"") + std::to_wstring(n % 24) + L"0000.log"] = "kept";
+    for (const wchar_t* other : {L"mine.log", L"check-20260101-000000.log", L"Check-20260101-000000.log.bak",
+                                 L"Check-2026010-000000.log", L"Check-20260101-000000-1.log", L"Tidy-20260101-000000.log"})
+        files.contents[Logs + other] = "an administrator's";
+}
 
 std::string Letters(const std::vector<UnattendedCommand>& commands)
 {
@@ -90,7 +109,7 @@ struct Row {
     std::optional<int> problems = {};
     std::vector<std::wstring> classes = {};
     const wchar_t* backup = nullptr;
-    const wchar_t* log = nullptr;
+    const wchar_t* log = nullptr;  // the log written; without /log, the run's own in Logs, named by DefaultLog
     const wchar_t* error = nullptr;
     std::wstring computer = L"WORKSTATION7";
     const char* shortened = nullptr;  // the member cut short to fit
@@ -105,7 +124,40 @@ struct Row {
     std::size_t logBytes = std::string::npos;
     const wchar_t* logUpTo = nullptr;  // the log stops where the console shows this
     bool unchanged = false;            // commands that change no key and start nothing
+    std::vector<std::wstring> removed = {};  // files that the run removes: old logs of Tandrel's own names
+    int eventExitCode = -1;                  // where the event's verdict is not the console's, its exit code
+    // The event source's message file after the run; the rest of its key is always as a run of Tandrel leaves it.
+    std::wstring messageFile = L"%SystemRoot%\\System32\\EventCreate.exe";
 };
+
+// The event source's key and values as the registry holds them.
+std::wstring SourceKey(const FakeRegistry& registry)
+{
+    const std::wstring dump = registry.Dump();
+    std::size_t start = dump.find(L"EventLog\\Application\\Tandrel\n");
+    if (start == std::wstring::npos)
+        return L"";
+    std::size_t end = start;
+    while ((end = dump.find(L'\n', end) + 1) < dump.size() && dump.compare(end, 2, L"  ") == 0) {
+    }
+    return dump.substr(start, end - start);
+}
+
+// The log a row's run writes: the one it names, or its own, named after its first command ("Usage" for a line
+// that cannot run); none for a run that does nothing.
+std::wstring ExpectedLog(const Row& c)
+{
+    if (c.log)
+        return c.log;
+    using enum Reach;
+    if (c.logFile || c.reach == Help || c.reach == Version || c.reach == NoLock || c.reach == OthersLock ||
+        c.reach == Unelevated)
+        return L"";
+    bool named = c.reach == Commands || c.reach == Installing;
+    std::string command = c.commands.empty() || !named ? "Usage" : Names.at(c.commands[0]);
+    command[0] = static_cast<char>(std::toupper(command[0]));
+    return Logs + std::wstring(command.begin(), command.end()) + L"-20261208-090507.log";
+}
 
 // What the console shows before the verdict: the commands' reports after start-up's line, as in the window; or,
 // where nothing ran, the reason alone, with the usage for a line that cannot run.
@@ -122,8 +174,8 @@ void ExpectReport(const Row& c, const std::wstring& report)
                                   L"-bit)\r\n");
             return;
         }
-        bool logged = c.log && (c.reach == Unelevated || c.reach == Installing);
-        EXPECT_EQ(report, (logged ? L"Log file: " + std::wstring(c.log) + L"\r\n" : L"") +
+        bool logged = !ExpectedLog(c).empty() && (c.reach == Unelevated || c.reach == Installing);
+        EXPECT_EQ(report, (logged ? L"Log file: " + ExpectedLog(c) + L"\r\n" : L"") +
                               (c.error ? c.error + std::wstring(L"\r\n") : L"") + (usage ? UsageText() : L""));
     }
     EXPECT_NE(report.find(c.output), std::wstring::npos) << Utf8(report);
@@ -155,7 +207,7 @@ void ExpectFiles(const Row& c, const std::map<std::wstring, std::string>& there,
         std::string whole = Utf8(c.identity + L"\r\nCommand line: " + commandLine + L"\r\n" + shown);
         EXPECT_EQ(content, whole.substr(0, c.logBytes));
     }
-    EXPECT_EQ(logs, c.log ? 1 : 0);
+    EXPECT_EQ(logs, ExpectedLog(c).empty() ? 0 : 1);
     EXPECT_EQ(backups, c.backup ? 1 : 0);
 }
 
@@ -176,7 +228,9 @@ void ExpectVerdict(const Row& c, const std::wstring& line)
                      {"healthy", c.healthy ? Json(*c.healthy) : Json(nullptr)},
                      {"reason", c.reason ? Json(c.reason) : Json(nullptr)},
                      {"problems", c.problems ? Json(*c.problems) : Json(nullptr)}, {"classesWithProblems", classes},
-                     {"backup", text(c.backup)}, {"log", text(c.log)}, {"error", text(c.error)},
+                     {"backup", text(c.backup)},
+                     {"log", ExpectedLog(c).empty() ? Json(nullptr) : Json(Utf8(ExpectedLog(c)))},
+                     {"error", text(c.error)},
                      {"shortened", c.shortened != nullptr}};
     if (c.shortened) {
         // A text cut short keeps as much of the whole as fits, and says so.
@@ -235,6 +289,28 @@ void ExpectRun(const Row& c)
     ExpectReport(c, console.substr(0, verdict));
     ExpectFiles(c, there, console);
     ExpectVerdict(c, console.substr(verdict, console.size() - verdict - 2));
+    // Only old logs of Tandrel's own names are removed, and all else in their folder is left.
+    EXPECT_EQ(files.removed, c.removed);
+    // One event a run, the verdict as its text; a /? is no run.
+    const auto& events = FakeEventLog::Instance().events;
+    bool asks = c.reach == Reach::Help || c.reach == Reach::Version;
+    ASSERT_EQ(events.size(), asks || !FakeEventLog::Instance().failCall.empty() ? 0u : 1u);
+    if (!events.empty()) {
+        EXPECT_EQ(events[0].source, L"Tandrel");
+        Json said = Json::parse(Utf8(events[0].text), nullptr, false);
+        Json shown = Json::parse(Utf8(console.substr(verdict, console.size() - verdict - 2)), nullptr, false);
+        if (c.eventExitCode >= 0) {
+            shown["exitCode"] = c.eventExitCode;
+            shown["reason"] = c.eventExitCode == 0 ? Json(nullptr) : shown["reason"];
+        }
+        EXPECT_EQ(said, shown);
+    }
+    if (!c.messageFile.empty()) {
+        FakeRegistry source;
+        SuiteFixture::RegisterEventSource(source);
+        source.SetString(SuiteFixture::EventSourceKey, L"EventMessageFile", c.messageFile, RegType::ExpandSz);
+        EXPECT_EQ(SourceKey(FakeRegistry::Instance()), SourceKey(source));
+    }
 }
 
 TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
@@ -313,7 +389,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {.args = {L"/load", L"/log"}, .parsed = "L", .reach = WrongLine, .exitCode = 2, .reason = "usage",
          .error = L"/log needs the name of a file."},
         {.args = {L"/load", L"/log", L""}, .parsed = "L", .reach = WrongLine, .exitCode = 2, .reason = "usage",
-         .error = L"/log needs the name of a file."},
+         .error = L"/log needs the name of a file.", .commandLine = L"/load /log \"\""},
         // A switch after /log is not a file name: no file "/load" is written.
         {.args = {L"/log", L"/load"}, .parsed = "L", .reach = WrongLine, .exitCode = 2, .reason = "usage",
          .error = L"/log needs the name of a file, not the switch /load."},
@@ -394,11 +470,12 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          .commands = "L", .exitCode = 1, .reason = "log-failed", .log = L"C:\\Work\\x.log", .ends = Loaded,
          .output = L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n",
          .logBytes = 200},
-        // A log that cannot take the verdict fails the run, and the console's verdict, last, says so.
+        // A log that cannot take the verdict fails the run, and the console's verdict, last, says so; the event,
+        // sent before, has the verdict as it was.
         {.args = {L"/load", L"/log", L"x.log"}, .setUp = [](FakeFiles& f) { f.failWriteWith = "{\"tool\""; },
          .logFile = L"x.log", .commands = "L", .exitCode = 1, .reason = "log-failed", .log = L"C:\\Work\\x.log",
          .ends = L"ERROR: Writing the log file C:\\Work\\x.log: There is not enough space on the disk.\r\n",
-         .logUpTo = L"ERROR: Writing"},
+         .logUpTo = L"ERROR: Writing", .eventExitCode = 0},
 
         // Backups: where they are asked to go, and found unusable before anything runs.
         {.args = {L"/delete", L"/yes", L"/backup", L"b.reg"}, .commands = "LD", .backup = L"C:\\Work\\b.reg",
@@ -417,7 +494,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          .error = L"Cannot use the backup file C:\\Work\\b: it is a folder."},
         // One that cannot be written once there stops the Delete before it removes anything.
         {.args = {L"/delete", L"/yes"}, .setUp = [](FakeFiles& f) { f.openErrors[L"C:\\ProgramData\\Tandrel"] = 5; },
-         .commands = "LD", .exitCode = 1, .reason = "backup-failed", .ends = NotDeleted,
+         .commands = "LD", .exitCode = 1, .reason = "backup-failed", .log = NoLog, .ends = NotDeleted,
          .output = L"\r\nERROR: Backup not written: C:\\ProgramData\\Tandrel", .unchanged = true},
         // A backup never replaces a file.
         {.args = {L"/delete", L"/yes", L"/backup", L"b.reg"},
@@ -554,7 +631,7 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          .ends = L"Vestrel.clsLinkIFace\r\n\tOK\r\n\r\n*** 1 PROBLEM FOUND - Scroll back to see them.\r\n"},
         {.args = {L"/repair"}, .setUp = [](FakeFiles& f) { f.openErrors[L"C:\\ProgramData\\Tandrel"] = 5; },
          .commands = "P", .exitCode = 1, .reason = "backup-failed", .healthy = false, .problems = 24,
-         .classes = EveryClass, .ends = NotDeleted + NothingChanged, .unchanged = true},
+         .classes = EveryClass, .log = NoLog, .ends = NotDeleted + NothingChanged, .unchanged = true},
 
         // Every class failing and a long log name: the last line still fits a deployment tool's 2,048, as it does
         // with a switch given 300 times, or a name whose every character is an escape.
@@ -564,7 +641,84 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
         {.args = loads, .machine = Bare, .parsed = std::string(300, 'L'), .commands = "L", .exitCode = 1,
          .reason = "command-failed", .ends = NotLoaded},
         {.args = {L"/load"}, .setUp = [&longName](FakeFiles&) { FakeSystem::Instance().computerName = longName; },
-         .commands = "L", .computer = longName, .shortened = "computer", .ends = Loaded},
+         .commands = "L", .computer = longName, .shortened = "computer", .ends = Loaded,
+         .identity = L"Tandrel " TANDREL_VERSION L" (32-bit) on " + longName +
+                     L", 2026-12-08T09:05:07+01:00, Windows 10.0.19045, as CONTOSO7\\admin"},
+
+        // Without /log, the run's own log in Logs, never replacing one; the newest 100 of Tandrel's own names are
+        // kept, and nothing else there is touched.
+        {.args = {L"/check"}, .machine = Healthy,
+         .setUp = [](FakeFiles& f) { f.contents[Logs + L"Check-20261208-090507.log"] = "earlier"; }, .commands = "K",
+         .healthy = true, .problems = 0, .log = L"C:\\ProgramData\\Tandrel\\Logs\\Check-20261208-090507-2.log",
+         .ends = CheckClean,
+         .output = L"Log file: C:\\ProgramData\\Tandrel\\Logs\\Check-20261208-090507-2.log\r\nVestrel Path: "},
+        {.args = {L"/check"}, .machine = Healthy, .setUp = HundredLogs, .commands = "K", .healthy = true,
+         .problems = 0, .ends = CheckClean, .removed = {Logs + L"Load-20261001-000000.log"}},
+        {.args = {L"/check"}, .machine = Healthy,
+         .setUp = [](FakeFiles& f) {
+             HundredLogs(f);
+             f.removeErrors[Logs + L"Load-20261001-000000.log"] = 5;
+         },
+         .commands = "K", .healthy = true, .problems = 0, .ends = CheckClean,
+         .output = L"WARNING: The old log C:\\ProgramData\\Tandrel\\Logs\\Load-20261001-000000.log was not removed: "
+                   L"Windows error 5.\r\nVestrel Path: "},
+        {.args = {L"/check"}, .machine = Healthy,
+         .setUp = [](FakeFiles& f) {
+             HundredLogs(f);
+             f.refusals[Logs + L"Load-20261001-000000.log"] = FileRefusal::Link;
+         },
+         .commands = "K", .healthy = true, .problems = 0, .ends = CheckClean,
+         .output = L"Load-20261001-000000.log was not removed: it is a symbolic link or a mount point"},
+        // A logs folder that cannot be used leaves the run without a log, and its exit code as it was.
+        {.args = {L"/check"}, .machine = Healthy,
+         .setUp = [](FakeFiles& f) { f.openErrors[L"C:\\ProgramData\\Tandrel\\Logs"] = 5; }, .commands = "K",
+         .healthy = true, .problems = 0, .log = NoLog, .ends = CheckClean,
+         .output = L"The run goes on without a log file: C:\\ProgramData\\Tandrel\\Logs: Windows error 5.\r\n"
+                   L"Vestrel Path: "},
+        // The event source registered where it is missing or differs; another's message file, a link on the way,
+        // or a failed write are noted, and change neither the exit code nor the verdict.
+        {.args = {L"/check"}, .machine = Healthy,
+         .setUp = [](FakeFiles&) { FakeRegistry::Instance().DeleteTree(SuiteFixture::EventSourceKey); },
+         .commands = "K", .healthy = true, .problems = 0, .ends = CheckClean},
+        {.args = {L"/check"}, .machine = Healthy,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().SetValue(SuiteFixture::EventSourceKey, L"TypesSupported", RegType::Dword,
+                                               std::string("\x04\0\0\0", 4));
+         },
+         .commands = "K", .healthy = true, .problems = 0, .ends = CheckClean},
+        {.args = {L"/check"}, .machine = Healthy,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().SetString(SuiteFixture::EventSourceKey, L"EventMessageFile",
+                                                L"C:\\Other\\Messages.dll", RegType::ExpandSz);
+         },
+         .commands = "K", .healthy = true, .problems = 0,
+         .ends = L"No problems found.\r\nNOTE: The event source Tandrel is registered with the message file "
+                 L"C:\\Other\\Messages.dll, not %SystemRoot%\\System32\\EventCreate.exe; it is left as it is.\r\n",
+         .messageFile = L"C:\\Other\\Messages.dll"},
+        {.args = {L"/check"}, .machine = Healthy,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().DeleteTree(SuiteFixture::EventSourceKey);
+             FakeRegistry::Instance().CreateLink(SuiteFixture::EventSourceKey, L"SOFTWARE\\Other");
+         },
+         .commands = "K", .healthy = true, .problems = 0,
+         .ends = L"No problems found.\r\nWARNING: The event source key HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\"
+                 L"Services\\EventLog\\Application\\Tandrel lies below a registry link to HKEY_LOCAL_MACHINE\\SOFTWARE\\"
+                 L"Other, so the event source was not registered.\r\n",
+         .unchanged = true, .messageFile = L""},
+        {.args = {L"/check"}, .machine = Healthy,
+         .setUp = [](FakeFiles&) {
+             FakeRegistry::Instance().DeleteTree(SuiteFixture::EventSourceKey);
+             FakeRegistry::Instance().Fail(FakeRegistry::Call::Create, SuiteFixture::EventSourceKey, 5);
+         },
+         .commands = "K", .healthy = true, .problems = 0,
+         .ends = L"No problems found.\r\nWARNING: The event source key HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\"
+                 L"Services\\EventLog\\Application\\Tandrel cannot be created: Windows error 5.\r\n",
+         .messageFile = L""},
+        {.args = {L"/repair"}, .setUp = [](FakeFiles&) { FakeEventLog::Instance().failCall = L"ReportEventW"; },
+         .commands = "P", .exitCode = 1, .reason = "problems", .healthy = false, .problems = 15,
+         .classes = EveryClass, .backup = L"C:\\ProgramData\\Tandrel\\Backups\\Repair-20261208-090507.reg",
+         .ends = Found15 + L"WARNING: The run's event was not written to the Application log: ReportEventW failed: "
+                           L"Windows error 5.\r\n"},
 
         // One run at a time: another holding the lock leaves this one to do nothing, not even to open the log
         // named, which the run that has the lock may be writing. It names what it was asked to do, for a retry.

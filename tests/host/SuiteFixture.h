@@ -8,6 +8,7 @@
 #include "helpers/SuiteFiles.h"
 #include "tests/common/PeImageBuilder.h"
 #include "tests/fakes/FakeCreation.h"
+#include "tests/fakes/FakeEventLog.h"
 #include "tests/fakes/FakeDisk.h"
 #include "tests/fakes/FakeFiles.h"
 #include "tests/fakes/FakeProcesses.h"
@@ -86,6 +87,7 @@ inline void ResetFakes()
     FakeFiles::Instance().Reset();
     FakeDisk::Instance().Reset();
     FakeCreation::Instance().Reset();
+    FakeEventLog::Instance().Reset();
 }
 
 // A file of the suite as its 32-bit callers load it: KERNEL32 is one of the system's known DLLs, OLEAUT32 is in
@@ -121,15 +123,27 @@ inline void ServeHealthy()
     }
 }
 
+// Tandrel's event source as its runs register it, written out here so that a wrong value in the program shows.
+inline const std::wstring EventSourceKey = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Tandrel";
+inline void RegisterEventSource(FakeRegistry& registry)
+{
+    registry.SetString(EventSourceKey, L"EventMessageFile", L"%SystemRoot%\\System32\\EventCreate.exe",
+                       RegType::ExpandSz);
+    registry.SetValue(EventSourceKey, L"TypesSupported", RegType::Dword, std::string("\x07\0\0\0", 4));
+    registry.SetValue(EventSourceKey, L"CustomSource", RegType::Dword, std::string("\x01\0\0\0", 4));
+}
+
 // Resets every fake, then installs as much of the suite as `machine` says:
 // its files (the executables in AppDir, registered under App Paths, the
 // libraries and regsvr32 in SysDir) and its classes.
 inline void Prepare(Machine machine)
 {
     ResetFakes();
+    auto& registry = FakeRegistry::Instance();
+    // Every machine has had a run of Tandrel before: its event source is there, as a run leaves it.
+    RegisterEventSource(registry);
     if (machine == Machine::Bare)
         return;
-    auto& registry = FakeRegistry::Instance();
     registry.SetString(AppPathsKey, L"", AppDir + L"Vestrel.exe");
     registry.SetString(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", L"kernel32",
                        L"kernel32.dll");

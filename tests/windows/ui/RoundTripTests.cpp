@@ -440,6 +440,11 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     EXPECT_NE(report.find(L"\r\n*** 15 PROBLEMS FOUND - Scroll back to see them.\r\n"), std::wstring::npos);
     Json shown = LastLineJson(comOutput);
     Json logged = logVerdict();
+    // Without /log the run keeps its own, in the program data's Tandrel\Logs, named after its command.
+    const std::string ownLog = shown["log"].is_string() ? shown["log"].get<std::string>() : "";
+    EXPECT_NE(ownLog.find(":\\ProgramData\\Tandrel\\Logs\\Check-"), std::string::npos) << ownLog;
+    const std::wstring ownText = UiAutomation::Utf8FileText(ownLog);
+    EXPECT_EQ(LastLineJson(std::string(ownText.begin(), ownText.end())), shown);
     EXPECT_EQ(shown["commands"], Json::array({"check"}));
     EXPECT_EQ(shown["exitCode"], 1);
     EXPECT_EQ(shown["problems"], 15);
