@@ -5,13 +5,16 @@
 #include <map>
 #include <set>
 
+#include "commands/UnseenPrograms.h"
 #include "helpers/FuncLib.h"
 #include "helpers/SecureFolder.h"
 #include "helpers/SuiteFiles.h"
 #include "platform/CreationPlatform.h"
 #include "platform/FilePlatform.h"
+#include "platform/ProcessPlatform.h"
 #include "platform/Sentence.h"
 #include "platform/SystemPlatform.h"
+#include "platform/WinCodes.h"
 
 namespace {
 
@@ -219,10 +222,28 @@ struct Started {
     std::uint64_t released = 0;
 };
 
+// Closes a program server left running, once it is held and still the file it was: its identifier may have passed
+// to another process since the list was made. One that has ended meanwhile is done.
+void CloseLeftProgram(const CreationPlatform::RunningProgram& running, const std::wstring& server, CommandLog& log)
+{
+    OwnedProcess process;
+    std::wstring path;
+    bool same = false;
+    const long code = ProcessPlatform::OpenProgram(running.id, process, path);
+    if (code == WinCode::InvalidParameter)
+        return;
+    if (code != 0)
+        log.AddMsg(L"\tWARNING: " + running.path + L" (process " + std::to_wstring(running.id) +
+                   L"), which nobody can see, cannot be closed: " + WithoutFinalStop(FilePlatform::ErrorText(code)) +
+                   L".");
+    else if (FilePlatform::SameFile(path, server, same) == 0 && same)
+        CloseUnseenProgram(running.path, running.id, process.get(), log);
+}
+
 // The suite's programs that were not running before the first creation and still are 10 s after the last
-// release of their objects: each gets a note, and is left as it is.
+// release of their objects: each gets a note, and is left as it is, or closed where nobody sees the desktop.
 void NoteProgramsLeft(const std::set<std::uint32_t>& before, const std::map<std::wstring, Started>& programs,
-                      CommandLog& log)
+                      bool unseen, CommandLog& log)
 {
     if (programs.empty())
         return;
@@ -230,7 +251,7 @@ void NoteProgramsLeft(const std::set<std::uint32_t>& before, const std::map<std:
     for (const auto& [path, started] : programs)
         last = std::max(last, started.released);
     constexpr std::uint32_t PollMs = 250;
-    std::vector<std::wstring> left;
+    std::vector<std::pair<CreationPlatform::RunningProgram, std::wstring>> left;
     for (;;) {
         left.clear();
         for (const CreationPlatform::RunningProgram& running : CreationPlatform::RunningPrograms()) {
@@ -239,10 +260,7 @@ void NoteProgramsLeft(const std::set<std::uint32_t>& before, const std::map<std:
             for (const auto& [path, started] : programs) {
                 bool same = false;
                 if (FilePlatform::SameFile(running.path, path, same) == 0 && same)
-                    left.push_back(L"\tNOTE: " + running.path + L" (process " + std::to_wstring(running.id) +
-                                   L"), which creating " + started.progId + L" started, is still running " +
-                                   std::to_wstring(ProgramEndMs / 1000) +
-                                   L" s after its object was released; Tandrel leaves it alone.");
+                    left.push_back({running, path});
             }
         }
         if (left.empty() || SystemPlatform::Ticks() >= last + ProgramEndMs)
@@ -250,8 +268,15 @@ void NoteProgramsLeft(const std::set<std::uint32_t>& before, const std::map<std:
         SystemPlatform::Pause(PollMs);
     }
     // Apart from the last class's lines: the programs are no class's.
-    for (std::size_t i = 0; i < left.size(); ++i)
-        log.AddMsg((i == 0 ? L"\r\n" : L"") + left[i]);
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        const auto& [running, server] = left[i];
+        log.AddMsg(std::wstring(i == 0 ? L"\r\n" : L"") + L"\tNOTE: " + running.path + L" (process " +
+                   std::to_wstring(running.id) + L"), which creating " + programs.at(server).progId +
+                   L" started, is still running " + std::to_wstring(ProgramEndMs / 1000) +
+                   L" s after its object was released" + (unseen ? L"." : L"; Tandrel leaves it alone."));
+        if (unseen)
+            CloseLeftProgram(running, server, log);
+    }
 }
 
 std::wstring Disagreement(bool created, bool checkFound)
@@ -323,7 +348,7 @@ CommandOutcome VerifySuiteCommand(const SuiteState& state, CommandLog& log)
             report.classes.push_back(parts[i].findings.progId);
     }
     children.Finish();
-    NoteProgramsLeft(before, programs, log);
+    NoteProgramsLeft(before, programs, state.ProgramsUnseen, log);
     log.AddMsg(ProblemsLine(report.problems));
     log.FlushLog();
     CommandOutcome outcome;
