@@ -12,6 +12,6 @@
 // How long a program asked to close may take before it is ended.
 inline constexpr std::uint32_t CloseLimitMs = 10000;
 
-// Asks the program at `path`, process `id`, held as `process`, to close, ends it when it has no window or has not
-// closed within 10 s, and logs which, one line.
+// Asks the program at `path`, process `id`, held as `process`, to close, ends it when it has not within 10 s, and
+// logs which, one line.
 void CloseUnseenProgram(const std::wstring& path, std::uint32_t id, ProcessHandle process, CommandLog& log);

@@ -175,9 +175,14 @@ TEST_F(CreateTest, WhereNobodySeesTheDesktopTheProgramsStillRunningAreClosed)
         {"programs that register and close, and one that ignores WM_CLOSE", conducts,
          Lead + closed(L"Corvane.exe", 100) + closed(L"Brenlow.exe", 102, L"Ended", L": it did not close within 10 s"),
          {L"close 100", L"close 102", L"end 102"}, 2000 + 10000},
-        {"a program without a window, ended at once",
+        {"a program without a window, ended after 10 s",
          [](FakeProcesses& p) { p.conducts[L"ladrisk.exe"] = Conduct{.windows = 0}; },
-         Lead + closed(L"Ladrisk.exe", 103, L"Ended", L": it has no window to close"), {L"close 103", L"end 103"}},
+         Lead + closed(L"Ladrisk.exe", 103, L"Ended", L": it has no window to close, and did not end within 10 s"),
+         {L"close 103", L"end 103"}, 10000},
+        // One that is ending by itself once registered is given its time.
+        {"a program without a window that ends by itself",
+         [](FakeProcesses& p) { p.conducts[L"ladrisk.exe"] = {.registersAfter = 0, .endsAfter = 300, .windows = 0}; },
+         Lead + L"\t" + AppDir + L"Ladrisk.exe (process 103) ended by itself.\r\n", {L"close 103"}, 300},
         {"one that never registers: a minute, then closed",
          [](FakeProcesses& p) { p.conducts[L"omberly.exe"] = {.registersAfter = Never}; },
          Lead + L"\tWARNING: " + AppDir + L"Omberly.exe (process 104) has not registered its classes within 60 s.\r\n" +

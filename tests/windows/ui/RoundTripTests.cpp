@@ -450,6 +450,23 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
     EXPECT_EQ(shown, logged);
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelCom + " /frobnicate", 60000, nullptr, &comOutput), 2);
     EXPECT_EQ(LastLineJson(comOutput)["error"], "Unknown argument: /frobnicate");
+    // Without switches where no screen shows the desktop, neither program opens a window to wait there unseen.
+    const char* unseen = UiAutomation::UnseenDesktop();
+    ASSERT_NE(unseen, nullptr);
+    for (const std::string& program : {tandrelCom, tandrelExe}) {
+        SCOPED_TRACE(program);
+        const DWORD begun = GetTickCount();
+        EXPECT_EQ(UiAutomation::RunAndWait(program, 60000, nullptr, &comOutput, unseen), 2);
+        const DWORD took = GetTickCount() - begun;
+        std::printf("%s without switches on a desktop nobody sees: exit code 2 after %lu ms\n", program.c_str(),
+                    static_cast<unsigned long>(took));
+        EXPECT_LT(took, 10000u);
+        if (program == tandrelCom) {
+            EXPECT_EQ(LastLineJson(comOutput)["reason"], "usage");
+            EXPECT_EQ(LastLineJson(comOutput)["error"],
+                      "No window opens: nobody can see this session's desktop. Give one of these switches.");
+        }
+    }
     DeleteFileA(backup.c_str());
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + backupSwitch, 120000), 0);
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /check"), 0);
