@@ -142,5 +142,5 @@ std::wstring UsageText()
            L"Commands run in the order given, with no window. Exit code: 0 when every\r\n"
            L"command succeeded, 1 when one reported errors, 2 for a wrong command line,\r\n"
            L"1618 when another Tandrel run is in progress on this computer.\r\n"
-           L"Without arguments Tandrel opens its window.\r\n";
+           L"Without arguments Tandrel opens its window, where someone can see the desktop.\r\n";
 }
