@@ -49,6 +49,23 @@ HANDLE Held(ProcessHandle process)
     return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(process));
 }
 
+struct CloseSearch {
+    DWORD id;
+    int windows;
+};
+
+BOOL CALLBACK PostCloseIfOwned(HWND window, LPARAM found)
+{
+    auto& search = *reinterpret_cast<CloseSearch*>(found);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search.id) {
+        ++search.windows;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 void CloseProcess(ProcessHandle process)
@@ -89,22 +106,8 @@ bool WaitForEnd(ProcessHandle process, std::uint32_t timeoutMs)
 
 int PostClose(std::uint32_t id)
 {
-    struct Search {
-        DWORD id;
-        int windows;
-    } search{id, 0};
-    EnumWindows(
-        [](HWND window, LPARAM found) -> BOOL {
-            auto& search = *reinterpret_cast<Search*>(found);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == search.id) {
-                ++search.windows;
-                PostMessageW(window, WM_CLOSE, 0, 0);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    CloseSearch search{id, 0};
+    EnumWindows(&PostCloseIfOwned, reinterpret_cast<LPARAM>(&search));
     return search.windows;
 }
 
