@@ -6,7 +6,6 @@
 #include "platform/SystemPlatform.h"
 
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -47,7 +46,7 @@ bool StartSuiteProgram(const std::wstring& program, CommandLog& log, std::vector
 // start, is closed: a program that ends by itself is done at once.
 void CloseStartedPrograms(std::vector<StartedProgram>& started, CommandLog& log)
 {
-    bool first = true;
+    std::vector<UnseenProgram> running;
     for (StartedProgram& program : started) {
         bool registered = false;
         bool ended = ProcessPlatform::WaitForEnd(program.process.get(), 0);
@@ -56,16 +55,16 @@ void CloseStartedPrograms(std::vector<StartedProgram>& started, CommandLog& log)
             ended = ProcessPlatform::WaitForEnd(program.process.get(), PollMs);
         if (ended)
             continue;
-        if (std::exchange(first, false))
+        if (running.empty())
             log.AddMsg(L"\r\nNobody can see this session's desktop: the programs that Create started and that "
                        L"still run are closed.");
         if (!registered)
             log.AddMsg(L"\tWARNING: " + program.path + L" (process " + std::to_wstring(program.id) +
                        L") has not registered its classes within " +
                        std::to_wstring(RegistrationTimeoutMs / 1000) + L" s.");
-        CloseUnseenProgram(program.path, program.id, program.process.get(), log);
-        log.FlushLog();
+        running.push_back({program.path, program.id, std::move(program.process)});
     }
+    CloseUnseenPrograms(running, log);
 }
 
 bool RegisterLibrary(const std::wstring& component, CommandLog& log)

@@ -2,21 +2,33 @@
 
 #include "platform/FilePlatform.h"
 #include "platform/Sentence.h"
+#include "platform/SystemPlatform.h"
 
-void CloseUnseenProgram(const std::wstring& path, std::uint32_t id, ProcessHandle process, CommandLog& log)
+void CloseUnseenPrograms(std::vector<UnseenProgram>& programs, CommandLog& log)
 {
-    const std::wstring named = path + L" (process " + std::to_wstring(id) + L")";
-    // A program without a window still gets its time: one that has just registered may be ending by itself, and
-    // ending it then could cut its registration short.
-    const bool windows = ProcessPlatform::PostClose(id) > 0;
-    if (ProcessPlatform::WaitForEnd(process, CloseLimitMs)) {
-        log.AddMsg(windows ? L"\tClosed " + named + L", which nobody can see." : L"\t" + named + L" ended by itself.");
-        return;
+    std::vector<bool> windows;
+    for (const UnseenProgram& program : programs)
+        windows.push_back(ProcessPlatform::PostClose(program.id) > 0);
+    // All are asked first, so that their 10 s run side by side. A program without a window still gets its time:
+    // one that has just registered may be ending by itself, and ending it then could cut its registration short.
+    const std::uint64_t deadline = SystemPlatform::Ticks() + CloseLimitMs;
+    for (std::size_t i = 0; i < programs.size(); ++i) {
+        const UnseenProgram& program = programs[i];
+        const std::wstring named = program.path + L" (process " + std::to_wstring(program.id) + L")";
+        const std::uint64_t now = SystemPlatform::Ticks();
+        if (ProcessPlatform::WaitForEnd(program.process.get(),
+                                        static_cast<std::uint32_t>(deadline > now ? deadline - now : 0))) {
+            log.AddMsg(windows[i] ? L"\tClosed " + named + L", which nobody can see."
+                                  : L"\t" + named + L" ended by itself.");
+            continue;
+        }
+        const std::wstring why =
+            (windows[i] ? L"it did not close within " : L"it has no window to close, and did not end within ") +
+            std::to_wstring(CloseLimitMs / 1000) + L" s";
+        const long code = ProcessPlatform::EndProgram(program.process.get());
+        log.AddMsg(code == 0 ? L"\tEnded " + named + L", which nobody can see: " + why + L"."
+                             : L"\tWARNING: " + named + L", which nobody can see, cannot be ended (" + why + L"): " +
+                                   WithoutFinalStop(FilePlatform::ErrorText(code)) + L".");
     }
-    const std::wstring why = (windows ? L"it did not close within " : L"it has no window to close, and did not end within ") +
-                             std::to_wstring(CloseLimitMs / 1000) + L" s";
-    const long code = ProcessPlatform::EndProgram(process);
-    log.AddMsg(code == 0 ? L"\tEnded " + named + L", which nobody can see: " + why + L"."
-                         : L"\tWARNING: " + named + L", which nobody can see, cannot be ended (" + why + L"): " +
-                               WithoutFinalStop(FilePlatform::ErrorText(code)) + L".");
+    log.FlushLog();
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "commands/CommandLog.h"
 #include "platform/ProcessPlatform.h"
@@ -9,9 +10,15 @@
 // The suite's programs that a command started in a session whose desktop nobody sees: left there, they would run
 // until the next restart, holding the suite's files open.
 
-// How long a program asked to close may take before it is ended.
+// How long the programs asked to close may take before they are ended.
 inline constexpr std::uint32_t CloseLimitMs = 10000;
 
-// Asks the program at `path`, process `id`, held as `process`, to close, ends it when it has not within 10 s, and
-// logs which, one line.
-void CloseUnseenProgram(const std::wstring& path, std::uint32_t id, ProcessHandle process, CommandLog& log);
+struct UnseenProgram {
+    std::wstring path;
+    std::uint32_t id = 0;
+    OwnedProcess process;
+};
+
+// Asks each program to close, ends those still running 10 s after the asking, and logs what became of each, one
+// line each.
+void CloseUnseenPrograms(std::vector<UnseenProgram>& programs, CommandLog& log);

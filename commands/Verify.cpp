@@ -222,22 +222,21 @@ struct Started {
     std::uint64_t released = 0;
 };
 
-// Closes a program server left running, once it is held and still the file it was: its identifier may have passed
-// to another process since the list was made. One that has ended meanwhile is done.
-void CloseLeftProgram(const CreationPlatform::RunningProgram& running, const std::wstring& server, CommandLog& log)
+// A program server left running, held once it is still the file it was: its identifier may have passed to another
+// process since the list was made. One that has ended meanwhile is done.
+void HoldLeftProgram(const CreationPlatform::RunningProgram& running, const std::wstring& server,
+                     std::vector<UnseenProgram>& held, CommandLog& log)
 {
     OwnedProcess process;
     std::wstring path;
     bool same = false;
     const long code = ProcessPlatform::OpenProgram(running.id, process, path);
-    if (code == WinCode::InvalidParameter)
-        return;
-    if (code != 0)
+    if (code != 0 && code != WinCode::InvalidParameter)
         log.AddMsg(L"\tWARNING: " + running.path + L" (process " + std::to_wstring(running.id) +
                    L"), which nobody can see, cannot be closed: " + WithoutFinalStop(FilePlatform::ErrorText(code)) +
                    L".");
-    else if (FilePlatform::SameFile(path, server, same) == 0 && same)
-        CloseUnseenProgram(running.path, running.id, process.get(), log);
+    if (code == 0 && FilePlatform::SameFile(path, server, same) == 0 && same)
+        held.push_back({running.path, running.id, std::move(process)});
 }
 
 // The suite's programs that were not running before the first creation and still are 10 s after the last
@@ -268,6 +267,7 @@ void NoteProgramsLeft(const std::set<std::uint32_t>& before, const std::map<std:
         SystemPlatform::Pause(PollMs);
     }
     // Apart from the last class's lines: the programs are no class's.
+    std::vector<UnseenProgram> held;
     for (std::size_t i = 0; i < left.size(); ++i) {
         const auto& [running, server] = left[i];
         log.AddMsg(std::wstring(i == 0 ? L"\r\n" : L"") + L"\tNOTE: " + running.path + L" (process " +
@@ -275,8 +275,9 @@ void NoteProgramsLeft(const std::set<std::uint32_t>& before, const std::map<std:
                    L" started, is still running " + std::to_wstring(ProgramEndMs / 1000) +
                    L" s after its object was released" + (unseen ? L"." : L"; Tandrel leaves it alone."));
         if (unseen)
-            CloseLeftProgram(running, server, log);
+            HoldLeftProgram(running, server, held, log);
     }
+    CloseUnseenPrograms(held, log);
 }
 
 std::wstring Disagreement(bool created, bool checkFound)
