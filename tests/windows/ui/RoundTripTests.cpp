@@ -966,6 +966,26 @@ TEST_F(RoundTrip, VerifyCreatesEachClassAsAScriptDoes)
     EXPECT_LT(took, 80000u);
     EXPECT_GT(took, 40000u);
     EXPECT_GT(StandInsRunning(true), 0) << "the hung and the silent server are left alone";
+
+    // Where nobody sees the desktop, the server left running is ended once it has had its 10 s to close: the
+    // stand-ins serve without a window. Omberly's server has not been ended by force, so Wine starts it anew.
+    SetEnvironmentVariableW(L"TANDREL_SUITE_CREATE_HANG", L"Omberly.exe");
+    const DWORD unseenStart = GetTickCount();
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /verify /log \"" + logPath + "\"", 180000, nullptr, nullptr,
+                                       UiAutomation::UnseenDesktop()),
+              1);
+    std::printf("/verify on a desktop nobody sees, with a server left running: %lu ms\n",
+                static_cast<unsigned long>(GetTickCount() - unseenStart));
+    SetEnvironmentVariableW(L"TANDREL_SUITE_CREATE_HANG", nullptr);
+    report = logText();
+    const std::wstring ended = L"\tEnded C:\\Program Files\\Vestrel\\Omberly.exe (process ";
+    const std::size_t at = report.find(ended);
+    ASSERT_NE(at, std::wstring::npos) << std::string(report.begin(), report.end());
+    const std::size_t close = report.find(L")", at), end = report.find(L"\r\n", at);
+    EXPECT_EQ(report.substr(close, end - close),
+              L"), which nobody can see: it has no window to close, and did not end within 10 s.");
+    EXPECT_NE(report.find(L"\tNOTE: C:\\Program Files\\Vestrel\\Omberly.exe (process "), std::wstring::npos);
+    EXPECT_EQ(StandInsRunning(), 0);
     DeleteFileA(logPath.c_str());
 }
 
