@@ -1,11 +1,11 @@
+#include <utility>
+
 #include "commands/Commands.h"
 #include "commands/UnseenPrograms.h"
 #include "helpers/FuncLib.h"
 #include "helpers/SuiteFiles.h"
 #include "platform/ProcessPlatform.h"
 #include "platform/SystemPlatform.h"
-
-#include <utility>
 
 namespace {
 
