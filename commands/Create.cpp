@@ -55,16 +55,17 @@ void CloseStartedPrograms(std::vector<StartedProgram>& started, CommandLog& log)
             ended = ProcessPlatform::WaitForEnd(program.process.get(), PollMs);
         if (ended)
             continue;
-        if (running.empty())
-            log.AddMsg(L"\r\nNobody can see this session's desktop: the programs that Create started and that "
-                       L"still run are closed.");
+        std::wstring note;
         if (!registered)
-            log.AddMsg(L"\tWARNING: " + program.path + L" (process " + std::to_wstring(program.id) +
-                       L") has not registered its classes within " +
-                       std::to_wstring(RegistrationTimeoutMs / 1000) + L" s.");
-        running.push_back({program.path, program.id, std::move(program.process)});
+            note = L"\tWARNING: " + program.path + L" (process " + std::to_wstring(program.id) +
+                   L") has not registered its classes within " + std::to_wstring(RegistrationTimeoutMs / 1000) +
+                   L" s.";
+        running.push_back({program.path, program.id, std::move(program.process), note});
     }
-    CloseUnseenPrograms(running, log);
+    CloseUnseenPrograms(running,
+                        L"\r\nNobody can see this session's desktop: the programs that Create started and that "
+                        L"still run are closed.",
+                        log);
 }
 
 bool RegisterLibrary(const std::wstring& component, CommandLog& log)

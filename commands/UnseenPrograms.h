@@ -17,8 +17,10 @@ struct UnseenProgram {
     std::wstring path;
     std::uint32_t id = 0;
     OwnedProcess process;
+    std::wstring note;  // what the log says of it before what became of it; "" for nothing
 };
 
-// Asks each program to close, ends those still running 10 s after the asking, and logs what became of each, one
-// line each.
-void CloseUnseenPrograms(std::vector<UnseenProgram>& programs, CommandLog& log);
+// Asks each program to close, ends those still running 10 s after the asking, and logs what became of each after
+// its note, one line each, the first after `lead`. Of one without a window or note that ends by itself nothing is
+// said: it was done.
+void CloseUnseenPrograms(std::vector<UnseenProgram>& programs, const std::wstring& lead, CommandLog& log);

@@ -222,21 +222,24 @@ struct Started {
     std::uint64_t released = 0;
 };
 
-// A program server left running, held once it is still the file it was: its identifier may have passed to another
-// process since the list was made. One that has ended meanwhile is done.
+// A program server left running, held with its note once it is still the file it was: its identifier may have
+// passed to another process since the list was made. Of one that has ended meanwhile the note is all.
 void HoldLeftProgram(const CreationPlatform::RunningProgram& running, const std::wstring& server,
-                     std::vector<UnseenProgram>& held, CommandLog& log)
+                     const std::wstring& note, std::vector<UnseenProgram>& held, CommandLog& log)
 {
     OwnedProcess process;
     std::wstring path;
     bool same = false;
     const long code = ProcessPlatform::OpenProgram(running.id, process, path);
+    if (code == 0 && FilePlatform::SameFile(path, server, same) == 0 && same) {
+        held.push_back({running.path, running.id, std::move(process), note});
+        return;
+    }
+    log.AddMsg(note);
     if (code != 0 && code != WinCode::InvalidParameter)
         log.AddMsg(L"\tWARNING: " + running.path + L" (process " + std::to_wstring(running.id) +
                    L"), which nobody can see, cannot be closed: " + WithoutFinalStop(FilePlatform::ErrorText(code)) +
                    L".");
-    if (code == 0 && FilePlatform::SameFile(path, server, same) == 0 && same)
-        held.push_back({running.path, running.id, std::move(process)});
 }
 
 // The suite's programs that were not running before the first creation and still are 10 s after the last
@@ -270,14 +273,16 @@ void NoteProgramsLeft(const std::set<std::uint32_t>& before, const std::map<std:
     std::vector<UnseenProgram> held;
     for (std::size_t i = 0; i < left.size(); ++i) {
         const auto& [running, server] = left[i];
-        log.AddMsg(std::wstring(i == 0 ? L"\r\n" : L"") + L"\tNOTE: " + running.path + L" (process " +
-                   std::to_wstring(running.id) + L"), which creating " + programs.at(server).progId +
-                   L" started, is still running " + std::to_wstring(ProgramEndMs / 1000) +
-                   L" s after its object was released" + (unseen ? L"." : L"; Tandrel leaves it alone."));
+        const std::wstring note = std::wstring(i == 0 ? L"\r\n" : L"") + L"\tNOTE: " + running.path + L" (process " +
+                                  std::to_wstring(running.id) + L"), which creating " + programs.at(server).progId +
+                                  L" started, is still running " + std::to_wstring(ProgramEndMs / 1000) +
+                                  L" s after its object was released" + (unseen ? L"." : L"; Tandrel leaves it alone.");
         if (unseen)
-            HoldLeftProgram(running, server, held, log);
+            HoldLeftProgram(running, server, note, held, log);
+        else
+            log.AddMsg(note);
     }
-    CloseUnseenPrograms(held, log);
+    CloseUnseenPrograms(held, L"", log);
 }
 
 std::wstring Disagreement(bool created, bool checkFound)

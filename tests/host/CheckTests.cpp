@@ -596,9 +596,9 @@ TEST(Verify, EachClassGetsTheSystemsAnswerUnderItsHeading)
          },
          {}, 0, 1, L"",
          L"\tNOTE: " + AppDir + L"Corvane.exe (process 4000), which creating Corvane.clsMail started, is still "
-         L"running 10 s after its object was released.\r\n\tNOTE: " + AppDir + L"Omberly.exe (process 4001), which "
-         L"creating Omberly.clsOmberly started, is still running 10 s after its object was released.\r\n\tEnded " +
-         AppDir + L"Corvane.exe (process 4000), which nobody can see: it did not close within 10 s.\r\n\tClosed " +
+         L"running 10 s after its object was released.\r\n\tEnded " + AppDir + L"Corvane.exe (process 4000), which "
+         L"nobody can see: it did not close within 10 s.\r\n\tNOTE: " + AppDir + L"Omberly.exe (process 4001), which "
+         L"creating Omberly.clsOmberly started, is still running 10 s after its object was released.\r\n\tClosed " +
          AppDir + L"Omberly.exe (process 4001), which nobody can see.",
          true, {L"close 4000", L"close 4001", L"end 4000"}},
     };

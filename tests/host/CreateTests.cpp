@@ -179,10 +179,18 @@ TEST_F(CreateTest, WhereNobodySeesTheDesktopTheProgramsStillRunningAreClosed)
          [](FakeProcesses& p) { p.conducts[L"ladrisk.exe"] = Conduct{.windows = 0}; },
          Lead + closed(L"Ladrisk.exe", 103, L"Ended", L": it has no window to close, and did not end within 10 s"),
          {L"close 103", L"end 103"}, 10000},
-        // One that is ending by itself once registered is given its time.
+        // One that is ending by itself once registered is given its time, and was done; one that had not
+        // registered is named.
         {"a program without a window that ends by itself",
          [](FakeProcesses& p) { p.conducts[L"ladrisk.exe"] = {.registersAfter = 0, .endsAfter = 300, .windows = 0}; },
-         Lead + L"\t" + AppDir + L"Ladrisk.exe (process 103) ended by itself.\r\n", {L"close 103"}, 300},
+         L"", {L"close 103"}, 300},
+        {"a program that ends by itself after a minute without registering",
+         [](FakeProcesses& p) {
+             p.conducts[L"ladrisk.exe"] = {.registersAfter = Never, .endsAfter = 65000, .windows = 0};
+         },
+         Lead + L"\tWARNING: " + AppDir + L"Ladrisk.exe (process 103) has not registered its classes within 60 s.\r\n\t" +
+             AppDir + L"Ladrisk.exe (process 103) ended by itself.\r\n",
+         {L"close 103"}, 65000},
         {"one that never registers: a minute, then closed",
          [](FakeProcesses& p) { p.conducts[L"omberly.exe"] = {.registersAfter = Never}; },
          Lead + L"\tWARNING: " + AppDir + L"Omberly.exe (process 104) has not registered its classes within 60 s.\r\n" +

@@ -325,7 +325,10 @@ int RunAndWait(const std::string& commandLine, DWORD timeoutMs, const char* fold
     startup.cb = sizeof startup;
     std::string desktopName = desktop ? desktop : "";
     startup.lpDesktop = desktop ? desktopName.data() : nullptr;
-    const std::string outputFile = OwnFolder() + "run-output.txt";
+    // A name of its own for each run: under Wine a console program's output file may still be held for a moment
+    // after the program has ended, and could neither be replaced nor deleted.
+    static int runs = 0;
+    const std::string outputFile = OwnFolder() + "run-output-" + std::to_string(++runs) + ".txt";
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
     HANDLE out = output ? CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
                                       0, nullptr)
