@@ -428,7 +428,39 @@ private:
     int overrides_ = 0;
 };
 
+// The default value of `path` below HKEY_LOCAL_MACHINE; nothing when there is none to read.
+std::optional<std::wstring> DefaultOf(const std::wstring& path)
+{
+    RegKeyOwner key;
+    std::wstring value;
+    if (RegistryPlatform::OpenKeyWide(RegKey::LocalMachine, path, *key.put()) != RegError::Success ||
+        !ReadWideString(key.get(), L"", value))
+        return std::nullopt;
+    return value;
+}
+
 }  // namespace
+
+bool ProgramRegistered(const std::wstring& program)
+{
+    const std::wstring file = program.substr(program.find_last_of(L'\\') + 1);
+    bool serves = false;
+    for (const wchar_t* progId : ClassTable) {
+        const wchar_t* component = ComponentOf(progId);
+        if (component == nullptr || !EqualsIgnoringCase(component, file))
+            continue;
+        serves = true;
+        std::optional<std::wstring> clsid = DefaultOf(std::wstring(ClassesKey) + progId + L"\\CLSID");
+        std::optional<std::wstring> server =
+            clsid && IsIdentifier(*clsid)
+                ? DefaultOf(std::wstring(ClassesKey) + L"CLSID\\" + *clsid + L"\\LocalServer32")
+                : std::nullopt;
+        bool same = false;
+        if (!server || FilePlatform::SameFile(NamedFile(*server, true), program, same) != 0 || !same)
+            return false;
+    }
+    return serves;
+}
 
 std::wstring ProblemsLine(int problems)
 {

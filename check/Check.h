@@ -27,3 +27,7 @@ struct ClassFindings {
                                      const std::function<void(const ClassFindings&)>& classDone = {});
 // The check's closing line for `problems`.
 [[nodiscard]] std::wstring ProblemsLine(int problems);
+
+// Whether every class of the suite that the program `program` (a full path) serves is registered to it: its ProgID
+// names a class whose LocalServer32 starts that very file. False for a program that serves none of them.
+[[nodiscard]] bool ProgramRegistered(const std::wstring& program);

@@ -25,6 +25,9 @@ struct SuiteState {
     bool CreateFailed = false;
     std::wstring AppPath;
     std::wstring SystemPath;
+    // An unattended run on a desktop that nobody sees: the suite's programs that Create and Verify start are
+    // closed once done, not left running out of sight. The window never sets it.
+    bool ProgramsUnseen = false;
 };
 
 // What a command did, for whoever shows it: the window, or the verdict.

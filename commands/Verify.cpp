@@ -5,13 +5,16 @@
 #include <map>
 #include <set>
 
+#include "commands/UnseenPrograms.h"
 #include "helpers/FuncLib.h"
 #include "helpers/SecureFolder.h"
 #include "helpers/SuiteFiles.h"
 #include "platform/CreationPlatform.h"
 #include "platform/FilePlatform.h"
+#include "platform/ProcessPlatform.h"
 #include "platform/Sentence.h"
 #include "platform/SystemPlatform.h"
+#include "platform/WinCodes.h"
 
 namespace {
 
@@ -219,10 +222,30 @@ struct Started {
     std::uint64_t released = 0;
 };
 
+// A program server left running, held with its note once it is still the file it was: its identifier may have
+// passed to another process since the list was made. Of one that has ended meanwhile the note is all.
+void HoldLeftProgram(const CreationPlatform::RunningProgram& running, const std::wstring& server,
+                     const std::wstring& note, std::vector<UnseenProgram>& held, CommandLog& log)
+{
+    OwnedProcess process;
+    std::wstring path;
+    bool same = false;
+    const long code = ProcessPlatform::OpenProgram(running.id, process, path);
+    if (code == 0 && FilePlatform::SameFile(path, server, same) == 0 && same) {
+        held.push_back({running.path, running.id, std::move(process), note});
+        return;
+    }
+    log.AddMsg(note);
+    if (code != 0 && code != WinCode::InvalidParameter)
+        log.AddMsg(L"\tWARNING: " + running.path + L" (process " + std::to_wstring(running.id) +
+                   L"), which nobody can see, cannot be closed: " + WithoutFinalStop(FilePlatform::ErrorText(code)) +
+                   L".");
+}
+
 // The suite's programs that were not running before the first creation and still are 10 s after the last
-// release of their objects: each gets a note, and is left as it is.
+// release of their objects: each gets a note, and is left as it is, or closed where nobody sees the desktop.
 void NoteProgramsLeft(const std::set<std::uint32_t>& before, const std::map<std::wstring, Started>& programs,
-                      CommandLog& log)
+                      bool unseen, CommandLog& log)
 {
     if (programs.empty())
         return;
@@ -230,7 +253,7 @@ void NoteProgramsLeft(const std::set<std::uint32_t>& before, const std::map<std:
     for (const auto& [path, started] : programs)
         last = std::max(last, started.released);
     constexpr std::uint32_t PollMs = 250;
-    std::vector<std::wstring> left;
+    std::vector<std::pair<CreationPlatform::RunningProgram, std::wstring>> left;
     for (;;) {
         left.clear();
         for (const CreationPlatform::RunningProgram& running : CreationPlatform::RunningPrograms()) {
@@ -239,10 +262,7 @@ void NoteProgramsLeft(const std::set<std::uint32_t>& before, const std::map<std:
             for (const auto& [path, started] : programs) {
                 bool same = false;
                 if (FilePlatform::SameFile(running.path, path, same) == 0 && same)
-                    left.push_back(L"\tNOTE: " + running.path + L" (process " + std::to_wstring(running.id) +
-                                   L"), which creating " + started.progId + L" started, is still running " +
-                                   std::to_wstring(ProgramEndMs / 1000) +
-                                   L" s after its object was released; Tandrel leaves it alone.");
+                    left.push_back({running, path});
             }
         }
         if (left.empty() || SystemPlatform::Ticks() >= last + ProgramEndMs)
@@ -250,8 +270,19 @@ void NoteProgramsLeft(const std::set<std::uint32_t>& before, const std::map<std:
         SystemPlatform::Pause(PollMs);
     }
     // Apart from the last class's lines: the programs are no class's.
-    for (std::size_t i = 0; i < left.size(); ++i)
-        log.AddMsg((i == 0 ? L"\r\n" : L"") + left[i]);
+    std::vector<UnseenProgram> held;
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        const auto& [running, server] = left[i];
+        const std::wstring note = std::wstring(i == 0 ? L"\r\n" : L"") + L"\tNOTE: " + running.path + L" (process " +
+                                  std::to_wstring(running.id) + L"), which creating " + programs.at(server).progId +
+                                  L" started, is still running " + std::to_wstring(ProgramEndMs / 1000) +
+                                  L" s after its object was released" + (unseen ? L"." : L"; Tandrel leaves it alone.");
+        if (unseen)
+            HoldLeftProgram(running, server, note, held, log);
+        else
+            log.AddMsg(note);
+    }
+    CloseUnseenPrograms(held, L"", log);
 }
 
 std::wstring Disagreement(bool created, bool checkFound)
@@ -323,7 +354,7 @@ CommandOutcome VerifySuiteCommand(const SuiteState& state, CommandLog& log)
             report.classes.push_back(parts[i].findings.progId);
     }
     children.Finish();
-    NoteProgramsLeft(before, programs, log);
+    NoteProgramsLeft(before, programs, state.ProgramsUnseen, log);
     log.AddMsg(ProblemsLine(report.problems));
     log.FlushLog();
     CommandOutcome outcome;

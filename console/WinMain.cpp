@@ -4,6 +4,7 @@
 
 #include "console/Form1Window.h"
 #include "platform/ArgumentsPlatform.h"
+#include "platform/SystemPlatform.h"
 
 void RestrictLibrarySearch()
 {
@@ -42,5 +43,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     RestrictLibrarySearch();
     std::vector<std::wstring> arguments = ProgramArguments();
-    return arguments.empty() ? RunWindow(instance, showCommand) : RunCommandLine(arguments);
+    // A window on a desktop that nobody sees would wait there until the deployment tool gave up.
+    return arguments.empty() && SystemPlatform::DesktopVisible() ? RunWindow(instance, showCommand)
+                                                                 : RunCommandLine(arguments);
 }

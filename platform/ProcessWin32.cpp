@@ -44,17 +44,76 @@ bool WaitAnswering(HANDLE process, std::uint32_t timeoutMs)
     }
 }
 
+HANDLE Held(ProcessHandle process)
+{
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(process));
+}
+
+struct CloseSearch {
+    DWORD id;
+    int windows;
+};
+
+BOOL CALLBACK PostCloseIfOwned(HWND window, LPARAM found)
+{
+    auto& search = *reinterpret_cast<CloseSearch*>(found);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search.id) {
+        ++search.windows;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+}
+
 }  // namespace
 
-std::uint32_t StartProgram(const std::wstring& program, const std::wstring& commandLine, int showCommand)
+void CloseProcess(ProcessHandle process)
 {
-    PROCESS_INFORMATION process{};
-    if (!Start(program, commandLine, showCommand, process))
+    CloseHandle(Held(process));
+}
+
+std::uint32_t StartProgram(const std::wstring& program, const std::wstring& commandLine, int showCommand,
+                           OwnedProcess& process)
+{
+    PROCESS_INFORMATION started{};
+    if (!Start(program, commandLine, showCommand, started))
         return 0;
-    // Nothing waits for the program: its handles close with this scope.
-    UniqueKernelHandle thread(process.hThread);
-    UniqueKernelHandle handle(process.hProcess);
-    return process.dwProcessId;
+    UniqueKernelHandle thread(started.hThread);
+    process.reset(static_cast<ProcessHandle>(reinterpret_cast<std::uintptr_t>(started.hProcess)));
+    return started.dwProcessId;
+}
+
+long OpenProgram(std::uint32_t id, OwnedProcess& process, std::wstring& path)
+{
+    UniqueKernelHandle opened(
+        OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    if (!opened)
+        return static_cast<long>(GetLastError());
+    std::wstring name(32768, L'\0');
+    DWORD length = static_cast<DWORD>(name.size());
+    if (!QueryFullProcessImageNameW(opened.get(), 0, name.data(), &length))
+        return static_cast<long>(GetLastError());
+    path = name.substr(0, length);
+    process.reset(static_cast<ProcessHandle>(reinterpret_cast<std::uintptr_t>(opened.release())));
+    return 0;
+}
+
+bool WaitForEnd(ProcessHandle process, std::uint32_t timeoutMs)
+{
+    return WaitAnswering(Held(process), timeoutMs);
+}
+
+int PostClose(std::uint32_t id)
+{
+    CloseSearch search{id, 0};
+    EnumWindows(&PostCloseIfOwned, reinterpret_cast<LPARAM>(&search));
+    return search.windows;
+}
+
+long EndProgram(ProcessHandle process)
+{
+    return TerminateProcess(Held(process), 1) ? 0 : static_cast<long>(GetLastError());
 }
 
 std::optional<std::uint32_t> RunProgram(const std::wstring& program, const std::wstring& commandLine,

@@ -131,4 +131,8 @@ void Pause(std::uint32_t milliseconds);
 // ExpandEnvironmentStringsW, for text read with the wide calls.
 [[nodiscard]] std::optional<std::wstring> ExpandStringsW(const std::wstring& source);
 
+// Whether this process's window station is the one shown on a screen (WSF_VISIBLE): not in session 0, where
+// services and deployment tools run, nor in a station made apart. False also when that cannot be told.
+[[nodiscard]] bool DesktopVisible();
+
 }  // namespace SystemPlatform

@@ -455,4 +455,16 @@ std::optional<std::wstring> ExpandStringsW(const std::wstring& source)
     return text;
 }
 
+bool DesktopVisible()
+{
+    USEROBJECTFLAGS flags{};
+    DWORD needed = 0;
+    HWINSTA station = GetProcessWindowStation();
+    // Unanswered, no window opens and what Tandrel starts is closed behind it: a window that nobody sees would
+    // hold a deployment for hours, and a program left out of sight holds the suite's files until a restart.
+    if (station == nullptr || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed))
+        return false;
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 }  // namespace SystemPlatform

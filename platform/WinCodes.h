@@ -10,6 +10,7 @@ inline constexpr long InvalidHandle = 6;            // ERROR_INVALID_HANDLE
 inline constexpr long WriteFault = 29;              // ERROR_WRITE_FAULT
 inline constexpr long HandleEof = 38;               // ERROR_HANDLE_EOF
 inline constexpr long FileExists = 80;              // ERROR_FILE_EXISTS
+inline constexpr long InvalidParameter = 87;        // ERROR_INVALID_PARAMETER
 inline constexpr long CallNotImplemented = 120;     // ERROR_CALL_NOT_IMPLEMENTED
 inline constexpr long FileTooLarge = 223;           // ERROR_FILE_TOO_LARGE
 inline constexpr long MoreData = 234;               // ERROR_MORE_DATA

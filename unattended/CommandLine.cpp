@@ -159,5 +159,5 @@ std::wstring UsageText()
            L"command succeeded, 1 when one reported errors, 2 for a wrong command line,\r\n"
            L"1618 when another Tandrel run or a Windows Installer transaction is in\r\n"
            L"progress on this computer, 740 when Tandrel does not run elevated.\r\n"
-           L"Without arguments Tandrel opens its window.\r\n";
+           L"Without arguments Tandrel opens its window, where someone can see the desktop.\r\n";
 }

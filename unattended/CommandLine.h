@@ -8,7 +8,7 @@
 
 // Unattended use: Tandrel.exe [/load] [/delete /yes [/backup FILE]] [/create]
 // [/log FILE]; or /restore FILE, /check, /repair [/backup FILE] or /verify, each alone with [/log FILE]; or
-// /repair followed by /verify. Without arguments the program is the window, as ever.
+// /repair followed by /verify. Without arguments the program is the window, where someone can see the desktop.
 enum class UnattendedCommand { Load, Delete, Create, Restore, Check, Repair, Verify };
 inline constexpr UnattendedCommand LastCommand = UnattendedCommand::Verify;
 

@@ -3,15 +3,17 @@
 // console or wherever its standard output leads.
 #include "console/WinMain.h"
 #include "platform/ArgumentsPlatform.h"
+#include "platform/SystemPlatform.h"
 #include "unattended/Unattended.h"
 
 int main()
 {
     RestrictLibrarySearch();
     std::vector<std::wstring> arguments = ProgramArguments();
-    if (!arguments.empty())
+    // Without switches it is the window, as Tandrel.exe is, where someone can see it; elsewhere a window would
+    // wait unseen until the deployment tool gave up.
+    if (!arguments.empty() || !SystemPlatform::DesktopVisible())
         return RunCommandLine(arguments);
-    // Without switches it is the window, as Tandrel.exe is.
     STARTUPINFOW startup{};
     GetStartupInfoW(&startup);
     return RunWindow(GetModuleHandleW(nullptr),

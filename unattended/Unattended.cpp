@@ -114,7 +114,7 @@ bool Changes(const CommandLine& line)
 // Runs what the command line asks once it has been read: the lock taken, the
 // log file opened, the commands run. Notes in `verdict` what it finds.
 int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutput& output, Verdict& verdict,
-            const SystemPlatform::LocalTime& start)
+            const SystemPlatform::LocalTime& start, bool desktopVisible)
 {
     bool runs = line.error.empty() && !line.help && !line.version;
     // Told before anything else is tried: without elevation even the lock would be refused, for a reason that
@@ -169,15 +169,17 @@ int RunLine(CommandLine& line, const std::wstring& argumentsText, UnattendedOutp
     return RunUnattended(view, line,
                          {line.backupFile.value_or(L""), repairs ? L"Repair" : L"Delete",
                           L"command line: " + argumentsText},
-                         verdict);
+                         verdict, desktopVisible);
 }
 
 }  // namespace
 
-int RunUnattended(LogTarget& target, const CommandLine& line, const BackupOrder& backup, Verdict& verdict)
+int RunUnattended(LogTarget& target, const CommandLine& line, const BackupOrder& backup, Verdict& verdict,
+                  bool desktopVisible)
 {
     CommandLog log(target);
     SuiteState state;
+    state.ProgramsUnseen = !desktopVisible;
     StartUp(state, log);
     for (UnattendedCommand command : line.commands) {
         ListCommand(verdict, command);
@@ -191,12 +193,16 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
     if (!arguments.empty() && arguments.front() == CreationChildSwitch)
         return RunCreationChild(arguments);
     CommandLine line = ParseCommandLine(arguments);
+    const bool desktopVisible = SystemPlatform::DesktopVisible();
+    // The programs start this without words only where a window would wait unseen.
+    if (arguments.empty() && !desktopVisible)
+        line.error = L"No window opens: nobody can see this session's desktop. Give one of these switches.";
     UnattendedOutput output;
     const SystemPlatform::LocalTime t = SystemPlatform::Now();
     Verdict verdict;
     verdict.computer = SystemPlatform::ComputerName();
     verdict.time = IsoTime(t);
-    int code = RunLine(line, ArgumentsText(arguments), output, verdict, t);
+    int code = RunLine(line, ArgumentsText(arguments), output, verdict, t, desktopVisible);
     // A log that lacks entries must not pass for a clean run.
     if (code == ExitCode::Success && !output.LogComplete()) {
         verdict.reason = VerdictReason::LogFailed;

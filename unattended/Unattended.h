@@ -23,11 +23,13 @@ private:
 
 // Runs start-up and then the line's commands in order, folding what each
 // returns into `verdict`: the commands run, the last check's findings, the
-// backup and the most specific reason. The exit code that reason gives.
+// backup and the most specific reason. Without `desktopVisible` the suite's
+// programs that the commands start are closed behind them. The exit code that
+// reason gives.
 [[nodiscard]] int RunUnattended(LogTarget& target, const CommandLine& line, const BackupOrder& backup,
-                                Verdict& verdict);
+                                Verdict& verdict, bool desktopVisible);
 
 // The whole unattended run for the words after the program's name: the
 // command line read, the log file opened, the commands run, and the verdict
-// as the last line. Its exit code.
+// as the last line. Without words it says why no window opened. Its exit code.
 [[nodiscard]] int RunCommandLine(const std::vector<std::wstring>& arguments);

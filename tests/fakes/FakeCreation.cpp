@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "commands/Verify.h"
+#include "tests/fakes/FakeProcesses.h"
 #include "tests/fakes/FakeSystem.h"
 
 namespace {
@@ -91,9 +92,10 @@ void EndChild(ChildHandle child)
 std::vector<RunningProgram> RunningPrograms()
 {
     std::vector<RunningProgram> list;
-    for (const FakeCreation::Program& program : FakeCreation::Instance().programs) {
-        if (program.endsAt > FakeSystem::Instance().ticks)
-            list.push_back({program.id, program.path});
+    const FakeProcesses& processes = FakeProcesses::Instance();
+    for (const auto& [id, process] : processes.processes) {
+        if (processes.Running(id))
+            list.push_back({id, process.path});
     }
     return list;
 }
@@ -131,8 +133,9 @@ Creation CreateAsScript(const std::wstring& progId)
         break;
     }
     if (!result.startsProgram.empty())
-        fake.programs.push_back({static_cast<std::uint32_t>(4000 + fake.programs.size()), result.startsProgram,
-                                 FakeSystem::Instance().ticks + result.runsMs});
+        FakeProcesses::Instance().processes[4000 + fake.programsStarted++] = {
+            result.startsProgram, FakeProcesses::Never, FakeSystem::Instance().ticks + result.runsMs,
+            result.windows, result.closes};
     return {};
 }
 

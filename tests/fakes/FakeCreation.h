@@ -16,6 +16,8 @@ struct FakeCreation {
         std::uint32_t code = 0;    // Fails: its HRESULT; Crashes: the exception
         std::wstring startsProgram;  // Created: the program server it starts, which then runs for `runsMs`
         std::uint64_t runsMs = 0;
+        int windows = 0;             // the server's top-level windows, which close on WM_CLOSE when it `closes`
+        bool closes = true;
     };
     std::map<std::wstring, Result> results;  // by ProgID; a ProgID not here is created
     std::map<std::uint32_t, std::wstring> messages;  // the system's message for each HRESULT
@@ -31,12 +33,8 @@ struct FakeCreation {
     std::vector<Start> starts;
     std::vector<std::uint32_t> limits;  // the time limit of each read
     int open = 0;                       // children not yet ended
-    struct Program {
-        std::uint32_t id;
-        std::wstring path;
-        std::uint64_t endsAt;
-    };
-    std::vector<Program> programs;  // what is running beside Tandrel
+    // Program servers started so far: the FakeProcesses they run as are 4000, 4001 ...
+    std::uint32_t programsStarted = 0;
 
     static FakeCreation& Instance();
     void Reset() { *this = FakeCreation(); }

@@ -309,4 +309,9 @@ std::optional<std::wstring> ExpandStrings(const std::wstring& source)
     return Decode(*expanded);
 }
 
+bool DesktopVisible()
+{
+    return FakeSystem::Instance().desktopVisible;
+}
+
 }  // namespace SystemPlatform

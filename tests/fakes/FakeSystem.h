@@ -62,6 +62,7 @@ struct FakeSystem {
     std::uint64_t ticks = 1000;  // moved only by Pause
     std::map<std::wstring, std::wstring> environment;
     int expansionCalls = 0;
+    bool desktopVisible = true;
 
     static FakeSystem& Instance();
     void Reset() { *this = FakeSystem(); }

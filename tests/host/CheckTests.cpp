@@ -520,6 +520,8 @@ TEST(Verify, EachClassGetsTheSystemsAnswerUnderItsHeading)
         std::size_t children = 1;
         std::wstring token = L"";  // how the lead line ends, where not OwnToken
         std::wstring note = L"";   // the entry before the closing line, where it is not the last class's
+        bool unseen = false;       // an unattended run where nobody sees the desktop
+        std::vector<std::wstring> asked = {};
     };
     std::map<std::wstring, std::wstring> refusals, unstarted;
     for (const wchar_t* progId : ClassTable) {
@@ -584,6 +586,21 @@ TEST(Verify, EachClassGetsTheSystemsAnswerUnderItsHeading)
          {}, 0, 1, L"",
          L"\tNOTE: " + AppDir + L"Omberly.exe (process 4001), which creating Omberly.clsOmberly started, is still "
          L"running 10 s after its object was released; Tandrel leaves it alone."},
+        // Where nobody sees the desktop, such a server is asked to close, and ended when it does not within 10 s.
+        {"program servers left where nobody sees the desktop",
+         [] {
+             FakeCreation::Instance().results[L"Omberly.clsOmberly"] = {.startsProgram = AppDir + L"Omberly.exe",
+                                                                      .runsMs = 60000, .windows = 1};
+             FakeCreation::Instance().results[L"Corvane.clsMail"] = {.startsProgram = AppDir + L"Corvane.exe",
+                                                                   .runsMs = 60000, .windows = 1, .closes = false};
+         },
+         {}, 0, 1, L"",
+         L"\tNOTE: " + AppDir + L"Corvane.exe (process 4000), which creating Corvane.clsMail started, is still "
+         L"running 10 s after its object was released.\r\n\tEnded " + AppDir + L"Corvane.exe (process 4000), which "
+         L"nobody can see: it did not close within 10 s.\r\n\tNOTE: " + AppDir + L"Omberly.exe (process 4001), which "
+         L"creating Omberly.clsOmberly started, is still running 10 s after its object was released.\r\n\tClosed " +
+         AppDir + L"Omberly.exe (process 4001), which nobody can see.",
+         true, {L"close 4000", L"close 4001", L"end 4000"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -594,6 +611,7 @@ TEST(Verify, EachClassGetsTheSystemsAnswerUnderItsHeading)
         SuiteState state;
         state.AppPath = AppDir;
         state.SystemPath = SysDir;
+        state.ProgramsUnseen = c.unseen;
         CommandOutcome outcome = VerifySuiteCommand(state, log);
 
         const std::wstring text = view.log;
@@ -622,6 +640,8 @@ TEST(Verify, EachClassGetsTheSystemsAnswerUnderItsHeading)
         EXPECT_EQ(outcome.reason, c.problems ? VerdictReason::Problems : VerdictReason::None);
         EXPECT_EQ(FakeCreation::Instance().starts.size(), c.children);
         EXPECT_EQ(FakeCreation::Instance().open, 0) << "a child left running";
+        EXPECT_EQ(FakeProcesses::Instance().asked, c.asked);
+        EXPECT_EQ(FakeProcesses::Instance().held, 0);
         for (std::uint32_t limit : FakeCreation::Instance().limits)
             EXPECT_EQ(limit, 20000u);
     }

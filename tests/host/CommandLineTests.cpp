@@ -84,6 +84,7 @@ enum class Reach {
     OthersLock,  // a lock someone else made: taken, found so and let go at once, nothing done
     Unelevated,  // not elevated: no lock taken, nothing done but the log named
     Installing,  // an installer's transaction in progress: the lock held and the log opened, nothing done
+    Unseen,      // no words where nobody sees the desktop: no window, and the usage as for a wrong line
 };
 
 // A key of a registry file, under HKEY_LOCAL_MACHINE, with its default value.
@@ -168,7 +169,7 @@ void ExpectReport(const Row& c, const std::wstring& report)
         EXPECT_TRUE(report.ends_with(c.ends)) << Utf8(report);
     } else {
         using enum Reach;
-        bool usage = c.reach == Help || c.reach == WrongLine || c.reach == BadFile;
+        bool usage = c.reach == Help || c.reach == WrongLine || c.reach == BadFile || c.reach == Unseen;
         if (c.reach == Version) {
             EXPECT_EQ(report, L"Tandrel " TANDREL_VERSION L" (" + std::to_wstring(FakeSystem::Instance().programBits) +
                                   L"-bit)\r\n");
@@ -248,7 +249,10 @@ void ExpectVerdict(const Row& c, const std::wstring& line)
 void ExpectRun(const Row& c)
 {
     CommandLine line = ParseCommandLine(c.args);
-    EXPECT_EQ(line.error, c.reach == Reach::WrongLine ? c.error : L"");
+    EXPECT_EQ(line.error, c.reach == Reach::WrongLine ? c.error
+                          : c.reach == Reach::Unseen
+                              ? L"Nothing to do: give /load, /delete /yes, /create, /restore FILE, /check or /repair."
+                              : L"");
     EXPECT_EQ(line.logFile, c.logFile ? std::optional<std::wstring>(c.logFile) : std::nullopt);
     EXPECT_EQ(line.help, c.reach == Reach::Help);
     EXPECT_EQ(line.version, c.reach == Reach::Version);
@@ -339,6 +343,20 @@ TEST(CommandLine, SwitchesCommandsLogFilesAndExitCodes)
          .reason = "command-failed", .ends = NotLoaded},
         {.args = {L"/create"}, .machine = Bare, .commands = "C", .exitCode = 1, .reason = "command-failed",
          .ends = NotCreated},
+        // Where nobody sees the desktop, no window waits unseen, and a program that Create started is closed.
+        {.args = {}, .machine = Bare, .setUp = [](FakeFiles&) { FakeSystem::Instance().desktopVisible = false; },
+         .reach = Unseen, .exitCode = 2, .reason = "usage",
+         .error = L"No window opens: nobody can see this session's desktop. Give one of these switches."},
+        {.args = {L"/create"}, .machine = FilesOnly,
+         .setUp = [](FakeFiles&) {
+             FakeSystem::Instance().desktopVisible = false;
+             FakeProcesses::Instance().conducts[L"corvane.exe"] = {.registersAfter = 0};
+             FakeProcesses::Instance().onRegister = SuiteFixture::RegisterProgram;
+         },
+         .commands = "C",
+         .ends = L"\tCreated classes\r\n\r\nNobody can see this session's desktop: the programs that Create started "
+                 L"and that still run are closed.\r\n\tClosed C:\\Program Files\\Vestrel\\Corvane.exe (process 100), "
+                 L"which nobody can see.\r\n"},
         // A second Delete works on the second Load, which finds nothing.
         {.args = {L"/delete", L"/yes", L"/delete"}, .parsed = "LDD", .commands = "LD", .exitCode = 1,
          .reason = "command-failed", .backup = DeleteBackup, .ends = NotDeleted},

@@ -146,6 +146,100 @@ TEST_F(CreateTest, EachFileIsStartedFromWhereItBelongsAndJudgedAlone)
     }
 }
 
+// Unattended where nobody sees the desktop, each program still running once its classes are registered, or a
+// minute after its start, is asked to close and ended 10 s later; elsewhere, and in the window, all are left.
+TEST_F(CreateTest, WhereNobodySeesTheDesktopTheProgramsStillRunningAreClosed)
+{
+    using Conduct = FakeProcesses::Conduct;
+    constexpr auto Never = FakeProcesses::Never;
+    const std::wstring Lead = L"\r\nNobody can see this session's desktop: the programs that Create started and that "
+                              L"still run are closed.\r\n";
+    auto closed = [](const wchar_t* file, int id, const std::wstring& how = L"Closed", const std::wstring& why = L"") {
+        return L"\t" + how + L" " + AppDir + file + L" (process " + std::to_wstring(id) + L"), which nobody can see" +
+               why + L".\r\n";
+    };
+    auto conducts = [](FakeProcesses& p) {
+        p.conducts[L"corvane.exe"] = {.registersAfter = 2000};
+        p.conducts[L"brenlow.exe"] = Conduct{.closes = false};
+    };
+    struct Case {
+        const char* name;
+        std::function<void(FakeProcesses&)> prepare;
+        std::wstring closing;  // after the usual report
+        std::vector<std::wstring> asked;
+        std::uint64_t waited = 0;
+        bool unseen = true;
+        bool window = false;
+    };
+    const Case cases[] = {
+        {"programs that register and close, and one that ignores WM_CLOSE", conducts,
+         Lead + closed(L"Corvane.exe", 100) + closed(L"Brenlow.exe", 102, L"Ended", L": it did not close within 10 s"),
+         {L"close 100", L"close 102", L"end 102"}, 2000 + 10000},
+        {"a program without a window, ended after 10 s",
+         [](FakeProcesses& p) { p.conducts[L"ladrisk.exe"] = Conduct{.windows = 0}; },
+         Lead + closed(L"Ladrisk.exe", 103, L"Ended", L": it has no window to close, and did not end within 10 s"),
+         {L"close 103", L"end 103"}, 10000},
+        // One that is ending by itself once registered is given its time, and was done; one that had not
+        // registered is named.
+        {"a program without a window that ends by itself",
+         [](FakeProcesses& p) { p.conducts[L"ladrisk.exe"] = {.registersAfter = 0, .endsAfter = 300, .windows = 0}; },
+         L"", {L"close 103"}, 300},
+        {"a program that ends by itself after a minute without registering",
+         [](FakeProcesses& p) {
+             p.conducts[L"ladrisk.exe"] = {.registersAfter = Never, .endsAfter = 65000, .windows = 0};
+         },
+         Lead + L"\tWARNING: " + AppDir + L"Ladrisk.exe (process 103) has not registered its classes within 60 s.\r\n\t" +
+             AppDir + L"Ladrisk.exe (process 103) ended by itself.\r\n",
+         {L"close 103"}, 65000},
+        {"one that never registers: a minute, then closed",
+         [](FakeProcesses& p) { p.conducts[L"omberly.exe"] = {.registersAfter = Never}; },
+         Lead + L"\tWARNING: " + AppDir + L"Omberly.exe (process 104) has not registered its classes within 60 s.\r\n" +
+             closed(L"Omberly.exe", 104),
+         {L"close 104"}, 60000},
+        // Classes of its name served by another file are not its registration.
+        {"one registered as served from elsewhere",
+         [](FakeProcesses& p) {
+             p.conducts[L"sulvary.exe"] = {.registersAfter = 0};
+             p.onRegister = [](const std::wstring&) { RegisterProgram(L"C:\\WINDOWS\\Sulvary.exe"); };
+             disk.Put(L"C:\\WINDOWS\\Sulvary.exe");
+         },
+         Lead + L"\tWARNING: " + AppDir + L"Sulvary.exe (process 101) has not registered its classes within 60 s.\r\n" +
+             closed(L"Sulvary.exe", 101),
+         {L"close 101"}, 60000},
+        {"one that ends by itself before it registers is not asked",
+         [](FakeProcesses& p) { p.conducts[L"vestrel.exe"] = {.registersAfter = Never, .endsAfter = 5000}; }, L"", {},
+         5000},
+        {"a desktop someone sees", conducts, L"", {}, 0, false},
+        {"the window, even where nobody sees the desktop",
+         [&conducts](FakeProcesses& p) {
+             conducts(p);
+             FakeSystem::Instance().desktopVisible = false;
+         },
+         L"", {}, 0, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        view.log.clear();
+        processes.onRegister = RegisterProgram;
+        c.prepare(processes);
+        if (c.window) {
+            form.cmdCreate_Click();
+        } else {
+            SuiteState state;
+            state.AppPath = AppDir;
+            state.SystemPath = SysDir;
+            state.ProgramsUnseen = c.unseen;
+            CommandLog log(view);
+            EXPECT_FALSE(CreateSuite(state, log).failed);
+        }
+        EXPECT_EQ(view.log, Report({}) + c.closing);
+        EXPECT_EQ(processes.asked, c.asked);
+        EXPECT_EQ(FakeSystem::Instance().ticks - FakeSystem().ticks, c.waited);
+        EXPECT_EQ(processes.held, 0);
+    }
+}
+
 TEST_F(CreateTest, AfterLoadTheWindowComesBackToTheFrontAndThePointerIsRestored)
 {
     auto& windows = FakeWindowSystem::Instance();

@@ -133,6 +133,20 @@ inline void RegisterEventSource(FakeRegistry& registry)
     registry.SetValue(EventSourceKey, L"CustomSource", RegType::Dword, std::string("\x01\0\0\0", 4));
 }
 
+// The classes of the program `program` registered as it registers them when started: served by that file.
+inline void RegisterProgram(const std::wstring& program)
+{
+    const std::wstring file = program.substr(program.find_last_of(L'\\') + 1);
+    for (const auto& c : SuiteClasses()) {
+        if (!file.starts_with(c.library + L"."))
+            continue;
+        Register(FakeRegistry::Instance(), c);
+        const std::wstring classKey = L"Software\\Classes\\CLSID\\" + c.clsid;
+        FakeRegistry::Instance().DeleteTree(classKey + L"\\InprocServer32");
+        FakeRegistry::Instance().SetString(classKey + L"\\LocalServer32", L"", L"\"" + program + L"\"");
+    }
+}
+
 // Resets every fake, then installs as much of the suite as `machine` says:
 // its files (the executables in AppDir, registered under App Paths, the
 // libraries and regsvr32 in SysDir) and its classes.

@@ -419,6 +419,13 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
 
     ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " -CREATE" + logSwitch), 0);
     EXPECT_EQ(logText(), start + CreateReport());
+    // Where nobody sees the desktop, Create's programs register and end by themselves: none is left to close.
+    const DWORD createStart = GetTickCount();
+    ASSERT_EQ(UiAutomation::RunAndWait(tandrelExe + " /create" + logSwitch, 60000, nullptr, nullptr,
+                                       UiAutomation::UnseenDesktop()),
+              0);
+    std::printf("/create on a desktop nobody sees: %lu ms\n", static_cast<unsigned long>(GetTickCount() - createStart));
+    EXPECT_EQ(logText(), start + CreateReport());
     ASSERT_TRUE(WaitRegistered());
 
     // The registered suite checks clean; after Delete every class has a
@@ -473,6 +480,23 @@ TEST_F(RoundTrip, UnattendedRunsWriteTheWindowsLogAndEndWithTheirExitCode)
         EXPECT_EQ(LastLineJson(comOutput)["reason"], "installer-busy");
         EXPECT_EQ(UiAutomation::RunAndWait(tandrelCom + " /check", 60000, nullptr, &comOutput), 1);
         EXPECT_EQ(LastLineJson(comOutput)["reason"], "problems");
+    }
+    // Without switches where no screen shows the desktop, neither program opens a window to wait there unseen.
+    const char* unseen = UiAutomation::UnseenDesktop();
+    ASSERT_NE(unseen, nullptr);
+    for (const std::string& program : {tandrelCom, tandrelExe}) {
+        SCOPED_TRACE(program);
+        const DWORD begun = GetTickCount();
+        EXPECT_EQ(UiAutomation::RunAndWait(program, 60000, nullptr, &comOutput, unseen), 2);
+        const DWORD took = GetTickCount() - begun;
+        std::printf("%s without switches on a desktop nobody sees: exit code 2 after %lu ms\n", program.c_str(),
+                    static_cast<unsigned long>(took));
+        EXPECT_LT(took, 10000u);
+        if (program == tandrelCom) {
+            EXPECT_EQ(LastLineJson(comOutput)["reason"], "usage");
+            EXPECT_EQ(LastLineJson(comOutput)["error"],
+                      "No window opens: nobody can see this session's desktop. Give one of these switches.");
+        }
     }
     DeleteFileA(backup.c_str());
     EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /repair" + backupSwitch, 120000), 0);
@@ -973,6 +997,26 @@ TEST_F(RoundTrip, VerifyCreatesEachClassAsAScriptDoes)
     EXPECT_LT(took, 80000u);
     EXPECT_GT(took, 40000u);
     EXPECT_GT(StandInsRunning(true), 0) << "the hung and the silent server are left alone";
+
+    // Where nobody sees the desktop, the server left running is ended once it has had its 10 s to close: the
+    // stand-ins serve without a window. Omberly's server has not been ended by force, so Wine starts it anew.
+    SetEnvironmentVariableW(L"TANDREL_SUITE_CREATE_HANG", L"Omberly.exe");
+    const DWORD unseenStart = GetTickCount();
+    EXPECT_EQ(UiAutomation::RunAndWait(tandrelExe + " /verify /log \"" + logPath + "\"", 180000, nullptr, nullptr,
+                                       UiAutomation::UnseenDesktop()),
+              1);
+    std::printf("/verify on a desktop nobody sees, with a server left running: %lu ms\n",
+                static_cast<unsigned long>(GetTickCount() - unseenStart));
+    SetEnvironmentVariableW(L"TANDREL_SUITE_CREATE_HANG", nullptr);
+    report = logText();
+    const std::wstring ended = L"\tEnded C:\\Program Files\\Vestrel\\Omberly.exe (process ";
+    const std::size_t at = report.find(ended);
+    ASSERT_NE(at, std::wstring::npos) << std::string(report.begin(), report.end());
+    const std::size_t close = report.find(L")", at), end = report.find(L"\r\n", at);
+    EXPECT_EQ(report.substr(close, end - close),
+              L"), which nobody can see: it has no window to close, and did not end within 10 s.");
+    EXPECT_NE(report.find(L"\tNOTE: C:\\Program Files\\Vestrel\\Omberly.exe (process "), std::wstring::npos);
+    EXPECT_EQ(StandInsRunning(), 0);
     DeleteFileA(logPath.c_str());
 }
 

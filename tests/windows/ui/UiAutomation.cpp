@@ -303,11 +303,32 @@ std::string ReadWholeFile(const std::string& path)
 
 }  // namespace
 
-int RunAndWait(const std::string& commandLine, DWORD timeoutMs, const char* folder, std::string* output)
+const char* UnseenDesktop()
+{
+    static const char* const made = [] () -> const char* {
+        HWINSTA station = CreateWindowStationA("TandrelUnseen", 0, GENERIC_ALL, nullptr);
+        HWINSTA own = GetProcessWindowStation();
+        // The desktop is made in the station this process is in, for the moment.
+        if (station == nullptr || !SetProcessWindowStation(station))
+            return nullptr;
+        HDESK desktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        SetProcessWindowStation(own);
+        return desktop ? "TandrelUnseen\\Default" : nullptr;
+    }();
+    return made;
+}
+
+int RunAndWait(const std::string& commandLine, DWORD timeoutMs, const char* folder, std::string* output,
+               const char* desktop)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    const std::string outputFile = OwnFolder() + "run-output.txt";
+    std::string desktopName = desktop ? desktop : "";
+    startup.lpDesktop = desktop ? desktopName.data() : nullptr;
+    // A name of its own for each run: under Wine a console program's output file may still be held for a moment
+    // after the program has ended, and could neither be replaced nor deleted.
+    static int runs = 0;
+    const std::string outputFile = OwnFolder() + "run-output-" + std::to_string(++runs) + ".txt";
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
     HANDLE out = output ? CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
                                       0, nullptr)

@@ -96,9 +96,14 @@ bool SaveScreenshot(HWND window, const std::wstring& path);
 
 // Runs a program of this prefix and waits for it; returns its exit code, or
 // -1 when it could not be started. With `folder`, that is its current folder;
-// with `output`, its standard output is collected there.
+// with `output`, its standard output is collected there; with `desktop`
+// ("Station\\Desktop"), it runs there.
 int RunAndWait(const std::string& commandLine, DWORD timeoutMs = 60000, const char* folder = nullptr,
-               std::string* output = nullptr);
+               std::string* output = nullptr, const char* desktop = nullptr);
+
+// A desktop in a window station of its own, made once, which no screen shows (WSF_VISIBLE clear), as in the
+// session where services and deployment tools run; nullptr when it cannot be made.
+const char* UnseenDesktop();
 
 // Imports a registry file from the fixtures folder beside this program with
 // reg.exe, which writes the registry view that Tandrel sees.
