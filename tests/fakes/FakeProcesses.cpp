@@ -84,7 +84,7 @@ std::uint32_t StartProgram(const std::wstring& program, const std::wstring& comm
     const std::uint32_t id = processes.nextId++;
     FakeProcesses::Process& started = processes.processes[id] = {program, add(conduct.registersAfter),
                                                                  add(conduct.endsAfter), conduct.windows,
-                                                                 conduct.closes};
+                                                                 conduct.closes, conduct.endError};
     Advance(started, Now());
     process.reset(static_cast<ProcessHandle>(id));
     ++processes.held;
@@ -125,6 +125,8 @@ long EndProgram(ProcessHandle process)
 {
     auto& processes = FakeProcesses::Instance();
     processes.asked.push_back(L"end " + std::to_wstring(static_cast<std::uint32_t>(process)));
+    if (Held(process).endError != 0)
+        return Held(process).endError;
     Held(process).endsAt = std::min(Held(process).endsAt, Now());
     return 0;
 }

@@ -38,6 +38,7 @@ struct FakeProcesses {
         std::uint64_t endsAfter = Never;
         int windows = 1;      // its top-level windows
         bool closes = true;   // they close at once on WM_CLOSE
+        long endError = 0;    // what ending it fails with; 0: it can be ended
     };
     std::map<std::wstring, Conduct> conducts;
     std::function<void(const std::wstring& program)> onRegister;
@@ -48,6 +49,7 @@ struct FakeProcesses {
         std::uint64_t registersAt = Never, endsAt = Never;
         int windows = 0;
         bool closes = false;
+        long endError = 0;
     };
     std::map<std::uint32_t, Process> processes;
     std::vector<std::wstring> asked;  // "close 100", "end 100": what was asked of them, in order

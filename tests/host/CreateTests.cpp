@@ -175,6 +175,11 @@ TEST_F(CreateTest, WhereNobodySeesTheDesktopTheProgramsStillRunningAreClosed)
         {"programs that register and close, and one that ignores WM_CLOSE", conducts,
          Lead + closed(L"Corvane.exe", 100) + closed(L"Brenlow.exe", 102, L"Ended", L": it did not close within 10 s"),
          {L"close 100", L"close 102", L"end 102"}, 2000 + 10000},
+        {"one that cannot be ended is named with the system's reason",
+         [](FakeProcesses& p) { p.conducts[L"brenlow.exe"] = Conduct{.closes = false, .endError = 5}; },
+         Lead + L"\tWARNING: " + AppDir + L"Brenlow.exe (process 102), which nobody can see, cannot be ended (it did "
+                L"not close within 10 s): Windows error 5.\r\n",
+         {L"close 102", L"end 102"}, 10000},
         {"a program without a window, ended after 10 s",
          [](FakeProcesses& p) { p.conducts[L"ladrisk.exe"] = Conduct{.windows = 0}; },
          Lead + closed(L"Ladrisk.exe", 103, L"Ended", L": it has no window to close, and did not end within 10 s"),
