@@ -57,9 +57,8 @@ void CloseStartedPrograms(std::vector<StartedProgram>& started, CommandLog& log)
             continue;
         std::wstring note;
         if (!registered)
-            note = L"\tWARNING: " + program.path + L" (process " + std::to_wstring(program.id) +
-                   L") has not registered its classes within " + std::to_wstring(RegistrationTimeoutMs / 1000) +
-                   L" s.";
+            note = L"\tWARNING: " + ProcessNamed(program.path, program.id) + L" has not registered its classes within " +
+                   std::to_wstring(RegistrationTimeoutMs / 1000) + L" s.";
         running.push_back({program.path, program.id, std::move(program.process), note});
     }
     CloseUnseenPrograms(running,

@@ -6,6 +6,11 @@
 #include "platform/Sentence.h"
 #include "platform/SystemPlatform.h"
 
+std::wstring ProcessNamed(const std::wstring& path, std::uint32_t id)
+{
+    return path + L" (process " + std::to_wstring(id) + L")";
+}
+
 void CloseUnseenPrograms(std::vector<UnseenProgram>& programs, const std::wstring& lead, CommandLog& log)
 {
     bool first = true;
@@ -22,7 +27,7 @@ void CloseUnseenPrograms(std::vector<UnseenProgram>& programs, const std::wstrin
     const std::uint64_t deadline = SystemPlatform::Ticks() + CloseLimitMs;
     for (std::size_t i = 0; i < programs.size(); ++i) {
         const UnseenProgram& program = programs[i];
-        const std::wstring named = program.path + L" (process " + std::to_wstring(program.id) + L")";
+        const std::wstring named = ProcessNamed(program.path, program.id);
         const std::uint64_t now = SystemPlatform::Ticks();
         const bool ended = ProcessPlatform::WaitForEnd(program.process.get(),
                                                        static_cast<std::uint32_t>(deadline > now ? deadline - now : 0));

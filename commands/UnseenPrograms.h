@@ -10,6 +10,9 @@
 // The suite's programs that a command started in a session whose desktop nobody sees: left there, they would run
 // until the next restart, holding the suite's files open.
 
+// "C:\Program Files\Vestrel\Corvane.exe (process 1234)": a program as the log names it.
+[[nodiscard]] std::wstring ProcessNamed(const std::wstring& path, std::uint32_t id);
+
 // How long the programs asked to close may take before they are ended.
 inline constexpr std::uint32_t CloseLimitMs = 10000;
 

@@ -237,9 +237,8 @@ void HoldLeftProgram(const CreationPlatform::RunningProgram& running, const std:
     }
     log.AddMsg(note);
     if (code != 0 && code != WinCode::InvalidParameter)
-        log.AddMsg(L"\tWARNING: " + running.path + L" (process " + std::to_wstring(running.id) +
-                   L"), which nobody can see, cannot be closed: " + WithoutFinalStop(FilePlatform::ErrorText(code)) +
-                   L".");
+        log.AddMsg(L"\tWARNING: " + ProcessNamed(running.path, running.id) + L", which nobody can see, cannot be closed: " +
+                   WithoutFinalStop(FilePlatform::ErrorText(code)) + L".");
 }
 
 // The suite's programs that were not running before the first creation and still are 10 s after the last
@@ -273,10 +272,11 @@ void NoteProgramsLeft(const std::set<std::uint32_t>& before, const std::map<std:
     std::vector<UnseenProgram> held;
     for (std::size_t i = 0; i < left.size(); ++i) {
         const auto& [running, server] = left[i];
-        const std::wstring note = std::wstring(i == 0 ? L"\r\n" : L"") + L"\tNOTE: " + running.path + L" (process " +
-                                  std::to_wstring(running.id) + L"), which creating " + programs.at(server).progId +
-                                  L" started, is still running " + std::to_wstring(ProgramEndMs / 1000) +
-                                  L" s after its object was released" + (unseen ? L"." : L"; Tandrel leaves it alone.");
+        const std::wstring note = std::wstring(i == 0 ? L"\r\n" : L"") + L"\tNOTE: " +
+                                  ProcessNamed(running.path, running.id) + L", which creating " +
+                                  programs.at(server).progId + L" started, is still running " +
+                                  std::to_wstring(ProgramEndMs / 1000) + L" s after its object was released" +
+                                  (unseen ? L"." : L"; Tandrel leaves it alone.");
         if (unseen)
             HoldLeftProgram(running, server, note, held, log);
         else

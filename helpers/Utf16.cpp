@@ -60,3 +60,11 @@ std::string BytesOf(std::u16string_view units)
     }
     return bytes;
 }
+
+std::string DwordBytes(std::uint32_t number)
+{
+    std::string bytes;
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.push_back(static_cast<char>(number >> shift & 0xFF));
+    return bytes;
+}

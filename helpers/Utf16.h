@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,3 +14,5 @@
 // Little-endian bytes and their code units; an odd last byte is dropped.
 [[nodiscard]] std::u16string UnitsOf(std::string_view bytes);
 [[nodiscard]] std::string BytesOf(std::u16string_view units);
+// A REG_DWORD's four bytes, little-endian as the registry stores them.
+[[nodiscard]] std::string DwordBytes(std::uint32_t number);

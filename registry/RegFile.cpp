@@ -269,8 +269,7 @@ std::wstring ReadValue(const std::vector<std::wstring_view>& lines, std::size_t&
             return L"dword: must be followed by exactly 8 hex digits.";
         std::uint32_t number = HexValue(data.substr(6));
         value.type = RegDword;
-        for (int shift = 0; shift < 32; shift += 8)
-            value.bytes.push_back(static_cast<char>(number >> shift & 0xFF));
+        value.bytes = DwordBytes(number);
         return L"";
     }
     if (!data.starts_with(L"hex"))

@@ -64,21 +64,21 @@ std::wstring PruneLogs(const std::wstring& folder, const std::wstring& made)
     std::wstring reason;
     FileRefusal refusal = FileRefusal::None;
     long code = OpenCheckedFolder(folder + L"\\" + made, checked, reason, refusal);
+    // Why no log of the folder can be removed; "" when it was opened.
+    const std::wstring folderWhy = !reason.empty()                ? reason
+                                   : code != 0                    ? FilePlatform::ErrorText(code)
+                                   : refusal != FileRefusal::None ? OutputFile::RefusalText(refusal)
+                                                                  : L"";
     for (const auto& [stamp, number, name] : logs) {
-        const std::wstring path = folder + L"\\" + name;
-        if (code == 0 && reason.empty() && refusal == FileRefusal::None) {
+        std::wstring why = folderWhy;
+        if (why.empty()) {
             FileRefusal found = FileRefusal::None;
             long removed = FilePlatform::RemoveFile(checked.folder.get(), name, found);
             if (removed == 0 && found == FileRefusal::None)
                 continue;
-            notes += L"WARNING: The old log " + path + L" was not removed: " +
-                     (removed != 0 ? FilePlatform::ErrorText(removed) : OutputFile::RefusalText(found)) + L"\r\n";
-        } else {
-            notes += L"WARNING: The old log " + path + L" was not removed: " +
-                     (!reason.empty() ? reason : code != 0 ? FilePlatform::ErrorText(code)
-                                                           : OutputFile::RefusalText(refusal)) +
-                     L"\r\n";
+            why = removed != 0 ? FilePlatform::ErrorText(removed) : OutputFile::RefusalText(found);
         }
+        notes += L"WARNING: The old log " + folder + L"\\" + name + L" was not removed: " + why + L"\r\n";
     }
     return notes;
 }
@@ -90,10 +90,7 @@ RegValueData Text(const wchar_t* name, std::uint32_t type, const std::wstring& t
 
 RegValueData Number(const wchar_t* name, std::uint32_t number)
 {
-    std::string bytes;
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes += static_cast<char>((number >> shift) & 0xFF);
-    return {name, RegType::Dword, bytes};
+    return {name, RegType::Dword, DwordBytes(number)};
 }
 
 // The key named, or the same in the control set that CurrentControlSet, the system's own link, leads to. Any other
